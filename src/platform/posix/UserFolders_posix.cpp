@@ -1,0 +1,38 @@
+#include "platform/UserFolders.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return (value != nullptr && value[0] != '\0') ? std::string(value) : fallback;
+}
+}  // namespace
+
+std::string UserHomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') {
+        return home;
+    }
+    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
+        return entry->pw_dir;
+    }
+    return "/";
+}
+
+std::string UserConfigRoot() { return EnvOr("XDG_CONFIG_HOME", UserHomeFolder() + "/.config"); }
+
+std::string ProgramSettingsFolder() { return UserConfigRoot() + "/VAZ/Tillstream"; }
+
+std::string UserRuntimeFolder() {
+    std::string folder = EnvOr("XDG_RUNTIME_DIR", "");
+    if (folder.empty()) {
+        folder = "/tmp/tillstream-" + std::to_string(getuid());
+        ::mkdir(folder.c_str(), 0700);
+    }
+    return folder;
+}
