@@ -14,7 +14,8 @@ const char* const kVariables[3] = {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"}
 }
 
 TempHome::TempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tillstream-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tillstream-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

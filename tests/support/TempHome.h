@@ -6,7 +6,7 @@
 #include <string>
 
 class TempHome {
-public:
+  public:
     TempHome();
     ~TempHome();
     TempHome(const TempHome&) = delete;
@@ -19,7 +19,7 @@ public:
     // A path inside the temporary folder (nothing is created).
     std::string Path(const std::string& name) const { return m_root + "/" + name; }
 
-private:
+  private:
     std::string m_root;
     std::string m_saved[3];
     bool m_had[3] = {};
@@ -27,7 +27,7 @@ private:
 
 // Base fixture for tests that touch files, settings, ports or sockets.
 class TempHomeTest : public ::testing::Test {
-protected:
+  protected:
     TempHome home;
 };
 

@@ -24,9 +24,13 @@ std::string UserHomeFolder() {
     return "/";
 }
 
-std::string UserConfigRoot() { return EnvOr("XDG_CONFIG_HOME", UserHomeFolder() + "/.config"); }
+std::string UserConfigRoot() {
+    return EnvOr("XDG_CONFIG_HOME", UserHomeFolder() + "/.config");
+}
 
-std::string ProgramSettingsFolder() { return UserConfigRoot() + "/VAZ/Tillstream"; }
+std::string ProgramSettingsFolder() {
+    return UserConfigRoot() + "/VAZ/Tillstream";
+}
 
 std::string UserRuntimeFolder() {
     std::string folder = EnvOr("XDG_RUNTIME_DIR", "");
