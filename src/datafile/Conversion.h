@@ -1,0 +1,44 @@
+#pragma once
+// Converts a stamped hex log in place into a converted data file, keeping the original as the
+// backup file, and restores the original from that backup. Called from the user-interface thread
+// (or the command line); safe to call from any thread, but two conversions of one file at the same
+// time exclude each other through the file lock (the second fails). Failures are reported by the
+// result codes below and traced; no exception leaves these functions.
+//
+// D is the data file, B its backup file and T its temporary file (see FileNames.h).
+#include <string>
+
+// Results of MakeTillstreamDataFile:
+inline constexpr int kMakeOk = 0;                 // D converted, B holds D as it was, T gone
+inline constexpr int kMakeNoDataFile = -1;        // `path` is empty; nothing touched
+inline constexpr int kMakeBackupFailed = -2;      // B could not be made, or D is in play (being
+                                                  // played here or locked by another program);
+                                                  // D unchanged, B unchanged
+inline constexpr int kMakeOpenSourceFailed = -3;  // D cannot be opened for reading; D unchanged,
+                                                  // B made
+inline constexpr int kMakeCreateTempFailed = -4;  // T cannot be created; D unchanged, B made
+inline constexpr int kMakeReplaceFailed = -5;     // T could not be renamed over D; D unchanged,
+                                                  // B and T deleted
+inline constexpr int kMakeCopyLinesFailed = -6;   // a read or write error while the lines were
+                                                  // copied; D unchanged, T deleted, B stays
+inline constexpr int kMakeUnexpected = -100;  // anything else (e.g. out of memory); D unchanged,
+                                              // T deleted, B stays
+
+// Converts D = `path`: copies it to B, writes the marker line and the payload of every record
+// that has one to T, syncs T and renames it over D, so that D is either wholly the old file or
+// wholly the converted one. Lines shorter than 4 characters are skipped; a record's payload is the
+// text from two characters after the line's first "]" (from position 1 when there is no "]") and
+// is kept when it is at least 4 characters long and begins with "0x". Returns a kMake... code.
+int MakeTillstreamDataFile(const std::string& path);
+
+// Results of RestoreDataFile:
+inline constexpr int kRestoreOk = 0;               // D holds B's bytes again, B deleted
+inline constexpr int kRestoreNoDataFile = -1;      // `path` is empty; nothing touched
+inline constexpr int kRestoreBackupMissing = -2;   // B does not exist; nothing touched
+inline constexpr int kRestoreCopyBackFailed = -3;  // B could not be copied over D, or D is in
+                                                   // play; D unchanged, B kept
+inline constexpr int kRestoreUnexpected = -100;    // anything else; D unchanged, B kept
+
+// Copies B over D = `path` atomically (a temporary copy renamed over D), then deletes B. A backup
+// that cannot be deleted afterwards is traced, but the restore still counts as done.
+int RestoreDataFile(const std::string& path);

@@ -1,0 +1,33 @@
+#pragma once
+// Whole-file operations on paths: existence, deletion, atomic replacement, copying, folders.
+// Any thread may call these; each reports failure as a FileError (or the documented value) and
+// never throws.
+#include <cstdint>
+#include <string>
+
+#include "platform/FileError.h"
+
+// The separator that the program puts into the paths it builds ("/" here).
+char PreferredPathSeparator();
+// True for every character that separates folders in a path on this system.
+bool IsPathSeparator(char c);
+
+// True when anything (file, folder, device, link) exists under `path`.
+bool PathExists(const std::string& path);
+// Deletes a file (not a folder).
+FileError DeleteFile(const std::string& path);
+// Renames `from` to `to`, replacing an existing `to` in one step: a reader of `to` sees either the
+// old file or the new one, never a mixture or nothing. Both must be on the same file system.
+FileError RenameReplace(const std::string& from, const std::string& to);
+// Copies the bytes and permission bits of `from` to `to`, replacing an existing `to` atomically:
+// the copy is written to a hidden temporary file next to `to`, synced and renamed over it. On
+// failure `to` is unchanged and the temporary file is gone.
+FileError CopyFileReplace(const std::string& from, const std::string& to);
+// Creates one folder (its parent must exist). An existing entry gives FileError::AlreadyExists.
+FileError CreateDirectory(const std::string& path);
+// The size of the file in bytes, or -1 when it cannot be determined.
+std::int64_t FileSizeOf(const std::string& path);
+// An absolute path with links, "." and ".." resolved, so that two names of one file compare equal.
+// For a file that does not exist, its folder is resolved and the name appended; when even that
+// fails the path is made absolute and normalised by its text alone. Never fails.
+std::string CanonicalPath(const std::string& path);
