@@ -1,0 +1,104 @@
+#pragma once
+// CCommThread: the RS-232 channel of one engine run. In send mode the channel's own thread
+// writes the queued byte strings to the port in order; in receive mode it reads everything that
+// arrives and keeps it as a list of byte chunks until the engine takes them. A channel never runs
+// both directions at once.
+// Threads: one caller thread (an engine) makes every call; the channel thread is internal.
+// ClosePort (and the destructor) wake the channel thread and wait for it, so no thread touches a
+// closed or destroyed channel.
+// Failures: OpenPort returns false; a port that cannot be opened, or a receive thread that cannot
+// start watching, is reported to the user through the CMessageSink (if any) and traced; write and
+// read errors are traced only.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/SerialPort.h"
+#include "platform/WakeEvent.h"
+
+class CMessageSink;
+
+// Open modes: which thread OpenPort starts.
+inline constexpr int COMM_MODE_WRITE = 1;  // ThreadWriteComm
+inline constexpr int COMM_MODE_READ = 2;   // ThreadWatchComm
+
+// Caption of the boxes shown when a port cannot be opened.
+inline constexpr const char* kSerialOpenErrorCaption = "Slipwarden";
+
+// Milliseconds per byte that a write may take at `dwBaudRate`: 19200 / baud, 0 (no limit) for
+// a baud rate of 0.
+uint32_t CommWriteMultiplier(uint32_t dwBaudRate);
+
+class CCommThread {
+  public:
+    // `pMessageSink` receives the boxes the user must see; nullptr: they are traced only.
+    explicit CCommThread(CMessageSink* pMessageSink = nullptr);
+    virtual ~CCommThread();
+    CCommThread(const CCommThread&) = delete;
+    CCommThread& operator=(const CCommThread&) = delete;
+
+    // Settings for the next OpenPort; the low byte of each of the last three is kept.
+    void SetLineSettings(uint32_t dwBaudRate, int32_t nParity, int32_t nByteSize,
+                         int32_t nStopBits);
+
+    // Opens `strPortName` ("COM5", "\\.\COM15" or a device path), configures it and starts the
+    // thread of `nMode`. True when the port is open, configured and its thread runs. When the
+    // port refuses the settings the result is false but the port stays open (IsOpen) without a
+    // thread. A channel that is already open is closed first.
+    bool OpenPort(const std::string& strPortName, int nMode);
+    bool IsOpen() const;
+    // True while a channel thread has been started by OpenPort and not yet ended by ClosePort.
+    bool HasChannelThread() const;
+
+    // Queues a copy of `bytes` (any bytes, NUL included) for ThreadWriteComm; does not wait.
+    void QueueSend(std::string_view bytes);
+    // Moves the oldest received chunk into `strChunk`; leaves it as it was when there is none.
+    void TakeReceived(std::string& strChunk);
+
+    // Stops the channel: wakes its thread, discards what the driver holds, waits for the thread
+    // (which drops what is still queued or received) and closes the port. On a closed channel it
+    // only clears the run flag.
+    void ClosePort();
+
+    const std::string& PortName() const { return m_strPortName; }
+
+  private:
+    void ThreadWriteComm();
+    void ThreadWatchComm();
+    bool TakeSend(std::string& strBytes);
+    void QueueReceived(std::string strChunk);
+    uint32_t WriteComm(const char* pData, size_t nLength);
+    uint32_t ReadComm(char* pBuffer, size_t nCapacity);
+    void ShowMessage(const std::string& strText, const char* pszCaption);
+
+    std::mutex m_sendMutex;  // guards m_sendQueue
+    std::deque<std::string> m_sendQueue;
+    std::mutex m_recvMutex;  // guards m_recvList
+    std::deque<std::string> m_recvList;
+    CSerialPort m_hComm;
+    std::string m_strPortName;
+    std::atomic<bool> m_bConnected{false};
+    // Ends a write that waits for room in the driver; set by ClosePort.
+    CWakeEvent m_hWakeEvent;
+    std::thread m_hWriteThread;
+    std::thread m_hWatchThread;
+    // Wakes ThreadWriteComm when a string is queued or the channel closes (with m_sendMutex).
+    std::condition_variable m_hSendEvent;
+    // The receive thread's own wake-up event while it runs, so ClosePort can end its wait.
+    std::mutex m_watchMutex;
+    CWakeEvent* m_pWatchEvent = nullptr;
+    CMessageSink* m_pMessageSink;
+    uint32_t m_dwBaudRate = 9600;
+    uint8_t m_byByteSize = 8;
+    uint8_t m_byParity = 0;
+    uint8_t m_byStopBits = 0;
+};
+
+// True when the port can be opened right now (present and not held by anyone); it is released
+// again at once.
+bool ProbeComPort(const std::string& strPortName);
