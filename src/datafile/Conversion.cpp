@@ -1,0 +1,230 @@
+#include "datafile/Conversion.h"
+
+#include <exception>
+#include <string_view>
+
+#include "datafile/DataFileKind.h"
+#include "datafile/FileNames.h"
+#include "datafile/FilesInPlay.h"
+#include "datafile/LineReader.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/Trace.h"
+
+namespace {
+constexpr std::size_t kWriteChunk = 256 * 1024;
+constexpr std::size_t kShortestPayload = 4;  // "0x" and one byte's two digits
+
+bool SameFile(const std::string& a, const std::string& b) {
+    return CanonicalPath(a) == CanonicalPath(b);
+}
+
+// Takes the data file away from playback and from other conversions: fails while the file is
+// registered as in play here or locked by anyone (another program playing it). The returned
+// handle holds the exclusive lock until it is destroyed.
+FileError HoldForChange(const std::string& path, CFileHandle& lock, bool bMayBeMissing) {
+    if (CFilesInPlay::Contains(path)) {
+        return FileError::SharingViolation;
+    }
+    FileError error = lock.OpenForRead(path);
+    if (error == FileError::NotFound && bMayBeMissing) {
+        return FileError::None;  // nobody can be playing a file that does not exist
+    }
+    if (error == FileError::None) {
+        error = lock.LockExclusiveNoWait();
+    }
+    return error;
+}
+
+// Where a record's payload starts: two characters after the line's first "]", or at position 1
+// when the line has none.
+std::string_view PayloadOf(const std::string& line) {
+    const std::size_t bracket = line.find(']');
+    const std::size_t start = bracket == std::string::npos ? 1 : bracket + 2;
+    if (start >= line.size()) {
+        return {};
+    }
+    return std::string_view(line).substr(start);
+}
+
+// Writes the marker line and the payload line of every record that has one, each ended by CR LF,
+// then makes T durable. The source is read in text mode (CR LF and LF line ends alike).
+FileError CopyPayloadLines(CLineReader& source, CFileHandle& target) {
+    std::string out;
+    out.reserve(kWriteChunk + 1024);
+    out += kTillstreamDataMarker;
+    out += "\r\n";
+    std::string line;
+    for (;;) {
+        const ReadLineResult result = source.ReadLine(line);
+        if (result == ReadLineResult::Error) {
+            return source.LastError();
+        }
+        if (result == ReadLineResult::EndOfFile) {
+            break;
+        }
+        if (line.size() < kShortestPayload) {
+            continue;
+        }
+        const std::string_view payload = PayloadOf(line);
+        if (payload.size() < kShortestPayload || !payload.starts_with("0x")) {
+            continue;
+        }
+        out += payload;
+        out += "\r\n";
+        if (out.size() >= kWriteChunk) {
+            if (const FileError error = target.WriteAll(out.data(), out.size());
+                error != FileError::None) {
+                return error;
+            }
+            out.clear();
+        }
+    }
+    if (const FileError error = target.WriteAll(out.data(), out.size()); error != FileError::None) {
+        return error;
+    }
+    // The rename that follows must never put a file on disk whose data is not there yet.
+    if (const FileError error = target.Sync(); error != FileError::None) {
+        return error;
+    }
+    return target.CloseChecked();
+}
+
+int MakeUnguarded(const std::string& path, const std::string& backup, const std::string& temp,
+                  bool& bTempCreated) {
+    CFileHandle lock;
+    FileError error = HoldForChange(path, lock, false);
+    if (error == FileError::None && SameFile(path, backup)) {
+        // A file named like a backup (day1.bak) would be copied onto itself and then lost.
+        error = FileError::SharingViolation;
+    }
+    if (error == FileError::None) {
+        error = CopyFileReplace(path, backup);
+    }
+    if (error != FileError::None) {
+        Trace(
+            "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't make backup file(Src Path: "
+            "%s, Dst Path: %s, ErrCode: %u)",
+            path.c_str(), backup.c_str(), FileErrorCode(error));
+        return kMakeBackupFailed;
+    }
+
+    CLineReader source(LineMode::Text);
+    if ((error = source.Open(path)) != FileError::None) {
+        Trace(
+            "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't open data file(Path: %s, "
+            "ErrCode: %u, %s)",
+            path.c_str(), FileErrorCode(error), FileErrorText(error));
+        return kMakeOpenSourceFailed;
+    }
+
+    CFileHandle target;
+    if (SameFile(path, temp)) {
+        // Truncating T would empty the data file itself.
+        error = FileError::SharingViolation;
+    } else {
+        error = target.CreateForWrite(temp);
+    }
+    if (error != FileError::None) {
+        Trace(
+            "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't create temp file(Path: %s, "
+            "ErrCode: %u, %s)",
+            temp.c_str(), FileErrorCode(error), FileErrorText(error));
+        return kMakeCreateTempFailed;
+    }
+    bTempCreated = true;
+    if (lock.IsOpen()) {
+        // The converted file keeps the permissions of the file it replaces (best effort).
+        target.CopyPermissionsFrom(lock);
+    }
+
+    error = CopyPayloadLines(source, target);
+    source.Close();
+    if (error != FileError::None) {
+        Trace(
+            "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't copy data lines(Src Path: "
+            "%s, Dst Path: %s, ErrCode: %u, %s)",
+            path.c_str(), temp.c_str(), FileErrorCode(error), FileErrorText(error));
+        target.Close();
+        DeleteFile(temp);
+        return kMakeCopyLinesFailed;
+    }
+
+    if ((error = RenameReplace(temp, path)) != FileError::None) {
+        Trace(
+            "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't copy temp file(ErrCode: "
+            "%u)",
+            FileErrorCode(error));
+        DeleteFile(temp);
+        DeleteFile(backup);
+        return kMakeReplaceFailed;
+    }
+    return kMakeOk;
+}
+}  // namespace
+
+int MakeTillstreamDataFile(const std::string& path) {
+    if (path.empty()) {
+        return kMakeNoDataFile;
+    }
+    bool bTempCreated = false;
+    std::string temp;
+    try {
+        const std::string backup = BackupFilePath(path);
+        temp = TempFilePath(path);
+        return MakeUnguarded(path, backup, temp, bTempCreated);
+    } catch (const std::exception& e) {
+        Trace("[%s][MakeTillstreamDataFile] ERROR - Unexpected(%s)", kProgramName, e.what());
+    } catch (...) {
+        Trace("[%s][MakeTillstreamDataFile] ERROR - Unexpected", kProgramName);
+    }
+    if (bTempCreated) {
+        DeleteFile(temp);
+    }
+    return kMakeUnexpected;
+}
+
+int RestoreDataFile(const std::string& path) {
+    if (path.empty()) {
+        return kRestoreNoDataFile;
+    }
+    try {
+        const std::string backup = BackupFilePath(path);
+        if (!PathExists(backup)) {
+            Trace(
+                "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't find backup file(Path: "
+                "%s)",
+                backup.c_str());
+            return kRestoreBackupMissing;
+        }
+        CFileHandle lock;
+        FileError error = HoldForChange(path, lock, true);
+        if (error == FileError::None && SameFile(path, backup)) {
+            // Restoring a file from itself and then deleting "the backup" would delete it.
+            error = FileError::SharingViolation;
+        }
+        if (error == FileError::None) {
+            error = CopyFileReplace(backup, path);
+        }
+        if (error != FileError::None) {
+            Trace(
+                "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't restore data file(Src "
+                "Path: %s, Dst Path: %s, ErrCode: %u)",
+                backup.c_str(), path.c_str(), FileErrorCode(error));
+            return kRestoreCopyBackFailed;
+        }
+        if (const FileError deleteError = DeleteFile(backup); deleteError != FileError::None) {
+            Trace(
+                "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't delete backup "
+                "file(Path: "
+                "%s, ErrCode: %u)",
+                backup.c_str(), FileErrorCode(deleteError));
+        }
+        return kRestoreOk;
+    } catch (const std::exception& e) {
+        Trace("[%s][RestoreDataFile] ERROR - Unexpected(%s)", kProgramName, e.what());
+    } catch (...) {
+        Trace("[%s][RestoreDataFile] ERROR - Unexpected", kProgramName);
+    }
+    return kRestoreUnexpected;
+}

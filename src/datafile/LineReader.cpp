@@ -1,0 +1,104 @@
+#include "datafile/LineReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+CLineReader::CLineReader(LineMode mode, std::size_t bufferSize)
+    : m_mode(mode), m_buffer(std::max<std::size_t>(bufferSize, 1)) {}
+
+CLineReader::~CLineReader() {
+    Close();
+}
+
+FileError CLineReader::Open(const std::string& path) {
+    Close();
+    m_lastError = m_file.OpenForRead(path);
+    return m_lastError;
+}
+
+FileError CLineReader::OpenForPlayback(const std::string& path) {
+    Close();
+    // A conversion may rename a new file over this name between our open and our lock; the lock
+    // would then sit on the replaced file. Open again until the locked file is the one named.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        if ((m_lastError = m_file.OpenForRead(path)) != FileError::None) {
+            return m_lastError;
+        }
+        if ((m_lastError = m_file.LockShared()) != FileError::None) {
+            m_file.Close();
+            return m_lastError;
+        }
+        if (m_file.IsSameFileAs(path)) {
+            m_inPlay.emplace(path);
+            return m_lastError;
+        }
+        m_file.Close();
+    }
+    m_lastError = FileError::SharingViolation;
+    return m_lastError;
+}
+
+void CLineReader::Close() {
+    m_file.Close();
+    m_inPlay.reset();
+    m_nPos = m_nEnd = 0;
+    m_bEof = false;
+}
+
+FileError CLineReader::Rewind() {
+    m_nPos = m_nEnd = 0;
+    m_bEof = false;
+    m_lastError = m_file.Rewind();
+    return m_lastError;
+}
+
+FileError CLineReader::Fill() {
+    m_nPos = 0;
+    m_nEnd = 0;
+    const FileReadResult result = m_file.Read(m_buffer.data(), m_buffer.size());
+    if (result.error != FileError::None) {
+        return result.error;
+    }
+    m_nEnd = result.bytes;
+    m_bEof = result.bytes == 0;
+    return FileError::None;
+}
+
+ReadLineResult CLineReader::ReadLine(std::string& line) {
+    line.clear();
+    m_lastError = FileError::None;
+    if (!m_file.IsOpen()) {
+        m_lastError = FileError::NotSupported;
+        return ReadLineResult::Error;
+    }
+    bool bHaveBytes = false;  // a last line without line end is still a line
+    for (;;) {
+        if (m_nPos == m_nEnd) {
+            if (m_bEof) {
+                break;
+            }
+            if ((m_lastError = Fill()) != FileError::None) {
+                return ReadLineResult::Error;
+            }
+            continue;
+        }
+        const char* start = m_buffer.data() + m_nPos;
+        const std::size_t available = m_nEnd - m_nPos;
+        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
+        if (lf == nullptr) {
+            line.append(start, available);
+            m_nPos = m_nEnd;
+            bHaveBytes = true;
+            continue;
+        }
+        line.append(start, static_cast<std::size_t>(lf - start));
+        m_nPos += static_cast<std::size_t>(lf - start) + 1;
+        // The CR may have come with the previous buffer: look at the assembled line, not the
+        // buffer.
+        if (m_mode == LineMode::Text && !line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        return ReadLineResult::Line;
+    }
+    return bHaveBytes ? ReadLineResult::Line : ReadLineResult::EndOfFile;
+}

@@ -1,0 +1,188 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/FileHandle.h"
+
+namespace {
+FileError LastSystemError() {
+    return FileErrorFromSystemCode(errno);
+}
+
+// O_NOCTTY: a data file may be a terminal device; opening it must never make it the
+// controlling terminal of the program.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY;
+}  // namespace
+
+CFileHandle::~CFileHandle() {
+    Close();
+}
+
+CFileHandle::CFileHandle(CFileHandle&& other) noexcept
+    : m_hFile(std::exchange(other.m_hFile, -1)) {}
+
+CFileHandle& CFileHandle::operator=(CFileHandle&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_hFile = std::exchange(other.m_hFile, -1);
+    }
+    return *this;
+}
+
+namespace {
+FileError OpenInto(int& hFile, const std::string& path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | kOpenFlags, mode);
+    } while (fd == -1 && errno == EINTR);
+    if (fd == -1) {
+        return LastSystemError();
+    }
+    hFile = fd;
+    return FileError::None;
+}
+}  // namespace
+
+FileError CFileHandle::OpenForRead(const std::string& path) {
+    Close();
+    return OpenInto(m_hFile, path, O_RDONLY, 0);
+}
+
+FileError CFileHandle::CreateForWrite(const std::string& path) {
+    Close();
+    return OpenInto(m_hFile, path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+}
+
+FileError CFileHandle::CreateNewForWrite(const std::string& path) {
+    Close();
+    return OpenInto(m_hFile, path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+}
+
+void CFileHandle::Close() {
+    if (m_hFile != -1) {
+        // Linux releases the descriptor even when close() reports EINTR: never retry.
+        ::close(std::exchange(m_hFile, -1));
+    }
+}
+
+FileError CFileHandle::CloseChecked() {
+    if (m_hFile == -1) {
+        return FileError::None;
+    }
+    if (::close(std::exchange(m_hFile, -1)) != 0 && errno != EINTR) {
+        return LastSystemError();
+    }
+    return FileError::None;
+}
+
+namespace {
+FileError LockNoWait(int hFile, int operation) {
+    if (hFile == -1) {
+        return FileErrorFromSystemCode(EBADF);
+    }
+    int rc;
+    do {
+        rc = ::flock(hFile, operation | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 ? FileError::None : LastSystemError();
+}
+}  // namespace
+
+FileError CFileHandle::LockShared() {
+    return LockNoWait(m_hFile, LOCK_SH);
+}
+
+FileError CFileHandle::LockExclusiveNoWait() {
+    return LockNoWait(m_hFile, LOCK_EX);
+}
+
+void CFileHandle::Unlock() {
+    if (m_hFile != -1) {
+        ::flock(m_hFile, LOCK_UN);
+    }
+}
+
+FileReadResult CFileHandle::Read(void* buffer, std::size_t size) {
+    ssize_t n;
+    do {
+        n = ::read(m_hFile, buffer, size);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        return {0, LastSystemError()};
+    }
+    return {static_cast<std::size_t>(n), FileError::None};
+}
+
+FileReadResult CFileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+    std::size_t total = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (total < size) {
+        const ssize_t n =
+            ::pread(m_hFile, bytes + total, size - total, static_cast<off_t>(offset + total));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return {total, LastSystemError()};
+        }
+        if (n == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    return {total, FileError::None};
+}
+
+FileError CFileHandle::WriteAll(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(m_hFile, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return LastSystemError();
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return FileError::None;
+}
+
+FileError CFileHandle::Rewind() {
+    return ::lseek(m_hFile, 0, SEEK_SET) == 0 ? FileError::None : LastSystemError();
+}
+
+FileError CFileHandle::Sync() {
+    return ::fsync(m_hFile) == 0 ? FileError::None : LastSystemError();
+}
+
+FileError CFileHandle::SizeOf(std::uint64_t& size) const {
+    struct stat info {};
+    if (::fstat(m_hFile, &info) != 0) {
+        return LastSystemError();
+    }
+    size = static_cast<std::uint64_t>(info.st_size);
+    return FileError::None;
+}
+
+FileError CFileHandle::CopyPermissionsFrom(const CFileHandle& other) {
+    struct stat info {};
+    if (::fstat(other.m_hFile, &info) != 0) {
+        return LastSystemError();
+    }
+    return ::fchmod(m_hFile, info.st_mode & 07777) == 0 ? FileError::None : LastSystemError();
+}
+
+bool CFileHandle::IsSameFileAs(const std::string& path) const {
+    struct stat mine {};
+    struct stat theirs {};
+    if (m_hFile == -1 || ::fstat(m_hFile, &mine) != 0 || ::stat(path.c_str(), &theirs) != 0) {
+        return false;
+    }
+    return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+}
