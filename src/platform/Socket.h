@@ -1,0 +1,116 @@
+#pragma once
+// IPv4 sockets for the transports: an owning socket handle (TCP stream or UDP datagram), a
+// connect that a time limit or another thread can end, and sends that never raise a signal.
+// A CSocket belongs to one thread at a time, except that Shutdown() may be called from another
+// thread while the owner is blocked in Send() (the send then fails at once); a CWakeEvent may be
+// raised from any thread. Failures are reported as results (-1 or a closed socket) together with
+// a SocketError; nothing here throws.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The program's own socket error codes, numbered like their Windows Sockets counterparts so that
+// a trace reads the same on every system.
+enum class SocketError : std::uint32_t {
+    kNone = 0,
+    kInterrupted = 10004,   // the owner cancelled the wait
+    kBadSocket = 10009,     // the socket is closed or not a socket
+    kAccessDenied = 10013,  // e.g. a broadcast address without permission
+    kInvalidArgument = 10022,
+    kTooManySockets = 10024,  // the process or the system ran out of descriptors
+    kMessageTooLong = 10040,  // a datagram larger than the protocol allows
+    kAddressFamily = 10047,   // IPv4 is not available
+    kAddressInUse = 10048,
+    kAddressNotAvailable = 10049,  // no route to such an address from here
+    kNetworkDown = 10050,
+    kNetworkUnreachable = 10051,
+    kConnectionAborted = 10053,  // the local side ended the connection
+    kConnectionReset = 10054,    // the peer reset the connection
+    kNoBuffers = 10055,          // out of memory in the network stack
+    kNotConnected = 10057,
+    kShutDown = 10058,           // sending after the connection was shut down or closed
+    kTimedOut = 10060,           // the connect time limit passed
+    kConnectionRefused = 10061,  // nothing listens there
+    kHostUnreachable = 10065,
+    kOther = 10107,  // any other failure of a system call
+};
+
+inline std::uint32_t SocketErrorCode(SocketError error) {
+    return static_cast<std::uint32_t>(error);
+}
+
+// The dotted text of an IPv4 address held in host byte order (0x7F000001 -> "127.0.0.1").
+std::string FormatIPv4Address(std::uint32_t dwHostOrderAddr);
+
+// A flag that one thread raises to end another thread's socket wait at once. It stays raised
+// until Reset(). If the system cannot provide one (out of descriptors) it is never raised and
+// waits simply run to their time limit.
+class CWakeEvent {
+  public:
+    CWakeEvent();
+    ~CWakeEvent();
+    CWakeEvent(const CWakeEvent&) = delete;
+    CWakeEvent& operator=(const CWakeEvent&) = delete;
+
+    bool IsValid() const noexcept { return m_hEvent >= 0; }
+    void Raise() noexcept;  // any thread
+    void Reset() noexcept;  // any thread
+    bool IsRaised() const noexcept;
+
+  private:
+    friend class CSocket;
+    int m_hEvent = -1;
+};
+
+// An owning socket handle; closed exactly when its handle is -1. Move-only.
+class CSocket {
+  public:
+    CSocket() noexcept = default;
+    ~CSocket();
+    CSocket(CSocket&& other) noexcept;
+    CSocket& operator=(CSocket&& other) noexcept;
+    CSocket(const CSocket&) = delete;
+    CSocket& operator=(const CSocket&) = delete;
+
+    // A new TCP stream socket or UDP datagram socket; on failure the result is closed and
+    // *pError (if given) says why.
+    static CSocket OpenStream(SocketError* pError);
+    static CSocket OpenDatagram(SocketError* pError);
+
+    bool IsOpen() const noexcept { return m_hSocket >= 0; }
+    int Native() const noexcept { return m_hSocket; }
+
+    // Connects a stream socket to dwAddr:wPort (host byte order). Ends with kTimedOut when the
+    // connection is not made within `timeout`, and with kInterrupted as soon as `cancel` is (or
+    // already was) raised. On success the socket is left in blocking mode for Send().
+    SocketError Connect(std::uint32_t dwAddr, std::uint16_t wPort,
+                        std::chrono::milliseconds timeout, const CWakeEvent& cancel);
+
+    // One send of up to nLen bytes, blocking until the system takes at least one byte (or all of
+    // a zero-length send). Never raises a signal when the peer has gone. `nFlags` are extra
+    // send flags (0 in normal use). Returns the number of bytes the system took, or -1 with
+    // *pError set. A signal arriving during the wait is not a failure: the send is retried.
+    long Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError);
+
+    // Sends one datagram of nLen bytes to dwAddr:wPort (host byte order) from an unconnected
+    // datagram socket. Returns nLen or -1 with *pError set.
+    long SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, std::uint16_t wPort,
+                SocketError* pError);
+
+    // Ends both directions without releasing the handle: a Send() blocked in another thread
+    // returns -1 at once, and so does every later one. A connect in progress is abandoned.
+    void Shutdown() noexcept;
+
+    // Releases the handle; the socket is closed afterwards. Closing a closed socket does nothing.
+    void Close() noexcept;
+
+  private:
+    explicit CSocket(int hSocket) noexcept : m_hSocket(hSocket) {}
+    int m_hSocket = -1;
+};
+
+// The per-object sockets library reference. On systems where sockets need no start-up these
+// succeed and do nothing; AcquireSocketLibrary() returns false when sockets cannot be used.
+bool AcquireSocketLibrary();
+void ReleaseSocketLibrary();

@@ -1,0 +1,50 @@
+#include "transport/UdpSender.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/Trace.h"
+
+int CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, int len) {
+    if (dwAddr == 0 || nPort <= 0) {
+        const std::string text = dwAddr == 0 ? "0" : FormatIPv4Address(dwAddr);
+        Trace("[CUdpSender::Send] ERROR - pszServAddr is %s, nServPort is %d", text.c_str(), nPort);
+        return -1;
+    }
+    if (len < 0 || (buf == nullptr && len > 0)) {
+        Trace("[CUdpSender::Send] ERROR - invalid length(%d)", len);
+        return -100;
+    }
+    try {
+        SocketError error = SocketError::kNone;
+        if (!m_socket.IsOpen()) {
+            m_socket = CSocket::OpenDatagram(&error);
+            if (!m_socket.IsOpen()) {
+                Trace("[CUdpSender::Send] ERROR - Can't create socket(%u)", SocketErrorCode(error));
+                return -3;
+            }
+        }
+        const auto wPort = static_cast<std::uint16_t>(static_cast<unsigned>(nPort) & 0xFFFFu);
+        // The largest payload an IPv4 datagram can carry; a longer line is cut into pieces that
+        // a receiver that reads datagram by datagram gets back in order on a local network.
+        int offset = 0;
+        do {
+            const int piece = std::min(len - offset, kMaxDatagram);
+            if (m_socket.SendTo(buf + offset, static_cast<std::size_t>(piece), dwAddr, wPort,
+                                &error) < 0) {
+                Trace("[CUdpSender::Send] ERROR - sendto error(%u)", SocketErrorCode(error));
+                return -4;
+            }
+            offset += piece;
+        } while (offset < len);
+        return len;
+    } catch (...) {
+        Trace("[CUdpSender::Send] ERROR - Exception");
+        return -100;
+    }
+}
+
+int CUdpSender::Close() {
+    m_socket.Close();
+    return 0;
+}
