@@ -52,7 +52,8 @@ class CCommThread {
     // thread. A channel that is already open is closed first.
     bool OpenPort(const std::string& strPortName, int nMode);
     bool IsOpen() const;
-    // True while a channel thread has been started by OpenPort and not yet ended by ClosePort.
+    // True while the channel thread runs (it may end early: on an exception, or when the
+    // receive thread cannot start watching).
     bool HasChannelThread() const;
 
     // Queues a copy of `bytes` (any bytes, NUL included) for ThreadWriteComm; does not wait.
@@ -83,6 +84,7 @@ class CCommThread {
     CSerialPort m_hComm;
     std::string m_strPortName;
     std::atomic<bool> m_bConnected{false};
+    std::atomic<bool> m_bThreadRunning{false};
     // Ends a write that waits for room in the driver; set by ClosePort.
     CWakeEvent m_hWakeEvent;
     std::thread m_hWriteThread;
@@ -97,6 +99,8 @@ class CCommThread {
     uint8_t m_byByteSize = 8;
     uint8_t m_byParity = 0;
     uint8_t m_byStopBits = 0;
+    // Write time limit per byte, fixed when the port is opened.
+    uint32_t m_dwWriteMultiplier = 0;
 };
 
 // True when the port can be opened right now (present and not held by anyone); it is released
