@@ -27,7 +27,8 @@ class CPlaybackHost : public CMessageSink {
     virtual void ShowCurrentLine(int index, int percent) = 0;
 
     // The file ended with looping on and the run starts again at its first line: unselect
-    // `lastIndex` (-1 when no line was played in the pass) and set the bar to 0.
+    // `lastIndex` (the last line played) and set the bar to 0. Not called after a pass that
+    // played no line at all.
     virtual void ShowRewind(int lastIndex) { (void)lastIndex; }
 
     // Run `runId` is over, whatever ended it: the file and the transports are closed. This is the

@@ -55,6 +55,13 @@ void CRunSequence::RequestStop() {
     m_stop.request_stop();
 }
 
+void CRunSequence::MarkEnding(std::uint64_t runId) {
+    std::lock_guard lock(m_mutex);
+    if (runId == m_nRunId) {
+        m_stop.request_stop();
+    }
+}
+
 bool CRunSequence::WaitUntilEnded(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     if (!m_cvEnded.wait_for(lock, timeout, [this] { return m_nActive == 0; })) {

@@ -31,6 +31,11 @@ class CRunSequence {
     std::uint64_t Start(WorkerBody body);
     // Asks the latest run to stop and returns at once.
     void RequestStop();
+    // Called by run `runId` itself just before it announces its end (a run that ends on its own,
+    // at the end of its file): from then on it counts as asked to stop, so a Start prompted by
+    // that announcement is accepted (and waits for the last moments of the run) instead of being
+    // refused. Does nothing when `runId` is not the latest run.
+    void MarkEnding(std::uint64_t runId);
     // Waits until every run has ended, at most `timeout`; true when none is left.
     bool WaitUntilEnded(std::chrono::milliseconds timeout);
     // True from Start until the run's body has returned.
