@@ -70,6 +70,7 @@ class CFileHandle {
     // The current size of the open file.
     FileError SizeOf(std::uint64_t& size) const;
     // Gives this file the permission bits of `other` (a replacement keeps the original's mode).
+    // Only a regular file is changed; for anything else this does nothing.
     FileError CopyPermissionsFrom(const CFileHandle& other);
     // True when `path` names the very file this handle has open (same device and inode); false
     // when it names another file, none, or the handle is closed.

@@ -171,6 +171,13 @@ FileError CFileHandle::SizeOf(std::uint64_t& size) const {
 }
 
 FileError CFileHandle::CopyPermissionsFrom(const CFileHandle& other) {
+    struct stat mine {};
+    if (::fstat(m_hFile, &mine) != 0) {
+        return LastSystemError();
+    }
+    if (!S_ISREG(mine.st_mode)) {
+        return FileError::None;  // never change the mode of a device or the like
+    }
     struct stat info {};
     if (::fstat(other.m_hFile, &info) != 0) {
         return LastSystemError();

@@ -1,0 +1,305 @@
+// Make Tillstream Data and Restore Data on real files: what the data file, its backup and its
+// temporary file hold afterwards.
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "TempHome.h"
+#include "datafile/Conversion.h"
+#include "datafile/ConversionTexts.h"
+#include "datafile/DataFileKind.h"
+#include "datafile/FilesInPlay.h"
+#include "datafile/LineReader.h"
+#include "platform/FileHandle.h"
+
+namespace {
+
+const std::string kMarkerLine = "[TILLSTREAM_DATA]\r\n";
+
+const std::string kThreeRecords =
+    "[2026-12-06 05:59:12] 0x1b 0x40 0x48 0x69\r\n"
+    "[2026-12-06 05:59:13] hello\r\n"
+    "[2026-12-06 05:59:14] 0x0d 0x0a\r\n";
+
+class ConversionTest : public TempHomeTest {
+  protected:
+    std::string D = home.Path("day1.txt");
+    std::string B = home.Path("day1.bak");
+    std::string T = home.Path("day1.tmp");
+};
+
+TEST_F(ConversionTest, KeepsThePayloadOfEveryRecordThatHasOne) {
+    WriteFileBytes(D, kThreeRecords);
+    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(D), kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n");
+    EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
+    EXPECT_FALSE(FileExists(T));
+    EXPECT_EQ(IsTillstreamDataFile(D), 1);
+}
+
+TEST_F(ConversionTest, WhichLinesBecomeRecords) {
+    using namespace std::string_literals;
+    const std::string source =
+        "abc\n"                                 // 3 characters: dropped
+        "[2026-12-06 05:59:12] 0x4\n"           // payload of 3 characters: dropped
+        "[2026-12-06 05:59:12] 0x41\n"          // kept
+        "a0x42 0x43\r\n"                        // no "]": taken from position 1
+        "0x44 0x45\n"                           // no "]": from position 1 it starts with "x"
+        "]x0x46\n"                              // first "]" at 0: payload from 2
+        "[2026-12-06 05:59:12]  0x47\n"         // payload begins with a space
+        "[2026-12-06] 0x48] 0x49\n"             // the FIRST "]" counts
+        "[2026-12-06 05:59:12]\n"               // nothing after the stamp
+        "[2026-12-06 05:59:12] 0x4A\0 0x4B\n"s  // a NUL stays in the payload
+        "[2026-12-06 05:59:12] 0xzz";           // last line, no line end, not decoded here
+    WriteFileBytes(D, source);
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(D), kMarkerLine +
+                                    "0x41\r\n"
+                                    "0x42 0x43\r\n"
+                                    "0x46\r\n"
+                                    "0x48] 0x49\r\n"
+                                    "0x4A\0 0x4B\r\n"s
+                                    "0xzz\r\n");
+    EXPECT_EQ(ReadFileBytes(B), source);
+}
+
+TEST_F(ConversionTest, ALogWithoutRecordsGivesTheMarkerOnly) {
+    WriteFileBytes(D, "[2026-12-06 05:59:12] no payload here\r\n");
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(D), kMarkerLine);
+}
+
+TEST_F(ConversionTest, ConvertingAConvertedFileKeepsOnlyItsMarker) {
+    WriteFileBytes(D, kThreeRecords);
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    const std::string converted = ReadFileBytes(D);
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(D), kMarkerLine);
+    EXPECT_EQ(ReadFileBytes(B), converted);
+}
+
+TEST_F(ConversionTest, MakeThenRestoreGivesBackTheFileByteForByte) {
+    using namespace std::string_literals;
+    const std::string original = kThreeRecords + "\x1b\0\xff tail without line end"s;
+    WriteFileBytes(D, original);
+    ::chmod(D.c_str(), 0640);
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    struct stat info {};
+    ASSERT_EQ(::stat(D.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);  // the converted file keeps the original's mode
+
+    EXPECT_EQ(RestoreDataFile(D), kRestoreOk);
+    EXPECT_EQ(ReadFileBytes(D), original);
+    EXPECT_FALSE(FileExists(B));
+    EXPECT_FALSE(FileExists(T));
+    ASSERT_EQ(::stat(D.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    // A second Make makes the backup anew; a second Restore then works again.
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(B), original);
+    EXPECT_EQ(RestoreDataFile(D), kRestoreOk);
+    EXPECT_EQ(ReadFileBytes(D), original);
+}
+
+TEST_F(ConversionTest, NothingToWorkOn) {
+    EXPECT_EQ(MakeTillstreamDataFile(""), kMakeNoDataFile);
+    EXPECT_EQ(RestoreDataFile(""), kRestoreNoDataFile);
+
+    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);  // D does not exist
+    EXPECT_FALSE(FileExists(B));
+    EXPECT_FALSE(FileExists(T));
+
+    WriteFileBytes(D, kThreeRecords);
+    EXPECT_EQ(RestoreDataFile(D), kRestoreBackupMissing);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+}
+
+TEST_F(ConversionTest, RestoreRecreatesADeletedDataFile) {
+    WriteFileBytes(D, kThreeRecords);
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    ASSERT_EQ(::unlink(D.c_str()), 0);
+    EXPECT_EQ(RestoreDataFile(D), kRestoreOk);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+}
+
+TEST_F(ConversionTest, AFileInPlayIsNeitherConvertedNorRestored) {
+    WriteFileBytes(D, kThreeRecords);
+    {
+        // Played here: the program's own knowledge refuses it.
+        CFileInPlayGuard inPlay(D);
+        EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
+    }
+    {
+        // Played by another program: only its shared lock tells.
+        CFileHandle otherPlayer;
+        ASSERT_EQ(otherPlayer.OpenForRead(D), FileError::None);
+        ASSERT_EQ(otherPlayer.LockShared(), FileError::None);
+        EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
+    }
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+    EXPECT_FALSE(FileExists(B));
+    EXPECT_FALSE(FileExists(T));
+
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    const std::string converted = ReadFileBytes(D);
+    {
+        CLineReader player;
+        ASSERT_EQ(player.OpenForPlayback(D), FileError::None);
+        EXPECT_EQ(RestoreDataFile(D), kRestoreCopyBackFailed);
+        EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
+        EXPECT_EQ(ReadFileBytes(D), converted);
+        EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
+    }
+    EXPECT_EQ(RestoreDataFile(D), kRestoreOk);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+}
+
+TEST_F(ConversionTest, AFileNamedLikeItsOwnCompanionIsLeftAlone) {
+    const std::string bak = home.Path("day2.bak");
+    WriteFileBytes(bak, kThreeRecords);
+    EXPECT_EQ(MakeTillstreamDataFile(bak), kMakeBackupFailed);
+    EXPECT_EQ(ReadFileBytes(bak), kThreeRecords);
+    EXPECT_EQ(RestoreDataFile(bak), kRestoreCopyBackFailed);
+    EXPECT_EQ(ReadFileBytes(bak), kThreeRecords);
+
+    const std::string tmp = home.Path("day3.tmp");
+    WriteFileBytes(tmp, kThreeRecords);
+    EXPECT_EQ(MakeTillstreamDataFile(tmp), kMakeCreateTempFailed);
+    EXPECT_EQ(ReadFileBytes(tmp), kThreeRecords);
+    EXPECT_EQ(ReadFileBytes(home.Path("day3.bak")), kThreeRecords);
+}
+
+TEST_F(ConversionTest, TempFileThatCannotBeCreatedLeavesTheDataFile) {
+    WriteFileBytes(D, kThreeRecords);
+    ASSERT_EQ(::mkdir(T.c_str(), 0700), 0);  // a folder holds T's name
+    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeCreateTempFailed);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+    EXPECT_EQ(ReadFileBytes(B), kThreeRecords);  // made before T was tried
+}
+
+TEST_F(ConversionTest, BackupThatCannotBeMadeLeavesTheDataFile) {
+    WriteFileBytes(D, kThreeRecords);
+    ASSERT_EQ(::mkdir(B.c_str(), 0700), 0);  // a folder holds B's name
+    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+    EXPECT_FALSE(FileExists(T));
+}
+
+TEST_F(ConversionTest, WriteErrorWhileCopyingLinesDeletesTheTempFileOnly) {
+    if (!FileExists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full to write to";
+    }
+    WriteFileBytes(D, kThreeRecords);
+    // T's name leads to a device on which every write fails with "no space left".
+    ASSERT_EQ(::symlink("/dev/full", T.c_str()), 0);
+    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeCopyLinesFailed);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+    EXPECT_FALSE(FileExists(T));
+    EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
+    EXPECT_TRUE(FileExists("/dev/full"));
+}
+
+// What the thread `tid` is doing, from /proc: the number of the system call it waits in and its
+// first argument, or false when it is running or /proc does not tell.
+bool WaitingSystemCall(long tid, long& number, long& firstArgument) {
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    std::string first;
+    std::string second;
+    if (!(in >> first >> second) || first == "running") {
+        return false;
+    }
+    number = std::stol(first);
+    firstArgument = std::stol(second, nullptr, 16);
+    return true;
+}
+
+std::string DescriptorTarget(long fd) {
+    char target[256] = {};
+    const ssize_t n =
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST_F(ConversionTest, ReadErrorWhileCopyingLinesDeletesTheTempFileOnly) {
+    // The data file is a terminal whose other side goes away while the lines are being read:
+    // the read then fails with an input/output error. The backup copy reads the terminal up to
+    // its end-of-file character first, so only the line copy meets the error.
+    {
+        std::ifstream probe("/proc/self/task/" + std::to_string(::syscall(SYS_gettid)) +
+                            "/syscall");
+        std::string field;
+        if (!(probe >> field)) {
+            GTEST_SKIP() << "/proc does not show what a thread waits in";
+        }
+    }
+    long number = 0;
+    long argument = 0;
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(slave, &settings), 0);
+    settings.c_lflag |= ICANON;
+    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
+    settings.c_cc[VEOF] = 4;
+    ASSERT_EQ(::tcsetattr(slave, TCSANOW, &settings), 0);
+    ASSERT_EQ(::symlink(name, D.c_str()), 0);
+    const std::string record = "[2026-12-06 05:59:12] 0x41\n";
+    const std::string typed = record + "\x04";
+    ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+
+    std::atomic<long> workerTid{0};
+    std::atomic<int> result{1};
+    std::thread worker([&] {
+        workerTid = ::syscall(SYS_gettid);
+        result = MakeTillstreamDataFile(D);
+    });
+    // Wait (without a time limit that matters: the limit only keeps a broken build from
+    // hanging) until the worker waits for more input from the terminal.
+    bool bWaiting = false;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!bWaiting && std::chrono::steady_clock::now() < giveUp && result == 1) {
+        const long tid = workerTid;
+        bWaiting = tid != 0 && WaitingSystemCall(tid, number, argument) && number == SYS_read &&
+                   DescriptorTarget(argument) == name;
+        if (!bWaiting) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ::close(master);
+    worker.join();
+    ::close(slave);
+    ASSERT_TRUE(bWaiting) << "the conversion never waited on the terminal; result " << result;
+
+    EXPECT_EQ(result, kMakeCopyLinesFailed);
+    EXPECT_FALSE(FileExists(T));
+    EXPECT_EQ(ReadFileBytes(B), record);
+    char target[256] = {};
+    ASSERT_GT(::readlink(D.c_str(), target, sizeof target - 1), 0);
+    EXPECT_STREQ(target, name);  // D itself was not replaced
+}
+
+TEST(ConversionTextsTest, StringTableEntries) {
+    EXPECT_STREQ(ConversionText(102), "Make Tillstream Data");
+    EXPECT_STREQ(ConversionText(103), "Restore Data");
+    EXPECT_STREQ(ConversionText(104), "Success, Make tillstream data.");
+    EXPECT_STREQ(ConversionText(105), "Fail, Make tillstream data.");
+    EXPECT_STREQ(ConversionText(106), "Success, Restore data.");
+    EXPECT_STREQ(ConversionText(107), "Fail, Restore data.");
+    EXPECT_EQ(ConversionText(101), nullptr);
+    EXPECT_EQ(ConversionText(108), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,255 @@
+// The file handle and whole-file operations, on real files in a private temporary folder.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "TempHome.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
+
+namespace {
+
+using FileHandleTest = TempHomeTest;
+
+TEST_F(FileHandleTest, OpenAndCreateReportWhyTheyFail) {
+    CFileHandle file;
+    EXPECT_EQ(file.OpenForRead(home.Path("missing")), FileError::NotFound);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.Get(), -1);
+    EXPECT_EQ(file.CreateForWrite(home.Path("no/such/folder/file")), FileError::NotFound);
+
+    WriteFileBytes(home.Path("taken"), "keep me");
+    EXPECT_EQ(file.CreateNewForWrite(home.Path("taken")), FileError::AlreadyExists);
+    EXPECT_EQ(ReadFileBytes(home.Path("taken")), "keep me");
+
+    ::chmod(home.Path("taken").c_str(), 0);
+    if (::geteuid() != 0) {  // root reads anything
+        EXPECT_EQ(file.OpenForRead(home.Path("taken")), FileError::AccessDenied);
+    }
+}
+
+TEST_F(FileHandleTest, WritesReadsAndReadsAtAnOffsetWithoutMovingOn) {
+    CFileHandle out;
+    ASSERT_EQ(out.CreateForWrite(home.Path("f")), FileError::None);
+    ASSERT_EQ(out.WriteAll("0123456789", 10), FileError::None);
+    ASSERT_EQ(out.Sync(), FileError::None);
+    ASSERT_EQ(out.CloseChecked(), FileError::None);
+    EXPECT_FALSE(out.IsOpen());
+
+    CFileHandle in;
+    ASSERT_EQ(in.OpenForRead(home.Path("f")), FileError::None);
+    std::uint64_t size = 0;
+    ASSERT_EQ(in.SizeOf(size), FileError::None);
+    EXPECT_EQ(size, 10u);
+    char buffer[16] = {};
+    FileReadResult r = in.ReadAt(7, buffer, sizeof buffer);
+    EXPECT_EQ(r.error, FileError::None);
+    EXPECT_EQ(std::string(buffer, r.bytes), "789");
+    r = in.Read(buffer, 4);
+    EXPECT_EQ(std::string(buffer, r.bytes), "0123");
+    r = in.Read(buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, r.bytes), "456789");
+    r = in.Read(buffer, sizeof buffer);
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_EQ(r.error, FileError::None);
+    ASSERT_EQ(in.Rewind(), FileError::None);
+    r = in.Read(buffer, 2);
+    EXPECT_EQ(std::string(buffer, r.bytes), "01");
+
+    // Creating again truncates.
+    ASSERT_EQ(out.CreateForWrite(home.Path("f")), FileError::None);
+    out.Close();
+    EXPECT_EQ(ReadFileBytes(home.Path("f")), "");
+}
+
+TEST_F(FileHandleTest, MovingHandsOverTheOneDescriptor) {
+    WriteFileBytes(home.Path("f"), "x");
+    CFileHandle a;
+    ASSERT_EQ(a.OpenForRead(home.Path("f")), FileError::None);
+    const int fd = a.Get();
+    CFileHandle b(std::move(a));
+    EXPECT_FALSE(a.IsOpen());  // NOLINT(bugprone-use-after-move): the moved-from state matters
+    EXPECT_EQ(b.Get(), fd);
+    CFileHandle c;
+    c = std::move(b);
+    EXPECT_EQ(c.Get(), fd);
+    char byte = 0;
+    EXPECT_EQ(c.Read(&byte, 1).bytes, 1u);
+    EXPECT_EQ(byte, 'x');
+}
+
+TEST_F(FileHandleTest, LocksExcludeOtherOpenersUntilReleased) {
+    WriteFileBytes(home.Path("f"), "data");
+    CFileHandle player1, player2, changer;
+    ASSERT_EQ(player1.OpenForRead(home.Path("f")), FileError::None);
+    ASSERT_EQ(player2.OpenForRead(home.Path("f")), FileError::None);
+    ASSERT_EQ(changer.OpenForRead(home.Path("f")), FileError::None);
+
+    EXPECT_EQ(player1.LockShared(), FileError::None);
+    EXPECT_EQ(player2.LockShared(), FileError::None);  // two plays of one file
+    EXPECT_EQ(changer.LockExclusiveNoWait(), FileError::SharingViolation);
+    player1.Unlock();
+    EXPECT_EQ(changer.LockExclusiveNoWait(), FileError::SharingViolation);
+    player2.Close();  // closing gives the lock back too
+    EXPECT_EQ(changer.LockExclusiveNoWait(), FileError::None);
+    EXPECT_EQ(player1.LockShared(), FileError::SharingViolation);
+    changer.Close();
+    EXPECT_EQ(player1.LockShared(), FileError::None);
+}
+
+TEST_F(FileHandleTest, LockHeldByAnotherProcessIsSeen) {
+    WriteFileBytes(home.Path("f"), "data");
+    int toChild[2];
+    int fromChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(fromChild), 0);
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        CFileHandle held;
+        const bool ok = held.OpenForRead(home.Path("f")) == FileError::None &&
+                        held.LockShared() == FileError::None;
+        const char answer = ok ? 'y' : 'n';
+        (void)!::write(fromChild[1], &answer, 1);
+        char wait = 0;
+        (void)!::read(toChild[0], &wait, 1);  // hold the lock until the parent says so
+        ::_exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(::read(fromChild[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
+    CFileHandle changer;
+    ASSERT_EQ(changer.OpenForRead(home.Path("f")), FileError::None);
+    EXPECT_EQ(changer.LockExclusiveNoWait(), FileError::SharingViolation);
+    (void)!::write(toChild[1], "x", 1);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(changer.LockExclusiveNoWait(), FileError::None);
+    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) {
+        ::close(fd);
+    }
+}
+
+TEST_F(FileHandleTest, KnowsWhetherAPathStillNamesItsFile) {
+    WriteFileBytes(home.Path("f"), "old");
+    WriteFileBytes(home.Path("g"), "new");
+    CFileHandle file;
+    ASSERT_EQ(file.OpenForRead(home.Path("f")), FileError::None);
+    EXPECT_TRUE(file.IsSameFileAs(home.Path("f")));
+    EXPECT_FALSE(file.IsSameFileAs(home.Path("g")));
+    ASSERT_EQ(RenameReplace(home.Path("g"), home.Path("f")), FileError::None);
+    EXPECT_FALSE(file.IsSameFileAs(home.Path("f")));
+    // The open handle still reads the file it opened.
+    char buffer[8];
+    const FileReadResult r = file.Read(buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer, r.bytes), "old");
+}
+
+using FileSystemTest = TempHomeTest;
+
+std::size_t EntriesIn(const std::string& folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST_F(FileSystemTest, CopyReplacesTheTargetWithBytesAndModeAndLeavesNothingElse) {
+    const std::string folder = home.Path("work");
+    ASSERT_EQ(CreateDirectory(folder), FileError::None);
+    std::string bytes(700 * 1024, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7);
+    }
+    WriteFileBytes(folder + "/src", bytes);
+    ::chmod((folder + "/src").c_str(), 0640);
+    WriteFileBytes(folder + "/dst", "older and different");
+
+    ASSERT_EQ(CopyFileReplace(folder + "/src", folder + "/dst"), FileError::None);
+    EXPECT_EQ(ReadFileBytes(folder + "/dst"), bytes);
+    struct stat info {};
+    ASSERT_EQ(::stat((folder + "/dst").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(EntriesIn(folder), 2u);  // no temporary copy left behind
+}
+
+TEST_F(FileSystemTest, FailedCopyLeavesTheTargetAsItWas) {
+    const std::string folder = home.Path("work");
+    ASSERT_EQ(CreateDirectory(folder), FileError::None);
+    WriteFileBytes(folder + "/dst", "precious");
+    EXPECT_EQ(CopyFileReplace(folder + "/missing", folder + "/dst"), FileError::NotFound);
+    // A folder opens but cannot be read as a file.
+    ASSERT_EQ(CreateDirectory(folder + "/sub"), FileError::None);
+    EXPECT_NE(CopyFileReplace(folder + "/sub", folder + "/dst"), FileError::None);
+    EXPECT_EQ(ReadFileBytes(folder + "/dst"), "precious");
+    EXPECT_EQ(EntriesIn(folder), 2u);
+}
+
+TEST_F(FileSystemTest, DeleteRenameAndFolders) {
+    EXPECT_EQ(DeleteFile(home.Path("missing")), FileError::NotFound);
+    WriteFileBytes(home.Path("a"), "A");
+    WriteFileBytes(home.Path("b"), "B");
+    EXPECT_EQ(RenameReplace(home.Path("a"), home.Path("b")), FileError::None);
+    EXPECT_FALSE(PathExists(home.Path("a")));
+    EXPECT_EQ(ReadFileBytes(home.Path("b")), "A");
+    EXPECT_EQ(DeleteFile(home.Path("b")), FileError::None);
+    EXPECT_FALSE(PathExists(home.Path("b")));
+
+    EXPECT_EQ(CreateDirectory(home.Path("one")), FileError::None);
+    EXPECT_EQ(CreateDirectory(home.Path("one")), FileError::AlreadyExists);
+    EXPECT_EQ(CreateDirectory(home.Path("x/y")), FileError::NotFound);  // one level only
+    EXPECT_TRUE(PathExists(home.Path("one")));
+
+    EXPECT_EQ(FileSizeOf(home.Path("missing")), -1);
+    WriteFileBytes(home.Path("five"), "12345");
+    EXPECT_EQ(FileSizeOf(home.Path("five")), 5);
+}
+
+TEST_F(FileSystemTest, CanonicalPathGivesOneNamePerFile) {
+    ASSERT_EQ(CreateDirectory(home.Path("d")), FileError::None);
+    WriteFileBytes(home.Path("d/f"), "x");
+    ASSERT_EQ(::symlink(home.Path("d/f").c_str(), home.Path("link").c_str()), 0);
+    const std::string canonical = CanonicalPath(home.Path("d/f"));
+    EXPECT_EQ(canonical.front(), '/');
+    EXPECT_EQ(CanonicalPath(home.Path("link")), canonical);
+    EXPECT_EQ(CanonicalPath(home.Path("d/../d/./f")), canonical);
+    // A file that does not exist yet still gets a stable name from its folder.
+    EXPECT_EQ(CanonicalPath(home.Path("d/../d/new")), CanonicalPath(home.Path("d")) + "/new");
+    // A dangling link exists as an entry.
+    ASSERT_EQ(::symlink(home.Path("nowhere").c_str(), home.Path("dangling").c_str()), 0);
+    EXPECT_TRUE(PathExists(home.Path("dangling")));
+    EXPECT_FALSE(PathExists(""));
+}
+
+TEST(LocalTimeTest, IsTheClockInTheLocalZone) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old != nullptr ? old : "";
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    const std::time_t before = std::time(nullptr);
+    const LocalTime now = LocalTimeNow();
+    const std::time_t after = std::time(nullptr);
+    bool matched = false;
+    for (std::time_t t = before; t <= after; ++t) {
+        std::tm utc{};
+        ::gmtime_r(&t, &utc);
+        matched = matched || (now.year == utc.tm_year + 1900 && now.month == utc.tm_mon + 1 &&
+                              now.day == utc.tm_mday && now.hour == utc.tm_hour &&
+                              now.minute == utc.tm_min && now.second == utc.tm_sec);
+    }
+    EXPECT_TRUE(matched);
+    if (old != nullptr) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
+}  // namespace
