@@ -1,0 +1,126 @@
+#include "dialogs/IpAddressCtrl.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+namespace {
+int FieldValue(const QLineEdit* pField) {
+    // Blank reads as 0; the field takes three digits at most, so only 256..999 need clamping.
+    const int value = pField->text().toInt();
+    return value > 255 ? 255 : value;
+}
+}  // namespace
+
+CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_StyledBackground, true);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        auto* field = new QLineEdit(this);
+        field->setObjectName(QStringLiteral("field_%1").arg(i));
+        field->setFrame(false);
+        field->setAlignment(Qt::AlignCenter);
+        field->setMaxLength(3);
+        field->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9]{0,3}")), field));
+        field->installEventFilter(this);
+        // A complete number moves on to the next field, as typing an address expects.
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (text.size() == 3 && i + 1 < m_fields.size()) {
+                m_fields[i + 1]->setFocus();
+                m_fields[i + 1]->selectAll();
+            }
+        });
+        // A number above 255 is shown as 255 once the field is left.
+        connect(field, &QLineEdit::editingFinished, this, [field] {
+            if (!field->text().isEmpty() && field->text().toInt() > 255) {
+                field->setText(QStringLiteral("255"));
+            }
+        });
+        m_fields[i] = field;
+    }
+    for (size_t i = 0; i + 1 < m_fields.size(); ++i) {
+        setTabOrder(m_fields[i], m_fields[i + 1]);
+    }
+    setFocusProxy(m_fields[0]);
+    LayOutFields();
+}
+
+void CIpAddressCtrl::SetAddress(uint32_t dwAddress) {
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const uint32_t octet = (dwAddress >> (24 - 8 * i)) & 0xFFU;
+        m_fields[i]->setText(QString::number(octet));
+    }
+}
+
+uint32_t CIpAddressCtrl::GetAddress() const {
+    uint32_t address = 0;
+    for (const QLineEdit* field : m_fields) {
+        address = (address << 8) | static_cast<uint32_t>(FieldValue(field));
+    }
+    return address;
+}
+
+bool CIpAddressCtrl::IsBlank() const {
+    for (const QLineEdit* field : m_fields) {
+        if (!field->text().isEmpty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        for (size_t i = 0; i < m_fields.size(); ++i) {
+            if (watched != m_fields[i]) {
+                continue;
+            }
+            // A dot ends the number and moves on; Backspace in an empty field moves back.
+            if (key->key() == Qt::Key_Period && i + 1 < m_fields.size()) {
+                if (!m_fields[i]->text().isEmpty()) {
+                    m_fields[i + 1]->setFocus();
+                    m_fields[i + 1]->selectAll();
+                }
+                return true;
+            }
+            if (key->key() == Qt::Key_Backspace && i > 0 && m_fields[i]->text().isEmpty()) {
+                m_fields[i - 1]->setFocus();
+                m_fields[i - 1]->end(false);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CIpAddressCtrl::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOutFields();
+}
+
+void CIpAddressCtrl::LayOutFields() {
+    // Four equal fields across the width, the dots drawn in the gaps between them.
+    const int dotWidth = fontMetrics().horizontalAdvance(QLatin1Char('.')) + 2;
+    const int fieldWidth = qMax(1, (width() - 3 * dotWidth) / 4);
+    int x = 0;
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        m_fields[i]->setGeometry(x, 0, fieldWidth, height());
+        x += fieldWidth;
+        if (i + 1 < m_fields.size()) {
+            const QString name = QStringLiteral("dot_%1").arg(i);
+            auto* dot = findChild<QLabel*>(name, Qt::FindDirectChildrenOnly);
+            if (dot == nullptr) {
+                dot = new QLabel(QStringLiteral("."), this);
+                dot->setObjectName(name);
+                dot->setAlignment(Qt::AlignCenter);
+            }
+            dot->setGeometry(x, 0, dotWidth, height());
+            x += dotWidth;
+        }
+    }
+}
