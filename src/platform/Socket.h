@@ -2,13 +2,15 @@
 // IPv4 sockets for the transports: an owning socket handle (TCP stream or UDP datagram), a
 // connect that a time limit or another thread can end, and sends that never raise a signal.
 // A CSocket belongs to one thread at a time, except that Shutdown() may be called from another
-// thread while the owner is blocked in Send() (the send then fails at once); a CWakeEvent may be
-// raised from any thread. Failures are reported as results (-1 or a closed socket) together with
-// a SocketError; nothing here throws.
+// thread while the owner is blocked in Send() (the send then fails at once), and the wake-up
+// event that ends a connect may be set from any thread. Failures are reported as results (-1 or a
+// closed socket) together with a SocketError; nothing here throws.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/WakeEvent.h"
 
 // The program's own socket error codes, numbered like their Windows Sockets counterparts so that
 // a trace reads the same on every system.
@@ -43,26 +45,6 @@ inline std::uint32_t SocketErrorCode(SocketError error) {
 // The dotted text of an IPv4 address held in host byte order (0x7F000001 -> "127.0.0.1").
 std::string FormatIPv4Address(std::uint32_t dwHostOrderAddr);
 
-// A flag that one thread raises to end another thread's socket wait at once. It stays raised
-// until Reset(). If the system cannot provide one (out of descriptors) it is never raised and
-// waits simply run to their time limit.
-class CWakeEvent {
-  public:
-    CWakeEvent();
-    ~CWakeEvent();
-    CWakeEvent(const CWakeEvent&) = delete;
-    CWakeEvent& operator=(const CWakeEvent&) = delete;
-
-    bool IsValid() const noexcept { return m_hEvent >= 0; }
-    void Raise() noexcept;  // any thread
-    void Reset() noexcept;  // any thread
-    bool IsRaised() const noexcept;
-
-  private:
-    friend class CSocket;
-    int m_hEvent = -1;
-};
-
 // An owning socket handle; closed exactly when its handle is -1. Move-only.
 class CSocket {
   public:
@@ -83,7 +65,7 @@ class CSocket {
 
     // Connects a stream socket to dwAddr:wPort (host byte order). Ends with kTimedOut when the
     // connection is not made within `timeout`, and with kInterrupted as soon as `cancel` is (or
-    // already was) raised. On success the socket is left in blocking mode for Send().
+    // already was) set. On success the socket is left in blocking mode for Send().
     SocketError Connect(std::uint32_t dwAddr, std::uint16_t wPort,
                         std::chrono::milliseconds timeout, const CWakeEvent& cancel);
 

@@ -5,7 +5,11 @@
 
 #include "platform/Trace.h"
 
-CTCPClient::CTCPClient() = default;
+CTCPClient::CTCPClient() {
+    // Without the event (out of descriptors) connects cannot be cancelled early; they still end
+    // at their time limit.
+    m_connectWake.Create();
+}
 
 CTCPClient::~CTCPClient() {
     Disconnect();
@@ -57,7 +61,7 @@ int CTCPClient::ConnectServImpl(std::uint32_t dwServAddr, int nServPort, ThreadR
     m_servPort = wPort;
 
     {
-        std::stop_callback onStop(stop, [this] { m_connectWake.Raise(); });
+        std::stop_callback onStop(stop, [this] { m_connectWake.Set(); });
         if (m_bConnectCancelled.load() || stop.stop_requested()) {
             error = SocketError::kInterrupted;
         } else {
@@ -118,7 +122,7 @@ bool CTCPClient::WaitForDisconnect(std::chrono::milliseconds period) {
 void CTCPClient::CancelConnect() {
     // The flag first: a connect that clears a stale wake afterwards still sees it.
     m_bConnectCancelled.store(true);
-    m_connectWake.Raise();
+    m_connectWake.Set();
 }
 
 void CTCPClient::AllowConnect() {

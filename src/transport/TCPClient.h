@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/Socket.h"
+#include "platform/WakeEvent.h"
 #include "transport/SocketBase.h"
 
 // The routine run by a connection's thread; its result is the thread's exit code.

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,39 +109,6 @@ bool AcquireSocketLibrary() {
 
 void ReleaseSocketLibrary() {}
 
-// --- CWakeEvent ---------------------------------------------------------------------------
-
-CWakeEvent::CWakeEvent() : m_hEvent(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-
-CWakeEvent::~CWakeEvent() {
-    if (m_hEvent >= 0) {
-        ::close(m_hEvent);
-    }
-}
-
-void CWakeEvent::Raise() noexcept {
-    if (m_hEvent >= 0) {
-        const std::uint64_t one = 1;
-        // A full counter (never reached in practice) still leaves the event readable.
-        [[maybe_unused]] const ssize_t written = ::write(m_hEvent, &one, sizeof one);
-    }
-}
-
-void CWakeEvent::Reset() noexcept {
-    if (m_hEvent >= 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t got = ::read(m_hEvent, &count, sizeof count);
-    }
-}
-
-bool CWakeEvent::IsRaised() const noexcept {
-    if (m_hEvent < 0) {
-        return false;
-    }
-    pollfd item{m_hEvent, POLLIN, 0};
-    return ::poll(&item, 1, 0) > 0 && (item.revents & POLLIN) != 0;
-}
-
 // --- CSocket --------------------------------------------------------------------------------
 
 CSocket::~CSocket() {
@@ -179,7 +145,7 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
     if (m_hSocket < 0) {
         return SocketError::kBadSocket;
     }
-    if (cancel.IsRaised()) {
+    if (cancel.IsSet()) {
         return SocketError::kInterrupted;
     }
     // A blocking connect would wait for the system's own limit (minutes) with no way to end it,
@@ -199,8 +165,9 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
             if (left.count() <= 0) {
                 return SocketError::kTimedOut;
             }
-            pollfd items[2] = {{m_hSocket, POLLOUT, 0}, {cancel.m_hEvent, POLLIN, 0}};
-            const int count = cancel.m_hEvent >= 0 ? 2 : 1;
+            pollfd items[2] = {{m_hSocket, POLLOUT, 0},
+                               {static_cast<int>(cancel.NativeHandle()), POLLIN, 0}};
+            const int count = cancel.IsCreated() ? 2 : 1;
             const int ready = ::poll(items, count, static_cast<int>(left.count()));
             if (ready < 0) {
                 if (errno == EINTR) {

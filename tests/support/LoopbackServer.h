@@ -1,0 +1,126 @@
+#pragma once
+// Peers on the loopback interface for tests of the network transports:
+// - LoopbackTcpServer: a TCP listener on 127.0.0.1 (port chosen by the system) that accepts every
+//   connection and collects what each peer sends on its own thread; it can also stay silent
+//   (never read), read slowly through a small receive buffer, or reset connections.
+// - StalledTcpListener: a listener whose accept queue is full and is never served, so that a
+//   connect to it gets no answer and hangs until it is given up.
+// - LoopbackUdpReceiver: a UDP socket on 127.0.0.1 collecting every datagram.
+// Every wait is bounded; all methods may be called from any thread.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+inline constexpr std::uint32_t kLoopbackAddress = 0x7F000001;  // 127.0.0.1, host byte order
+inline constexpr std::chrono::milliseconds kLoopbackWait{10000};
+
+struct LoopbackTcpOptions {
+    // false: accept but read nothing until StartReading(), so the sender's buffers fill up.
+    bool bRead = true;
+    // > 0: the accepted sockets' receive buffer size (SO_RCVBUF).
+    int nReceiveBufferSize = 0;
+    // The most bytes one read takes.
+    std::size_t nReadChunk = 64 * 1024;
+    // A pause after every read: a slow reader.
+    std::chrono::milliseconds readPause{0};
+    // Reset each connection as soon as it is accepted. The client's connect may then succeed or
+    // fail, whichever it sees first; for a reset after a known point use ResetConnections().
+    bool bResetOnAccept = false;
+};
+
+class LoopbackTcpServer {
+  public:
+    explicit LoopbackTcpServer(LoopbackTcpOptions options = {});
+    ~LoopbackTcpServer();
+    LoopbackTcpServer(const LoopbackTcpServer&) = delete;
+    LoopbackTcpServer& operator=(const LoopbackTcpServer&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+
+    // Bounded waits; each returns whether the condition was reached.
+    bool WaitForConnections(std::size_t count, std::chrono::milliseconds timeout = kLoopbackWait);
+    bool WaitForBytes(std::size_t count, std::chrono::milliseconds timeout = kLoopbackWait);
+    // Connections whose peer has closed or reset them (seen only while reading).
+    bool WaitForClosed(std::size_t count, std::chrono::milliseconds timeout = kLoopbackWait);
+
+    std::size_t ConnectionCount() const;
+    std::size_t ClosedCount() const;
+    std::size_t ByteCount() const;
+    // Every byte received, connection after connection in the order they were accepted.
+    std::string Received() const;
+    std::vector<std::string> ReceivedPerConnection() const;
+
+    void StartReading();      // a server made with bRead = false begins to read
+    void ResetConnections();  // resets every open connection (the peer sees ECONNRESET)
+
+  private:
+    struct Peer {
+        int fd = -1;
+        std::string bytes;
+        bool bClosed = false;
+    };
+    void Run();
+    bool WaitFor(std::chrono::milliseconds timeout, const std::function<bool()>& condition);
+    void Wake();
+
+    LoopbackTcpOptions m_options;
+    int m_listenFd = -1;
+    int m_wakeFd = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bReading{false};
+    std::atomic<bool> m_bResetRequested{false};
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Peer> m_peers;  // under m_mutex
+    std::thread m_thread;
+};
+
+class StalledTcpListener {
+  public:
+    StalledTcpListener();
+    ~StalledTcpListener();
+    StalledTcpListener(const StalledTcpListener&) = delete;
+    StalledTcpListener& operator=(const StalledTcpListener&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+    // False when the system still answered a connect, so a test cannot rely on the stall.
+    bool IsStalled() const { return m_bStalled; }
+
+  private:
+    int m_listenFd = -1;
+    std::vector<int> m_fillers;
+    std::uint16_t m_port = 0;
+    bool m_bStalled = false;
+};
+
+class LoopbackUdpReceiver {
+  public:
+    LoopbackUdpReceiver();
+    ~LoopbackUdpReceiver();
+    LoopbackUdpReceiver(const LoopbackUdpReceiver&) = delete;
+    LoopbackUdpReceiver& operator=(const LoopbackUdpReceiver&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+    bool WaitForDatagrams(std::size_t count, std::chrono::milliseconds timeout = kLoopbackWait);
+    std::vector<std::string> Datagrams() const;
+
+  private:
+    void Run();
+
+    int m_fd = -1;
+    int m_wakeFd = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_bStop{false};
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_datagrams;  // under m_mutex
+    std::thread m_thread;
+};
