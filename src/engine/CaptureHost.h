@@ -19,6 +19,9 @@ class CCaptureHost : public CMessageSink {
     // The capture file of the run has been created at `path` (before the port is opened).
     virtual void OnCaptureFileOpened(const std::string& path) { (void)path; }
 
+    // The port of run `runId` is open: from now on every byte that arrives reaches the file.
+    virtual void OnCaptureRunning(std::uint64_t runId) { (void)runId; }
+
     // Run `runId` is over: its file is closed and complete on disk, its port closed. The last
     // call of the run.
     virtual void OnCaptureEnded(std::uint64_t runId) { (void)runId; }

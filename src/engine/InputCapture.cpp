@@ -116,6 +116,7 @@ void CInputCapture::ThreadWriteDataToFile(std::uint64_t runId, const OptionRecor
         if (!channel.OpenPort(strPortName, COMM_MODE_READ)) {
             throw kErrorOpenPort;
         }
+        m_host.OnCaptureRunning(runId);
 
         // Each pass takes every chunk that is waiting and hands it to the system at once: memory
         // stays bounded however fast the port runs, and a crash loses at most the last pass.
