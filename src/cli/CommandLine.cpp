@@ -1,0 +1,102 @@
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "platform/Interrupt.h"
+
+namespace {
+constexpr char kVersion[] = "1.0.0";
+
+constexpr char kOverview[] =
+    "Usage: tillstream-cli COMMAND [ARGS...]\n"
+    "Sends a file of point-of-sale data to a receiving device one line at a time, as the\n"
+    "Tillstream window does, and helps to check what a device would receive.\n"
+    "\n"
+    "Commands:\n"
+    "  play FILE       play a data file over TCP, UDP or a serial port\n"
+    "  receive         listen like a receiving device and print every line that arrives\n"
+    "  convert FILE    turn a stamped hex log into a converted data file (Make Tillstream Data)\n"
+    "  restore FILE    give a converted file its original content back (Restore Data)\n"
+    "  capture         record what arrives on a serial port into the capture folder\n"
+    "  options         print the stored settings, or change them with 'options set'\n"
+    "  show            bring a running Tillstream window to the front\n"
+    "\n"
+    "'tillstream-cli COMMAND --help' describes a command.\n"
+    "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched),\n"
+    "130 stopped by Ctrl-C, 143 stopped by SIGTERM.\n";
+}  // namespace
+
+void PrintCommandError(std::ostream& err, const char* command, const std::string& message) {
+    err << kCliProgramName;
+    if (command != nullptr && command[0] != '\0') {
+        err << " " << command;
+    }
+    err << ": " << message << std::endl;
+}
+
+bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
+                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
+                      int& exitCode) {
+    std::string error;
+    if (!parser.Parse(args, parsed, error)) {
+        PrintCommandError(err, command, error + " (see 'tillstream-cli " + command + " --help')");
+        exitCode = kExitUsage;
+        return false;
+    }
+    if (parsed.Has("help")) {
+        out << help;
+        exitCode = kExitOk;
+        return false;
+    }
+    return true;
+}
+
+int InterruptedExitCode(int otherwise) {
+    switch (InterruptSignalNumber()) {
+        case 2:
+            return kExitInterrupted;
+        case 15:
+            return kExitTerminated;
+        default:
+            return otherwise;
+    }
+}
+
+int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << kOverview;
+        return kExitUsage;
+    }
+    const std::string& command = args.front();
+    const CommandArgs rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kOverview;
+        return kExitOk;
+    }
+    if (command == "--version") {
+        out << kCliProgramName << " " << kVersion << "\n";
+        return kExitOk;
+    }
+    if (command == "play") {
+        return RunPlayCommand(rest, out, err);
+    }
+    if (command == "receive") {
+        return RunReceiveCommand(rest, out, err);
+    }
+    if (command == "convert") {
+        return RunConvertCommand(rest, out, err);
+    }
+    if (command == "restore") {
+        return RunRestoreCommand(rest, out, err);
+    }
+    if (command == "capture") {
+        return RunCaptureCommand(rest, out, err);
+    }
+    if (command == "options") {
+        return RunOptionsCommand(rest, out, err);
+    }
+    if (command == "show") {
+        return RunShowCommand(rest, out, err);
+    }
+    PrintCommandError(err, "", "unknown command '" + command + "' (see 'tillstream-cli --help')");
+    return kExitUsage;
+}

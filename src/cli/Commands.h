@@ -1,0 +1,45 @@
+#pragma once
+// The commands of tillstream-cli. Each takes the words after its name, writes its results to
+// `out` and its messages to `err`, and returns the process's exit code. They run on the main
+// thread (starting engine threads of their own where needed) and never throw.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli/ArgParser.h"
+
+// Exit codes shared by every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;        // the work could not be done (file, port, address...)
+inline constexpr int kExitUsage = 2;          // unknown flag or bad value; nothing was touched
+inline constexpr int kExitInterrupted = 130;  // ended by Ctrl-C (SIGINT) after a clean stop
+inline constexpr int kExitTerminated = 143;   // ended by SIGTERM after a clean stop
+
+inline constexpr char kCliProgramName[] = "tillstream-cli";
+
+using CommandArgs = std::vector<std::string>;
+
+int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunConvertCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunRestoreCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunCaptureCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunShowCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+
+// The whole command line: `args` are the words after the program's name. Prints the overview
+// for no words, "--help" or "help", the version for "--version".
+int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err);
+
+// The exit code for a run that ended because the interrupt request was raised: 130 for SIGINT,
+// 143 for SIGTERM, `otherwise` when the program raised it itself.
+int InterruptedExitCode(int otherwise);
+
+// Writes "tillstream-cli COMMAND: MESSAGE" and a line end to `err`.
+void PrintCommandError(std::ostream& err, const char* command, const std::string& message);
+
+// Parses a command's words. On a usage error prints it (naming the flag) and sets `exitCode` to
+// kExitUsage; on --help prints `help` to `out` and sets kExitOk. True when the command should run.
+bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
+                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
+                      int& exitCode);

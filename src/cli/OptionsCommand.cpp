@@ -1,0 +1,76 @@
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/OptionFields.h"
+#include "options/OptionStore.h"
+
+namespace {
+constexpr char kOptionsHelp[] =
+    "Usage: tillstream-cli options [--json]\n"
+    "       tillstream-cli options set FIELD=VALUE [FIELD=VALUE...]\n"
+    "Prints every field of the stored option record, one 'name=value' per line, or with --json\n"
+    "as one JSON object (numbers as numbers, captureFolder and remoteAddress as strings).\n"
+    "Fields: loopEnabled, delayMs, outputInterface (0 TCP, 1 UDP, 2 RS-232), outputComPort,\n"
+    "outputBaudRate, outputParity, outputDataBits, outputStopBits, inputComPort, inputBaudRate,\n"
+    "inputParity, inputDataBits, inputStopBits, captureFolder, remoteAddress, remotePort.\n"
+    "'options set' reads values as the option dialogs do: numbers up to the first non-digit\n"
+    "(0 when there is none); parity by name (NONE ODD EVEN MARK SPACE) or code 0..4; stop bits\n"
+    "as 1, 1.5 or 2 (0 is taken as the code of 1); COM ports by the number after the last 'M'\n"
+    "(COM3, \\\\.\\COM12 or 12); remoteAddress dotted (192.168.0.10); captureFolder at most 255\n"
+    "bytes. The whole record is saved, reserved bytes untouched. An unknown field or a value\n"
+    "that cannot be stored is refused and nothing is saved.\n"
+    "Exit codes: 0 done, 1 the record could not be saved, 2 bad arguments.\n";
+
+constexpr char kCaller[] = "tillstream-cli options";
+
+OptionRecord LoadRecord() {
+    OptionRecord record = MakeDefaultOptionRecord();
+    // A missing record (first run) leaves the defaults, as the window starts with them.
+    LoadStoredOptions(record, kCaller);
+    return record;
+}
+}  // namespace
+
+int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+    const CArgParser parser({{"help", false}, {"json", false}});
+    CParsedArgs parsed;
+    int exitCode = kExitOk;
+    if (!ParseCommandArgs("options", parser, args, kOptionsHelp, parsed, out, err, exitCode)) {
+        return exitCode;
+    }
+    const auto& words = parsed.Positionals();
+    if (words.empty()) {
+        const OptionRecord record = LoadRecord();
+        out << (parsed.Has("json") ? FormatOptionsJson(record) : FormatOptionsText(record));
+        out.flush();
+        return kExitOk;
+    }
+    if (words.front() != "set") {
+        PrintCommandError(err, "options",
+                          "unknown word '" + words.front() + "' (did you mean 'set'?)");
+        return kExitUsage;
+    }
+    if (words.size() < 2) {
+        PrintCommandError(err, "options", "'set' needs at least one FIELD=VALUE");
+        return kExitUsage;
+    }
+    if (parsed.Has("json")) {
+        PrintCommandError(err, "options", "--json is for printing, not for 'set'");
+        return kExitUsage;
+    }
+    OptionRecord record = LoadRecord();
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        std::string error;
+        if (!SetOptionField(record, words[i], error)) {
+            PrintCommandError(err, "options", error + "; nothing saved");
+            return kExitUsage;
+        }
+    }
+    if (const int32_t result = SaveStoredOptions(record, kCaller); result < 0) {
+        PrintCommandError(
+            err, "options",
+            "the option record could not be saved (code " + std::to_string(result) + ")");
+        return kExitFailure;
+    }
+    return kExitOk;
+}

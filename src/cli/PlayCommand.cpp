@@ -1,0 +1,272 @@
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/FlagValues.h"
+#include "cli/PlayProgress.h"
+#include "cli/SerialCheck.h"
+#include "datafile/DataFileKind.h"
+#include "datafile/LineIndex.h"
+#include "engine/OutputPlayback.h"
+#include "engine/PlaybackHost.h"
+#include "options/OptionStore.h"
+#include "platform/Interrupt.h"
+#include "platform/ReceiveSocket.h"
+#include "platform/SerialPort.h"
+#include "platform/Terminal.h"
+#include "transport/SerialVocabulary.h"
+#include "transport/SocketClient.h"
+
+namespace {
+constexpr char kPlayHelp[] =
+    "Usage: tillstream-cli play FILE [--tcp HOST:PORT | --udp HOST:PORT | --serial COMn]\n"
+    "                                [--delay MS] [--loop] [--count N] [--baud N]\n"
+    "                                [--parity NONE|ODD|EVEN|MARK|SPACE] [--data-bits N]\n"
+    "                                [--stop-bits 1|1.5|2] [--quiet]\n"
+    "Plays FILE as the window does: one line at a time with the delay after every line. A\n"
+    "converted data file (first line [TILLSTREAM_DATA]) sends the bytes of each payload line;\n"
+    "any other file sends each line followed by LF. The stored options apply; the flags\n"
+    "replace them for this run only (nothing is saved).\n"
+    "  --tcp HOST:PORT   send over a TCP connection to HOST (IPv4 address or name)\n"
+    "  --udp HOST:PORT   send each line as a UDP datagram\n"
+    "  --serial COMn     send out of serial port n (--baud, --parity, --data-bits, --stop-bits\n"
+    "                    replace the stored output line settings)\n"
+    "  --delay MS        pause after every line (stored delayMs otherwise)\n"
+    "  --loop            start again at the first line after the last one\n"
+    "  --count N         stop after N lines sent, counted across loops\n"
+    "  --quiet           no progress and no summary\n"
+    "Progress goes to standard error: live on a terminal, else one summary line at the end.\n"
+    "Exit codes: 0 end of file or --count reached, 1 FILE unreadable or the address or port\n"
+    "cannot be used, 2 bad arguments, 130 stopped by Ctrl-C (the run ends cleanly).\n";
+
+// The command line's side of a run: fixed options, progress on standard error, --count, and
+// the notice that the run has ended.
+class CCliPlaybackHost : public CPlaybackHost {
+  public:
+    CCliPlaybackHost(const OptionRecord& options, std::uint64_t nCount, CPlayProgress& progress,
+                     std::ostream& err)
+        : m_options(options), m_nCount(nCount), m_progress(progress), m_err(err) {}
+
+    void SetPlayback(COutputPlayback* pPlayback) { m_pPlayback = pPlayback; }
+
+    OptionRecord CurrentOptions() override {
+        OptionRecord options = m_options;
+        std::lock_guard lock(m_mutex);
+        if (m_nCount != 0 && m_nLinesSent >= m_nCount) {
+            // Called at the start of the line after the last one counted (its pause is over):
+            // send nothing more and end the run there.
+            options.outputInterface = -1;
+            m_bCountReached = true;
+            if (m_pPlayback != nullptr) {
+                m_pPlayback->RequestStop();
+            }
+        }
+        return options;
+    }
+
+    void ShowRunStart() override {}
+
+    void ShowCurrentLine(int index, int percent) override {
+        std::lock_guard lock(m_mutex);
+        if (m_bCountReached) {
+            return;
+        }
+        ++m_nLinesSent;
+        m_progress.OnLine(index, percent, m_nLinesSent);
+    }
+
+    void ShowRewind(int /*lastIndex*/) override {
+        std::lock_guard lock(m_mutex);
+        m_progress.OnRewind();
+    }
+
+    void OnRunEnded(std::uint64_t /*runId*/) override {
+        std::lock_guard lock(m_mutex);
+        m_bEnded = true;
+        m_cvEnded.notify_all();
+    }
+
+    void ShowMessage(const std::string& text, const std::string& /*caption*/) override {
+        std::lock_guard lock(m_mutex);
+        m_progress.ClearLine();
+        PrintCommandError(m_err, "play", text);
+    }
+
+    void WaitForEnd() {
+        std::unique_lock lock(m_mutex);
+        m_cvEnded.wait(lock, [this] { return m_bEnded; });
+    }
+
+    std::uint64_t LinesSent() {
+        std::lock_guard lock(m_mutex);
+        return m_nLinesSent;
+    }
+
+  private:
+    const OptionRecord m_options;
+    const std::uint64_t m_nCount;
+    CPlayProgress& m_progress;
+    std::ostream& m_err;
+    COutputPlayback* m_pPlayback = nullptr;
+    std::mutex m_mutex;
+    std::condition_variable m_cvEnded;
+    std::uint64_t m_nLinesSent = 0;
+    bool m_bCountReached = false;
+    bool m_bEnded = false;
+};
+}  // namespace
+
+int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
+    const CArgParser parser({{"help", false},
+                             {"tcp", true},
+                             {"udp", true},
+                             {"serial", true},
+                             {"delay", true},
+                             {"loop", false},
+                             {"count", true},
+                             {"baud", true},
+                             {"parity", true},
+                             {"data-bits", true},
+                             {"stop-bits", true},
+                             {"quiet", false}});
+    CParsedArgs parsed;
+    int exitCode = kExitOk;
+    if (!ParseCommandArgs("play", parser, args, kPlayHelp, parsed, out, err, exitCode)) {
+        return exitCode;
+    }
+    auto usage = [&err](const std::string& message) {
+        PrintCommandError(err, "play", message + " (see 'tillstream-cli play --help')");
+        return kExitUsage;
+    };
+    auto failure = [&err](const std::string& message) {
+        PrintCommandError(err, "play", message);
+        return kExitFailure;
+    };
+    if (parsed.Positionals().size() != 1) {
+        return usage(parsed.Positionals().empty() ? "FILE is missing" : "only one FILE, please");
+    }
+    const std::string path = parsed.Positionals().front();
+    const int nKinds = static_cast<int>(parsed.Has("tcp")) + static_cast<int>(parsed.Has("udp")) +
+                       static_cast<int>(parsed.Has("serial"));
+    if (nKinds > 1) {
+        return usage("give at most one of --tcp, --udp or --serial");
+    }
+
+    // The stored record with the flags applied, for this run only.
+    OptionRecord options = MakeDefaultOptionRecord();
+    LoadStoredOptions(options, "tillstream-cli play");
+    std::string host;
+    std::uint16_t port = 0;
+    const std::string* endpoint = parsed.Has("tcp") ? parsed.Value("tcp") : parsed.Value("udp");
+    if (endpoint != nullptr) {
+        std::string error;
+        if (!ParseEndpointFlag(*endpoint, false, false, host, port, error)) {
+            return usage(std::string("bad value for --") + (parsed.Has("tcp") ? "tcp" : "udp") +
+                         ": " + error);
+        }
+        options.outputInterface = parsed.Has("tcp") ? kInterfaceTcpClient : kInterfaceUdpClient;
+        options.remotePort = port;
+    }
+    if (const std::string* value = parsed.Value("serial")) {
+        int nPort = 0;
+        if (!ParseComPortFlag(*value, nPort)) {
+            return usage("bad value '" + *value + "' for --serial (COMn)");
+        }
+        options.outputInterface = kInterfaceRs232;
+        options.outputComPort = nPort;
+    }
+    if (const std::string* value = parsed.Value("delay")) {
+        std::uint64_t number = 0;
+        if (!ParseUnsignedFlag(*value, 0, UINT32_MAX, number)) {
+            return usage("bad value '" + *value + "' for --delay (milliseconds)");
+        }
+        options.delayMs = static_cast<std::uint32_t>(number);
+    }
+    if (parsed.Has("loop")) {
+        options.loopEnabled = 1;
+    }
+    std::uint64_t nCount = 0;
+    if (const std::string* value = parsed.Value("count")) {
+        if (!ParseUnsignedFlag(*value, 1, UINT64_MAX / 2, nCount)) {
+            return usage("bad value '" + *value + "' for --count (1 or more lines)");
+        }
+    }
+    if (std::string error;
+        !ApplyLineSettingFlags(parsed, options.outputBaudRate, options.outputParity,
+                               options.outputDataBits, options.outputStopBits, error)) {
+        return usage(error);
+    }
+
+    // Refusals that need the world: all of them before anything is sent.
+    const int kind = IsTillstreamDataFile(path);
+    if (kind == -1) {
+        return failure("cannot read '" + path + "'");
+    }
+    CLineIndex index;
+    if (index.Build(path) != 0) {
+        return failure("cannot read '" + path + "'");
+    }
+    PlaybackRequest request;
+    request.path = path;
+    request.convertedFile = kind == 1;
+    request.lineCount = static_cast<std::int32_t>(index.Count());
+    index.Clear();
+
+    if (options.outputInterface == kInterfaceTcpClient ||
+        options.outputInterface == kInterfaceUdpClient) {
+        if (!host.empty()) {
+            std::string error;
+            std::uint32_t dwAddr = 0;
+            if (!ResolveIPv4Host(host, dwAddr, error)) {
+                return failure("cannot resolve '" + host + "': " + error);
+            }
+            options.remoteAddress = dwAddr;
+        }
+        if (options.remoteAddress == 0 || options.remotePort < 1 || options.remotePort > 65535) {
+            return failure("no usable receiving device address (remoteAddress " +
+                           std::to_string(options.remoteAddress >> 24) + "." +
+                           std::to_string((options.remoteAddress >> 16) & 0xFF) + "." +
+                           std::to_string((options.remoteAddress >> 8) & 0xFF) + "." +
+                           std::to_string(options.remoteAddress & 0xFF) + ", remotePort " +
+                           std::to_string(options.remotePort) +
+                           "); give --tcp HOST:PORT or --udp HOST:PORT");
+        }
+    } else if (options.outputInterface == kInterfaceRs232) {
+        CSerialPort probe;
+        std::string message;
+        const SerialLineSettings settings{options.outputBaudRate,
+                                          static_cast<std::uint8_t>(options.outputDataBits),
+                                          static_cast<std::uint8_t>(options.outputParity),
+                                          static_cast<std::uint8_t>(options.outputStopBits)};
+        if (!OpenSerialForCli(probe, options.outputComPort, settings, message)) {
+            return failure(message);
+        }
+    } else {
+        return failure("the stored outputInterface " + std::to_string(options.outputInterface) +
+                       " is not 0 (TCP), 1 (UDP) or 2 (RS-232); give --tcp, --udp or --serial");
+    }
+
+    const bool bQuiet = parsed.Has("quiet");
+    CPlayProgress progress(err, request.lineCount, nCount, options.loopEnabled != 0,
+                           bQuiet                               ? CPlayProgress::Mode::kSilent
+                           : IsTerminal(StandardStream::kError) ? CPlayProgress::Mode::kLive
+                                                                : CPlayProgress::Mode::kSummary);
+    CCliPlaybackHost host2(options, nCount, progress, err);
+    CSocketClient socketClient;
+    COutputPlayback playback(host2, socketClient);
+    host2.SetPlayback(&playback);
+    SetInterruptCallback([&playback] { playback.RequestStop(); });
+    if (playback.Start(request) == 0) {
+        SetInterruptCallback(nullptr);
+        return failure("the playback thread could not be started");
+    }
+    host2.WaitForEnd();
+    playback.WaitUntilEnded(std::chrono::hours(1));
+    SetInterruptCallback(nullptr);
+    progress.Finish(host2.LinesSent());
+    return IsInterruptRequested() ? InterruptedExitCode(kExitOk) : kExitOk;
+}

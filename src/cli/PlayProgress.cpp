@@ -1,0 +1,89 @@
+#include "cli/PlayProgress.h"
+
+#include <cstdio>
+#include <ostream>
+
+std::string FormatPlayProgress(int lineNumber, int lineCount, int percent, double linesPerSecond,
+                               std::optional<double> secondsLeft, bool bLooping) {
+    char text[160];
+    int length =
+        std::snprintf(text, sizeof text, "line %d of %d (%d%%)", lineNumber, lineCount, percent);
+    if (linesPerSecond > 0) {
+        length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                                "  %.1f lines/s", linesPerSecond);
+    }
+    if (secondsLeft) {
+        const auto total = static_cast<long long>(*secondsLeft + 0.5);
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                      "  %02lld:%02lld left", total / 60, total % 60);
+    } else if (bLooping) {
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "  looping");
+    }
+    return text;
+}
+
+std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, double seconds) {
+    char text[160];
+    const double rate = seconds > 0 ? static_cast<double>(linesSent) / seconds : 0;
+    int length = std::snprintf(text, sizeof text, "sent %llu line%s in %.1f s (%.1f lines/s)",
+                               static_cast<unsigned long long>(linesSent),
+                               linesSent == 1 ? "" : "s", seconds, rate);
+    if (passes > 1) {
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                      ", %llu passes", static_cast<unsigned long long>(passes));
+    }
+    return text;
+}
+
+CPlayProgress::CPlayProgress(std::ostream& err, int lineCount, std::uint64_t count, bool bLoop,
+                             Mode mode)
+    : m_err(err), m_nLineCount(lineCount), m_nCount(count), m_bLoop(bLoop), m_mode(mode) {}
+
+void CPlayProgress::OnLine(int index, int percent, std::uint64_t linesSent) {
+    const Clock::time_point now = Clock::now();
+    if (!m_firstLine) {
+        m_firstLine = now;
+    }
+    if (m_mode != Mode::kLive) {
+        return;
+    }
+    // A few redraws a second are enough for a person; a delay of 0 must not flood the terminal.
+    const bool bLast =
+        (m_nCount != 0 && linesSent >= m_nCount) || (!m_bLoop && index + 1 >= m_nLineCount);
+    if (m_bLineShown && !bLast && now - m_lastDrawn < std::chrono::milliseconds(100)) {
+        return;
+    }
+    m_lastDrawn = now;
+    const double elapsed = std::chrono::duration<double>(now - *m_firstLine).count();
+    const double rate =
+        linesSent > 1 && elapsed > 0 ? static_cast<double>(linesSent - 1) / elapsed : 0;
+    std::optional<double> left;
+    if (rate > 0) {
+        if (m_nCount != 0) {
+            left = static_cast<double>(m_nCount - linesSent) / rate;
+        } else if (!m_bLoop) {
+            left = static_cast<double>(m_nLineCount - index - 1) / rate;
+        }
+    }
+    m_err << "\r\033[K"
+          << FormatPlayProgress(index + 1, m_nLineCount, percent, rate, left,
+                                m_bLoop && m_nCount == 0)
+          << std::flush;
+    m_bLineShown = true;
+}
+
+void CPlayProgress::ClearLine() {
+    if (m_mode == Mode::kLive && m_bLineShown) {
+        m_err << "\r\033[K" << std::flush;
+        m_bLineShown = false;
+    }
+}
+
+void CPlayProgress::Finish(std::uint64_t linesSent) {
+    if (m_mode == Mode::kSilent) {
+        return;
+    }
+    ClearLine();
+    const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
+    m_err << FormatPlaySummary(linesSent, m_nPasses, seconds) << std::endl;
+}

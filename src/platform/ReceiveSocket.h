@@ -1,0 +1,55 @@
+#pragma once
+// The receiving end of a network line for the command line's receiver: a TCP listener and the
+// connections it accepts, or a UDP socket bound to a port, with waits for data that a cancel
+// handle (see Interrupt.h) ends at once. IPv4 only, addresses in host byte order.
+// Threads: one thread at a time per socket. Failures are reported by results, with the cause in
+// LastErrorText(); nothing here throws.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Looks `host` up as a dotted IPv4 address or a name (first IPv4 address of the name). False when
+// it cannot be resolved, with the reason in `errorText`.
+bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText);
+
+class CReceiveSocket {
+  public:
+    enum class WaitResult {
+        kReady,      // a connection to accept or bytes to read (or the peer closed)
+        kCancelled,  // the cancel handle became readable
+        kFailed,     // the socket is closed or the wait itself failed
+    };
+
+    CReceiveSocket() noexcept = default;
+    ~CReceiveSocket();
+    CReceiveSocket(CReceiveSocket&& other) noexcept;
+    CReceiveSocket& operator=(CReceiveSocket&& other) noexcept;
+    CReceiveSocket(const CReceiveSocket&) = delete;
+    CReceiveSocket& operator=(const CReceiveSocket&) = delete;
+
+    // Listens for TCP connections on dwAddr:wPort; port 0 lets the system choose (LocalPort).
+    bool ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort);
+    // Binds a UDP socket to dwAddr:wPort; port 0 lets the system choose.
+    bool BindUdp(std::uint32_t dwAddr, std::uint16_t wPort);
+
+    bool IsOpen() const noexcept { return m_hSocket >= 0; }
+    std::uint16_t LocalPort() const;
+
+    // Waits without time limit until the socket is readable or `hCancel` is (-1: no cancel).
+    WaitResult WaitReadable(std::intptr_t hCancel) const;
+
+    // Takes the next connection of a listener into `connection` (closed first); `peerText` gets
+    // "a.b.c.d:port". False on failure.
+    bool Accept(CReceiveSocket& connection, std::string& peerText);
+
+    // Reads what is there: bytes of a connection (0 when the peer has closed it) or one whole
+    // datagram (which may be empty). -1 on failure.
+    long Receive(void* pBuffer, std::size_t nCapacity);
+
+    void Close() noexcept;
+    const std::string& LastErrorText() const { return m_strLastError; }
+
+  private:
+    int m_hSocket = -1;
+    std::string m_strLastError;
+};

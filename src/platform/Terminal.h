@@ -1,0 +1,7 @@
+#pragma once
+// Whether the command line's standard streams go to a person at a terminal (live progress,
+// readable lines) or to a file or pipe (stable, machine-readable lines). Any thread; never fails.
+
+enum class StandardStream { kOutput, kError };
+
+bool IsTerminal(StandardStream stream);

@@ -1,0 +1,125 @@
+#include "platform/Interrupt.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <thread>
+
+#include "platform/Trace.h"
+
+namespace {
+struct InterruptState {
+    std::atomic<bool> bRequested{false};
+    std::atomic<int> nSignal{0};
+    std::atomic<int> hEvent{-1};
+    std::mutex mutex;  // guards callback
+    // Held while a callback runs, so that replacing the callback also waits for one in flight:
+    // whoever removes it may then destroy what it pointed at.
+    std::mutex running;
+    std::function<void()> callback;
+};
+
+// Lives for the whole process: the watcher thread may still run while static objects are
+// destroyed at exit, so the state is never destroyed.
+InterruptState& State() {
+    static InterruptState* state = new InterruptState();
+    return *state;
+}
+
+void Raise(int signalNumber) {
+    InterruptState& state = State();
+    if (state.bRequested.exchange(true)) {
+        return;
+    }
+    state.nSignal.store(signalNumber);
+    if (const int fd = state.hEvent.load(); fd >= 0) {
+        const uint64_t one = 1;
+        while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    std::lock_guard running(state.running);
+    std::function<void()> callback;
+    {
+        std::lock_guard lock(state.mutex);
+        callback.swap(state.callback);
+    }
+    if (callback) {
+        callback();
+    }
+}
+
+void WatchSignals(sigset_t set) {
+    for (;;) {
+        int signalNumber = 0;
+        if (::sigwait(&set, &signalNumber) != 0) {
+            continue;
+        }
+        Raise(signalNumber);
+        if (signalNumber == SIGTERM) {
+            // A second SIGTERM after the first must still end a program that hangs.
+            continue;
+        }
+    }
+}
+}  // namespace
+
+bool InstallInterruptWatch() {
+    InterruptState& state = State();
+    const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0) {
+        Trace("[%s][InstallInterruptWatch] ERROR - eventfd(%d)", kProgramName, errno);
+        return false;
+    }
+    state.hEvent.store(fd);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+        return false;
+    }
+    try {
+        std::thread(WatchSignals, set).detach();
+    } catch (...) {
+        ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        return false;
+    }
+    return true;
+}
+
+void RequestInterrupt() {
+    Raise(0);
+}
+
+bool IsInterruptRequested() {
+    return State().bRequested.load();
+}
+
+int InterruptSignalNumber() {
+    return State().nSignal.load();
+}
+
+intptr_t InterruptWaitHandle() {
+    return State().hEvent.load();
+}
+
+void SetInterruptCallback(std::function<void()> callback) {
+    InterruptState& state = State();
+    std::lock_guard running(state.running);
+    {
+        std::lock_guard lock(state.mutex);
+        if (!state.bRequested.load()) {
+            state.callback = std::move(callback);
+            return;
+        }
+        state.callback = nullptr;
+    }
+    if (callback) {
+        callback();
+    }
+}

@@ -1,0 +1,181 @@
+#include "platform/ReceiveSocket.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/Trace.h"
+
+namespace {
+// The one place where this back end turns a system error into what the program reports.
+std::string ReceiveErrorText(int error) {
+    return std::strerror(error);
+}
+
+sockaddr_in MakeAddress(std::uint32_t dwAddr, std::uint16_t wPort) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(dwAddr);
+    address.sin_port = htons(wPort);
+    return address;
+}
+}  // namespace
+
+bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText) {
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
+        dwAddr = ntohl(parsed.s_addr);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (status != 0 || result == nullptr) {
+        errorText = status == EAI_SYSTEM ? ReceiveErrorText(errno) : ::gai_strerror(status);
+        return false;
+    }
+    dwAddr = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(result);
+    return true;
+}
+
+CReceiveSocket::~CReceiveSocket() {
+    Close();
+}
+
+CReceiveSocket::CReceiveSocket(CReceiveSocket&& other) noexcept
+    : m_hSocket(std::exchange(other.m_hSocket, -1)),
+      m_strLastError(std::move(other.m_strLastError)) {}
+
+CReceiveSocket& CReceiveSocket::operator=(CReceiveSocket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_hSocket = std::exchange(other.m_hSocket, -1);
+        m_strLastError = std::move(other.m_strLastError);
+    }
+    return *this;
+}
+
+bool CReceiveSocket::ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort) {
+    Close();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        return false;
+    }
+    // A receiver restarted at once must get its port back although old connections linger.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 16) != 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        ::close(fd);
+        return false;
+    }
+    m_hSocket = fd;
+    return true;
+}
+
+bool CReceiveSocket::BindUdp(std::uint32_t dwAddr, std::uint16_t wPort) {
+    Close();
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        return false;
+    }
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        ::close(fd);
+        return false;
+    }
+    // Bursts of datagrams sent with no delay must not be dropped while a line is printed.
+    const int size = 4 * 1024 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    m_hSocket = fd;
+    return true;
+}
+
+std::uint16_t CReceiveSocket::LocalPort() const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (m_hSocket < 0 ||
+        ::getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+CReceiveSocket::WaitResult CReceiveSocket::WaitReadable(std::intptr_t hCancel) const {
+    if (m_hSocket < 0) {
+        return WaitResult::kFailed;
+    }
+    pollfd entries[2] = {{m_hSocket, POLLIN, 0}, {static_cast<int>(hCancel), POLLIN, 0}};
+    const nfds_t count = hCancel >= 0 ? 2 : 1;
+    for (;;) {
+        const int ready = ::poll(entries, count, -1);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return WaitResult::kFailed;
+        }
+        if (count == 2 && (entries[1].revents & POLLIN) != 0) {
+            return WaitResult::kCancelled;
+        }
+        if (entries[0].revents != 0) {
+            return (entries[0].revents & POLLNVAL) != 0 ? WaitResult::kFailed : WaitResult::kReady;
+        }
+    }
+}
+
+bool CReceiveSocket::Accept(CReceiveSocket& connection, std::string& peerText) {
+    connection.Close();
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    int fd = -1;
+    do {
+        fd = ::accept4(m_hSocket, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        return false;
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    peerText = std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
+    connection.m_hSocket = fd;
+    return true;
+}
+
+long CReceiveSocket::Receive(void* pBuffer, std::size_t nCapacity) {
+    for (;;) {
+        const ssize_t count = ::recv(m_hSocket, pBuffer, nCapacity, 0);
+        if (count >= 0) {
+            return static_cast<long>(count);
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        m_strLastError = ReceiveErrorText(errno);
+        // A reset by the peer ends the connection like a close; the caller sees -1.
+        return -1;
+    }
+}
+
+void CReceiveSocket::Close() noexcept {
+    if (m_hSocket >= 0) {
+        ::close(m_hSocket);
+        m_hSocket = -1;
+    }
+}
