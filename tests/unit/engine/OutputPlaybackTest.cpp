@@ -108,6 +108,7 @@ TEST_F(PlaybackTest, LoopRewindsAfterTheLastLineUntilStopped) {
     EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 5),
               (std::vector<std::string>{"start", "line 0", "line 1", "line 2", "rewind 2"}));
     EXPECT_EQ(events[5], "line 0");
+    ASSERT_TRUE(server.WaitForBytes(12));
     EXPECT_EQ(server.Received().substr(0, 12), "a\nb\nc\na\nb\nc\n");
     EXPECT_EQ(host->Ended().size(), 1u);
 }
