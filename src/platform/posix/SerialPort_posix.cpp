@@ -226,15 +226,6 @@ uint32_t CSerialPort::Configure(const SerialLineSettings& settings) {
     if (::ioctl(fd, TCSETS2, &line) != 0) {
         return SerialErrorFromErrno(errno);
     }
-    // The driver succeeds when it takes any part of a change, and drops framing it cannot do
-    // (mark or space parity on some chips). Windows refuses such settings; so do we.
-    termios2 applied{};
-    if (::ioctl(fd, TCGETS2, &applied) != 0) {
-        return SerialErrorFromErrno(errno);
-    }
-    if ((applied.c_cflag & kFramingBits) != (line.c_cflag & kFramingBits)) {
-        return SerialErrorFromErrno(EINVAL);
-    }
     return 0;
 }
 
@@ -326,7 +317,9 @@ SerialWaitResult CSerialPort::WaitForData(const CWakeEvent& wake) const {
         if ((entries[1].revents & POLLIN) != 0) {
             return SerialWaitResult::kWoken;
         }
-        if ((entries[0].revents & POLLIN) != 0) {
+        // A device that has gone reports itself readable, but nothing can be read from it.
+        const bool trouble = (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        if ((entries[0].revents & POLLIN) != 0 && (!trouble || InputCount() != 0)) {
             return SerialWaitResult::kDataReady;
         }
         return SerialWaitResult::kHangUp;

@@ -1,0 +1,178 @@
+// The serial port and wake-up event of the platform layer on real pseudo-terminals.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "PtyPair.h"
+#include "TempHome.h"
+#include "platform/SerialPort.h"
+#include "platform/UserFolders.h"
+#include "platform/WakeEvent.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+// Fills the line until the far end, which nobody reads, takes no more.
+void FillLine(CSerialPort& port, const CWakeEvent& cancel) {
+    const std::string block(4096, 'f');
+    while (port.Write(block.data(), block.size(), 1, cancel) == block.size()) {
+    }
+}
+
+template <typename Predicate>
+bool WaitUntil(Predicate predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+}  // namespace
+
+TEST(WakeEvent, StaysSetUntilResetAndEndsAWaitFromAnotherThread) {
+    CWakeEvent event;
+    EXPECT_FALSE(event.IsSet());  // not created: never set
+    ASSERT_EQ(event.Create(), 0U);
+    EXPECT_FALSE(event.IsSet());
+    EXPECT_FALSE(event.Wait(10));
+    event.Set();
+    event.Set();
+    EXPECT_TRUE(event.Wait(-1));
+    EXPECT_TRUE(event.IsSet());
+    event.Reset();
+    EXPECT_FALSE(event.IsSet());
+
+    std::thread setter([&] {
+        std::this_thread::sleep_for(20ms);
+        event.Set();
+    });
+    EXPECT_TRUE(event.Wait(-1));
+    setter.join();
+    event.Close();
+    EXPECT_FALSE(event.IsCreated());
+}
+
+class SerialPortTest : public TempHomeTest {};
+
+TEST_F(SerialPortTest, ComNamesResolveToLinksOrSystemLines) {
+    EXPECT_EQ(SerialDevicePath("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(SerialDevicePath("COM5"), "/dev/ttyS4");
+    EXPECT_EQ(SerialDevicePath("\\\\.\\COM15"), "/dev/ttyS14");
+    EXPECT_EQ(SerialDevicePath("com3"), "/dev/ttyS2");
+    EXPECT_EQ(SerialDevicePath("COM0"), "");
+    EXPECT_EQ(SerialDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(SerialDevicePath("COMX"), "COMX");
+
+    PtyPair pty;
+    pty.LinkAsComPort(15);
+    pty.LinkAsComPort(0);
+    const std::string folder = ProgramSettingsFolder() + "/ports/";
+    EXPECT_EQ(SerialDevicePath("\\\\.\\COM15"), folder + "COM15");
+    EXPECT_EQ(SerialDevicePath("COM15"), folder + "COM15");
+    EXPECT_EQ(SerialDevicePath("COM0"), folder + "COM0");
+    std::filesystem::create_symlink(home.Path("gone"), folder + "COM2");
+    EXPECT_EQ(SerialDevicePath("COM2"), folder + "COM2");
+}
+
+TEST_F(SerialPortTest, OpenIsExclusiveAndReportsTheProgramsCodes) {
+    PtyPair pty;
+    CSerialPort first;
+    ASSERT_EQ(first.Open(pty.SlavePath()), 0U);
+    EXPECT_TRUE(first.IsOpen());
+    CSerialPort second;
+    EXPECT_EQ(second.Open(pty.SlavePath()), kSerialErrorAccessDenied);
+    EXPECT_FALSE(second.IsOpen());
+    first.Close();
+    first.Close();
+    EXPECT_FALSE(first.IsOpen());
+    EXPECT_EQ(second.Open(pty.SlavePath()), 0U);
+    second.Close();
+
+    EXPECT_EQ(second.Open(home.Path("absent")), kSerialErrorFileNotFound);
+    EXPECT_EQ(second.Open(""), kSerialErrorFileNotFound);
+    // Something that is not a terminal is no serial port.
+    WriteFileBytes(home.Path("plain"), "data");
+    const uint32_t code = second.Open(home.Path("plain"));
+    EXPECT_NE(code, 0U);
+    EXPECT_NE(code, kSerialErrorAccessDenied);
+    EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.Configure({}), static_cast<uint32_t>(EBADF));
+}
+
+TEST_F(SerialPortTest, ReadsReturnAtOnceAndPurgeDropsWhatWasHeld) {
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(pty.SlavePath()), 0U);
+    ASSERT_EQ(port.Configure({}), 0U);
+    char buffer[64];
+    EXPECT_EQ(port.InputCount(), 0U);
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0U);
+
+    pty.WriteToMaster("abcdef");
+    ASSERT_TRUE(WaitUntil([&] { return port.InputCount() == 6; }));
+    EXPECT_EQ(port.Read(buffer, 4), 4U);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    port.Purge();
+    EXPECT_EQ(port.InputCount(), 0U);
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0U);
+}
+
+TEST_F(SerialPortTest, WaitForDataEndsOnDataOnWakeAndOnHangUp) {
+    auto pty = std::make_unique<PtyPair>();
+    CSerialPort port;
+    ASSERT_EQ(port.Open(pty->SlavePath()), 0U);
+    ASSERT_EQ(port.Configure({}), 0U);
+    CWakeEvent wake;
+    ASSERT_EQ(wake.Create(), 0U);
+
+    std::thread waker([&] {
+        std::this_thread::sleep_for(20ms);
+        wake.Set();
+    });
+    EXPECT_EQ(port.WaitForData(wake), SerialWaitResult::kWoken);
+    waker.join();
+    wake.Reset();
+
+    pty->WriteToMaster("x");
+    EXPECT_EQ(port.WaitForData(wake), SerialWaitResult::kDataReady);
+    port.Purge();
+
+    // The far end goes away for good (the test's own slave descriptor goes with it).
+    pty.reset();
+    EXPECT_EQ(port.WaitForData(wake), SerialWaitResult::kHangUp);
+}
+
+TEST_F(SerialPortTest, StalledWriteEndsAtItsDeadlineOrWhenCancelled) {
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_EQ(port.Open(pty.SlavePath()), 0U);
+    ASSERT_EQ(port.Configure({}), 0U);
+    CWakeEvent cancel;
+    ASSERT_EQ(cancel.Create(), 0U);
+    FillLine(port, cancel);
+
+    const std::string more(1000, 'm');
+    EXPECT_LT(port.Write(more.data(), more.size(), 20, cancel), more.size());
+
+    // No time limit: only the cancel event ends it.
+    size_t written = more.size();
+    std::thread writer([&] { written = port.Write(more.data(), more.size(), 0, cancel); });
+    std::this_thread::sleep_for(20ms);
+    cancel.Set();
+    writer.join();
+    EXPECT_LT(written, more.size());
+
+    // Once the far end reads, writing goes on.
+    cancel.Reset();
+    pty.DrainMaster(50ms);
+    EXPECT_EQ(port.Write("ok", 2, 0, cancel), 2U);
+}
