@@ -1,0 +1,275 @@
+// tillstream-cli receive as a process: what a peer sends comes out as lines and bytes, TCP
+// connections one after another, UDP datagrams, a serial line, the --out copy, refusals before
+// anything is opened, and play feeding receive across two processes.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "PtyPair.h"
+#include "TempHome.h"
+
+namespace {
+const std::string kCli = TILLSTREAM_CLI_PATH;
+
+// Waits for "listening on tcp 127.0.0.1:NNNN" and returns the port (0 when it never came).
+int ListeningPort(ChildProcess& child) {
+    const std::string line = child.WaitForStderrLine("listening on ");
+    const std::size_t colon = line.rfind(':');
+    return colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
+}
+
+void SendTcp(int port, const std::string& bytes) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+}
+
+void SendUdp(int port, const std::string& bytes) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address),
+             sizeof address);
+    ::close(fd);
+}
+
+struct TsvLine {
+    std::vector<std::string> fields;
+};
+
+std::vector<TsvLine> ParseTsv(const std::string& text) {
+    std::vector<TsvLine> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        TsvLine parsed;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t tab = line.find('\t', start);
+            parsed.fields.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos) {
+                break;
+            }
+            start = tab + 1;
+        }
+        lines.push_back(parsed);
+    }
+    return lines;
+}
+
+class CliReceiveTest : public TempHomeTest {};
+
+TEST_F(CliReceiveTest, TcpLinesAndBytesAreWhatWasSentOverSuccessiveConnections) {
+    const std::string out = home.Path("received.bin");
+    ChildProcess child(kCli, {"receive", "--tcp", "127.0.0.1:0", "--out", out});
+    ASSERT_TRUE(child.WaitForStderr("listening on tcp 127.0.0.1:")) << child.Stderr();
+    const int port = ListeningPort(child);
+    ASSERT_GT(port, 0);
+
+    const std::string first = std::string("A\0B\r\n", 5) + "\xe9\x7f\\\tx\n" + "no end";
+    SendTcp(port, first);
+    ASSERT_TRUE(child.WaitForStderr("connection 1 closed"));
+    // A second connection after the first has closed is taken, as a device would.
+    SendTcp(port, "second\n");
+    ASSERT_TRUE(child.WaitForStderr("connection 2 closed"));
+    child.Signal(SIGINT);
+    ASSERT_EQ(child.Wait(), 130);
+
+    const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
+    ASSERT_EQ(lines.size(), 4u) << child.Stdout();
+    const std::vector<std::string> data = {"A\\0B\\r\\n", "\\xe9\\x7f\\\\\\tx\\n", "no end",
+                                           "second\\n"};
+    const std::vector<std::string> counts = {"5", "6", "6", "7"};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i].fields.size(), 6u);
+        EXPECT_EQ(lines[i].fields[0], std::to_string(i + 1));
+        EXPECT_EQ(lines[i].fields[1], i < 3 ? "1" : "2");
+        EXPECT_EQ(lines[i].fields[4], counts[i]);
+        EXPECT_EQ(lines[i].fields[5], data[i]);
+    }
+    EXPECT_EQ(lines[0].fields[3], "-");
+    EXPECT_NE(lines[1].fields[3], "-");
+    EXPECT_EQ(ReadFileBytes(out), first + "second\n");
+    EXPECT_NE(child.Stderr().find("connections 2, lines 4, bytes 24"), std::string::npos)
+        << child.Stderr();
+}
+
+TEST_F(CliReceiveTest, OnceEndsWhenTheFirstConnectionClosesAndHexShowsEveryByte) {
+    ChildProcess child(kCli, {"receive", "--tcp=127.0.0.1:0", "--once", "--hex"});
+    ASSERT_TRUE(child.WaitForStderr("listening on tcp"));
+    SendTcp(ListeningPort(child), std::string("\0\xff\n", 3));
+    ASSERT_EQ(child.Wait(), 0);
+    const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].fields[5], "00 ff 0a");
+}
+
+TEST_F(CliReceiveTest, UdpTakesEachDatagramAsOneLine) {
+    ChildProcess child(kCli, {"receive", "--udp", "127.0.0.1:0", "--expect-delay", "0"});
+    ASSERT_TRUE(child.WaitForStderr("listening on udp 127.0.0.1:"));
+    const int port = ListeningPort(child);
+    SendUdp(port, "one\ntwo\n");
+    ASSERT_TRUE(child.WaitForStdout("two"));
+    SendUdp(port, std::string("\r\0", 2));
+    ASSERT_TRUE(child.WaitForStdout("\\r\\0"));
+    child.Signal(SIGINT);
+    ASSERT_EQ(child.Wait(), 130);
+    const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].fields[5], "one\\ntwo\\n");
+    EXPECT_EQ(lines[1].fields[4], "2");
+    EXPECT_NE(child.Stderr().find("lines 2, bytes 10"), std::string::npos) << child.Stderr();
+    EXPECT_NE(child.Stderr().find("over 1 intervals"), std::string::npos) << child.Stderr();
+}
+
+TEST_F(CliReceiveTest, SerialLinesArriveAsTheFarEndWroteThem) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    pty.LinkAsComPort(3);
+    const std::string out = home.Path("serial.bin");
+    ChildProcess child(kCli, {"receive", "--serial", "COM3", "--out", out, "--baud", "115200"});
+    ASSERT_TRUE(child.WaitForStderr("listening on serial COM3")) << child.Stderr();
+    const std::string bytes = std::string("ID\0 7\r\n", 7) + "\x80\xfe" + "\n";
+    pty.WriteToMaster(bytes);
+    ASSERT_TRUE(child.WaitForStdout("\\x80\\xfe\\n")) << child.Stdout();
+    child.Signal(SIGINT);
+    ASSERT_EQ(child.Wait(), 130);
+    const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].fields[5], "ID\\0 7\\r\\n");
+    EXPECT_EQ(ReadFileBytes(out), bytes);
+    EXPECT_EQ(pty.ReadLineState().inputSpeed, 115200u);
+}
+
+TEST_F(CliReceiveTest, BadFlagsAreRefusedBeforeAnythingIsOpened) {
+    const std::string out = home.Path("never.bin");
+    const std::vector<std::vector<std::string>> refused = {
+        {"receive", "--tcp", "127.0.0.1:0", "--out", out, "--bogus"},
+        {"receive", "--tcp", "127.0.0.1:65536", "--out", out},
+        {"receive", "--tcp", "127.0.0.1:0", "--udp", "0", "--out", out},
+        {"receive", "--out", out},
+        {"receive", "--tcp", "0", "--expect-delay", "-5", "--out", out},
+        {"receive", "--tcp", "0", "--baud", "9600", "--out", out},
+        {"receive", "--serial", "COMX", "--out", out},
+        {"receive", "--tcp"},
+    };
+    for (const auto& args : refused) {
+        std::string err;
+        EXPECT_EQ(RunChild(kCli, args, nullptr, &err), 2) << args[2] << ": " << err;
+        EXPECT_EQ(err.find("listening"), std::string::npos);
+        EXPECT_NE(err.find("tillstream-cli receive: "), std::string::npos) << err;
+    }
+    EXPECT_FALSE(FileExists(out));
+
+    std::string err;
+    EXPECT_EQ(RunChild(kCli, {"receive", "--serial", "COM9", "--out", out}, nullptr, &err), 1);
+    EXPECT_NE(err.find("Serial Port(COM9) open error(0x00000002)"), std::string::npos) << err;
+}
+
+TEST_F(CliReceiveTest, PlayIntoReceiveEndToEnd) {
+    ChildProcess receiver(kCli,
+                          {"receive", "--tcp", "127.0.0.1:0", "--once", "--expect-delay", "20"});
+    ASSERT_TRUE(receiver.WaitForStderr("listening on tcp"));
+    const std::string file = home.Path("day.txt");
+    WriteFileBytes(file, "ITEM 1\r\nITEM 2\r\nTOTAL\r\n");
+    std::string err;
+    EXPECT_EQ(
+        RunChild(kCli,
+                 {"play", file, "--tcp", "127.0.0.1:" + std::to_string(ListeningPort(receiver)),
+                  "--delay", "20", "--loop", "--count", "5"},
+                 nullptr, &err),
+        0)
+        << err;
+    ASSERT_EQ(receiver.Wait(), 0) << receiver.Stderr();
+    const std::vector<TsvLine> lines = ParseTsv(receiver.Stdout());
+    ASSERT_EQ(lines.size(), 5u) << receiver.Stdout();
+    const std::vector<std::string> expected = {"ITEM 1\\r\\n", "ITEM 2\\r\\n", "TOTAL\\r\\n",
+                                               "ITEM 1\\r\\n", "ITEM 2\\r\\n"};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].fields[5], expected[i]);
+    }
+    EXPECT_NE(receiver.Stderr().find("connections 1, lines 5, bytes 39"), std::string::npos)
+        << receiver.Stderr();
+    EXPECT_NE(receiver.Stderr().find("over 4 intervals"), std::string::npos);
+}
+
+TEST_F(CliReceiveTest, CaptureRecordsWhatArrivesOnThePortIntoTheCaptureFolder) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    pty.LinkAsComPort(4);
+    const std::string folder = home.Path("caps/new");
+    ChildProcess child(kCli, {"capture", "--port", "COM4", "--folder", folder});
+    ASSERT_TRUE(child.WaitForStdout(".dat\n")) << child.Stderr();
+    std::string path = child.Stdout();
+    path.pop_back();
+    EXPECT_EQ(path.rfind(folder + "/", 0), 0u) << path;
+    // The port opens after the file is announced; keep writing until something has arrived.
+    std::string written;
+    for (int i = 0; i < 200 && ReadFileBytes(path).empty(); ++i) {
+        pty.WriteToMaster("AB");
+        written += "AB";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    child.Signal(SIGINT);
+    ASSERT_EQ(child.Wait(), 130);
+    const std::string captured = ReadFileBytes(path);
+    ASSERT_FALSE(captured.empty());
+    // What was written before the port opened may be lost; the rest is there, in order.
+    EXPECT_EQ(written.compare(written.size() - captured.size(), captured.size(), captured), 0)
+        << captured;
+}
+
+TEST_F(CliReceiveTest, ShowAsksTheWindowAndPrintsItsAnswer) {
+    std::string err;
+    EXPECT_EQ(RunChild(kCli, {"show"}, nullptr, &err), 1);
+    EXPECT_NE(err.find("no Tillstream window is listening"), std::string::npos) << err;
+
+    // A stand-in for the window's listener.
+    const std::string path = home.RuntimeFolder() + "/HWM_TRAY_REGISTERED_MSG";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    std::string request;
+    std::thread window([&] {
+        const int peer = ::accept(listener, nullptr, nullptr);
+        char buffer[16];
+        while (request.find('\n') == std::string::npos) {
+            const ssize_t count = ::read(peer, buffer, sizeof buffer);
+            if (count <= 0) {
+                break;
+            }
+            request.append(buffer, static_cast<std::size_t>(count));
+        }
+        ::write(peer, "1\n", 2);
+        ::close(peer);
+    });
+    std::string out;
+    EXPECT_EQ(RunChild(kCli, {"show"}, &out, &err), 0) << err;
+    window.join();
+    ::close(listener);
+    EXPECT_EQ(request, "1\n");
+    EXPECT_EQ(out, "1\n");
+}
+}  // namespace
