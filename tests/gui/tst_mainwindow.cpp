@@ -1,0 +1,399 @@
+// The main window as a user meets it: the option status rows at start-up, choosing data files of
+// each kind, converting and restoring them, and ending the window.
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <filesystem>
+
+#include "app/AboutDlg.h"
+#include "app/LineListModel.h"
+#include "app/TillstreamDlg.h"
+#include "datafile/FileNames.h"
+#include "datafile/FilesInPlay.h"
+#include "support/WindowHarness.h"
+
+namespace {
+const char kHexLog[] =
+    "[2026-12-06 05:59:12] 0x41 0x42\r\n"
+    "[2026-12-06 05:59:13] hello\r\n"
+    "[2026-12-06 05:59:14] 0x43 0x0D 0x0A\r\n";
+const char kConverted[] = "[TILLSTREAM_DATA]\r\n0x41 0x42\r\n0x43\r\n0x44 0x45\r\n";
+
+QStringList Row(CTillstreamDlg& dlg, int row) {
+    QStringList texts;
+    for (int column = 0; column < 4; ++column) {
+        texts << dlg.OptionModel()->item(row, column)->text();
+    }
+    return texts;
+}
+
+QByteArray RawItem(CTillstreamDlg& dlg, int row) {
+    return dlg.DataModel()->index(row, 0).data(CLineListModel::RawBytesRole).toByteArray();
+}
+
+QPushButton* Button(CTillstreamDlg& dlg, int id) {
+    return qobject_cast<QPushButton*>(dlg.Control(id));
+}
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<CWindowPrompts> m_prompts;
+
+    std::string File(const std::string& name, const std::string& bytes) {
+        const std::string path = m_home->Path(name);
+        WriteFileBytes(path, bytes);
+        return path;
+    }
+    void Choose(CTillstreamDlg& dlg, const std::string& path) {
+        m_prompts->chosenFiles << QPath(path);
+        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
+    }
+
+  private slots:
+    void init() {
+        m_home = std::make_unique<TempHome>();
+        m_prompts = std::make_unique<CWindowPrompts>();
+    }
+    void cleanup() {
+        m_prompts.reset();
+        m_home.reset();
+    }
+
+    void startUpWithoutStoredOptionsShowsTheDefaults() {
+        CTillstreamDlg dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Tillstream"));
+        QCOMPARE(dlg.OptionModel()->rowCount(), 3);
+        QCOMPARE(Row(dlg, 0), (QStringList{"1", "Connection Information", "IP: 0.0.0.0, Port: 0",
+                                           "TCP Client"}));
+        QCOMPARE(Row(dlg, 1), (QStringList{"2", "Loop Option", "OFF", ""}));
+        QCOMPARE(Row(dlg, 2), (QStringList{"3", "Delay Time", "500 msec", ""}));
+
+        // The option list's columns share its client width 10:30:50:10, cut to whole pixels.
+        auto* options = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_OPTION));
+        const int width = options->width() - 2 * options->frameWidth();
+        QCOMPARE(options->columnWidth(0), static_cast<int>(width * 0.01 * 10));
+        QCOMPARE(options->columnWidth(1), static_cast<int>(width * 0.01 * 30));
+        QCOMPARE(options->columnWidth(2), static_cast<int>(width * 0.01 * 50));
+        QCOMPARE(options->columnWidth(3), static_cast<int>(width * 0.01 * 10));
+        QCOMPARE(dlg.OptionModel()->headerData(3, Qt::Horizontal).toString(),
+                 QStringLiteral("Etc"));
+
+        auto* data = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_DATA));
+        QVERIFY(data->header()->isHidden());
+        QCOMPARE(data->columnWidth(0), 450);
+        QCOMPARE(dlg.DataModel()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Content"));
+        auto* bar = qobject_cast<QProgressBar*>(dlg.Control(IDC_PROGRESS));
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 100);
+
+        QVERIFY(Button(dlg, IDC_BUTTON_OUTPUT_START)->isEnabled());
+        QVERIFY(!Button(dlg, IDC_BUTTON_OUTPUT_STOP)->isEnabled());
+        QVERIFY(!Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->isEnabled());
+        QVERIFY(Button(dlg, IDC_BUTTON_INPUT_START)->isHidden());
+        QCOMPARE(dlg.LineCount(), 0);
+    }
+
+    void statusRowsFollowTheStoredRecord() {
+        OptionRecord record = MakeDefaultOptionRecord();
+        record.outputInterface = kInterfaceRs232;
+        StoreOptions(record);
+        {
+            CTillstreamDlg dlg;
+            QCOMPARE(Row(dlg, 0), (QStringList{"1", "Port Information",
+                                               "COM1 (BaudRate: 9600, DataBits: 8, Parity: 0, "
+                                               "StopBits: 0",
+                                               "RS232"}));
+            QCOMPARE(dlg.OptionModel()->rowCount(), 3);
+        }
+
+        record.outputInterface = kInterfaceUdpClient;
+        StoreOptions(record);
+        {
+            CTillstreamDlg dlg;
+            QCOMPARE(dlg.OptionModel()->rowCount(), 2);
+            QCOMPARE(Row(dlg, 0), (QStringList{"1", "Loop Option", "OFF", ""}));
+            QCOMPARE(Row(dlg, 1), (QStringList{"2", "Delay Time", "500 msec", ""}));
+        }
+
+        record.outputInterface = kInterfaceTcpClient;
+        record.remoteAddress = 0x7F000001;
+        record.remotePort = 9100;
+        record.loopEnabled = 1;
+        record.delayMs = 4294967295u;
+        StoreOptions(record);
+        {
+            CTillstreamDlg dlg;
+            QCOMPARE(Row(dlg, 0), (QStringList{"1", "Connection Information",
+                                               "IP: 127.0.0.1, Port: 9100", "TCP Client"}));
+            QCOMPARE(Row(dlg, 1), (QStringList{"2", "Loop Option", "ON", ""}));
+            QCOMPARE(Row(dlg, 2), (QStringList{"3", "Delay Time", "4294967295 msec", ""}));
+        }
+    }
+
+    void loadingSetsCaptionModeAndList_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("withBackup");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("converted");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QByteArray>("firstItem");
+
+        QTest::newRow("stamped hex log")
+            << QByteArray(kHexLog) << false << "Make Tillstream Data" << true << false << 3
+            << QByteArray("[2026-12-06 05:59:12] 0x41 0x42\r");
+        QTest::newRow("stamped hex log, stale backup")
+            << QByteArray(kHexLog) << true << "Make Tillstream Data" << true << false << 3
+            << QByteArray("[2026-12-06 05:59:12] 0x41 0x42\r");
+        QTest::newRow("converted with backup") << QByteArray(kConverted) << true << "Restore Data"
+                                               << true << true << 3 << QByteArray("0x41 0x42\r");
+        QTest::newRow("converted without backup")
+            << QByteArray(kConverted) << false << "Make Tillstream Data" << false << true << 3
+            << QByteArray("0x41 0x42\r");
+        QTest::newRow("raw") << QByteArray("RECEIPT 1\nTOTAL 2.00\n") << false
+                             << "Make Tillstream Data" << false << false << 2
+                             << QByteArray("RECEIPT 1");
+        QTest::newRow("empty") << QByteArray() << false << "Make Tillstream Data" << false << false
+                               << 0 << QByteArray();
+    }
+    void loadingSetsCaptionModeAndList() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, withBackup);
+        QFETCH(QString, caption);
+        QFETCH(bool, enabled);
+        QFETCH(bool, converted);
+        QFETCH(int, count);
+        QFETCH(QByteArray, firstItem);
+
+        const std::string path = File("day1.txt", bytes.toStdString());
+        if (withBackup) {
+            WriteFileBytes(BackupFilePath(path), "old");
+        }
+        CTillstreamDlg dlg;
+        // Something loaded before, so that every field is seen to be set anew.
+        Choose(dlg, File("before.txt", "x\ny\nz\nw\n"));
+        QCOMPARE(dlg.LineCount(), 4);
+
+        Choose(dlg, path);
+        QVERIFY(m_prompts->texts.isEmpty());
+        QCOMPARE(qobject_cast<QLineEdit*>(dlg.Control(IDC_EDIT_DATA_FILE))->text(), QPath(path));
+        QCOMPARE(dlg.DataFile(), path);
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(), caption);
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->isEnabled(), enabled);
+        QCOMPARE(dlg.IsConvertedFile(), converted);
+        QCOMPARE(dlg.LineCount(), count);
+        QCOMPARE(dlg.DataModel()->rowCount(), count);
+        if (count > 0) {
+            QCOMPARE(RawItem(dlg, 0), firstItem);
+        }
+    }
+
+    void itemsAreTheLinesAsReadInBinaryMode() {
+        CTillstreamDlg dlg;
+        Choose(dlg, File("crlf.txt", "A\r\nB\r\nC\r\n"));
+        QCOMPARE(dlg.LineCount(), 3);
+        for (int row = 0; row < 3; ++row) {
+            QVERIFY(RawItem(dlg, row).endsWith('\r'));
+            // The CR is drawn as its visible symbol, not swallowed.
+            QVERIFY(dlg.DataModel()->index(row, 0).data().toString().endsWith(QChar(0x240D)));
+        }
+
+        Choose(dlg, File("noend.txt", "A\nB\nC"));
+        QCOMPARE(dlg.LineCount(), 3);
+        QCOMPARE(RawItem(dlg, 2), QByteArray("C"));
+    }
+
+    void controlBytesAreDrawnVisiblyWithoutChangingTheItem() {
+        const QByteArray bytes(
+            "\x00\x1b\r\x7f\x80\x81"
+            "A\xe9\t",
+            9);
+        const QString text = CLineListModel::VisibleText(bytes);
+        QCOMPARE(text, QString::fromUtf16(u"\u2400\u241B\u240D\u2421\u20AC\u0081A\u00E9\u2409"));
+
+        CTillstreamDlg dlg;
+        Choose(dlg, File("ctrl.bin", bytes.toStdString() + "\n"));
+        QCOMPARE(RawItem(dlg, 0), bytes);
+        QCOMPARE(dlg.DataModel()->index(0, 0).data().toString(), text);
+    }
+
+    void aNameThatDoesNotExistShowsTheErrorAndKeepsTheFile() {
+        CTillstreamDlg dlg;
+        const std::string loaded = File("kept.txt", "one\ntwo\n");
+        Choose(dlg, loaded);
+        const std::string missing = m_home->Path("nothing-here.txt");
+        Choose(dlg, missing);
+        QCOMPARE(m_prompts->texts,
+                 QStringList{QStringLiteral("ERROR - Can't Open file.\r\n") + QPath(missing)});
+        QCOMPARE(m_prompts->captions, QStringList{"Tillstream"});
+        QCOMPARE(dlg.DataFile(), loaded);
+        QCOMPARE(dlg.LineCount(), 2);
+
+        // Cancelling the chooser changes nothing and says nothing.
+        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
+        QCOMPARE(m_prompts->texts.size(), 1);
+        QCOMPARE(dlg.DataFile(), loaded);
+    }
+
+    void makeThenRestoreGivesBackTheOriginal() {
+        const std::string path = File("log.txt", kHexLog);
+        CTillstreamDlg dlg;
+        Choose(dlg, path);
+        auto* button = Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts, QStringList{"Success, Make tillstream data."});
+        QCOMPARE(m_prompts->captions, QStringList{"Tillstream"});
+        QCOMPARE(button->text(), QStringLiteral("Restore Data"));
+        QVERIFY(dlg.IsConvertedFile());
+        QCOMPARE(dlg.LineCount(), 2);
+        QCOMPARE(RawItem(dlg, 0), QByteArray("0x41 0x42\r"));
+        QCOMPARE(RawItem(dlg, 1), QByteArray("0x43 0x0D 0x0A\r"));
+        QVERIFY(FileExists(BackupFilePath(path)));
+
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Restore data."));
+        QCOMPARE(ReadFileBytes(path), std::string(kHexLog));
+        QVERIFY(!FileExists(BackupFilePath(path)));
+        QCOMPARE(button->text(), QStringLiteral("Make Tillstream Data"));
+        QVERIFY(button->isEnabled());
+        QVERIFY(!dlg.IsConvertedFile());
+        QCOMPARE(dlg.LineCount(), 3);
+
+        // A second conversion makes the backup anew.
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Make tillstream data."));
+        QCOMPARE(ReadFileBytes(BackupFilePath(path)), std::string(kHexLog));
+    }
+
+    void convertingAConvertedFileKeepsOnlyItsMarkerLine() {
+        const std::string path = File("conv.txt", kConverted);
+        CTillstreamDlg dlg;
+        Choose(dlg, path);
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(),
+                 QStringLiteral("Make Tillstream Data"));
+        dlg.OnButtonMakeTillstreamData();
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Make tillstream data."));
+        QCOMPARE(ReadFileBytes(path), std::string("[TILLSTREAM_DATA]\r\n"));
+        QCOMPARE(ReadFileBytes(BackupFilePath(path)), std::string(kConverted));
+        QCOMPARE(dlg.LineCount(), 0);
+    }
+
+    void restoreWhoseBackupHasGoneJudgesTheFileAgain() {
+        const std::string path = File("log.txt", kHexLog);
+        CTillstreamDlg dlg;
+        Choose(dlg, path);
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        const std::string converted = ReadFileBytes(path);
+        std::filesystem::remove(BackupFilePath(path));
+
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Fail, Restore data."));
+        // Still a converted file: played as one, but nothing left to restore.
+        QVERIFY(dlg.IsConvertedFile());
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(),
+                 QStringLiteral("Make Tillstream Data"));
+        QVERIFY(!Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->isEnabled());
+        QCOMPARE(ReadFileBytes(path), converted);
+        QCOMPARE(dlg.LineCount(), 2);
+    }
+
+    void failedConversionsShowTheFailTexts() {
+        const std::string path = File("log.txt", kHexLog);
+        CTillstreamDlg dlg;
+        Choose(dlg, path);
+        // The temporary file's name is taken by a folder: the conversion cannot write it.
+        std::filesystem::create_directory(TempFilePath(path));
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Fail, Make tillstream data."));
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(),
+                 QStringLiteral("Make Tillstream Data"));
+        QVERIFY(!dlg.IsConvertedFile());
+        QCOMPARE(ReadFileBytes(path), std::string(kHexLog));
+        std::filesystem::remove(TempFilePath(path));
+
+        // A file in play is neither converted nor restored.
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Make tillstream data."));
+        const std::string converted = ReadFileBytes(path);
+        {
+            CFileInPlayGuard inPlay(path);
+            dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+            QCOMPARE(m_prompts->texts.last(), QStringLiteral("Fail, Restore data."));
+            QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(),
+                     QStringLiteral("Restore Data"));
+            QVERIFY(dlg.IsConvertedFile());
+            QCOMPARE(ReadFileBytes(path), converted);
+        }
+    }
+
+    void lineModelPassesTheModelTester() {
+        CLineListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.Load(File("a.txt", "1\n2\n3\n")), 0);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.Load(File("b.txt", kConverted)), 0);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.Load(m_home->Path("missing.txt")), -1);
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(model.Load(File("c.txt", "x\n")), 0);
+        model.Clear();
+        QCOMPARE(model.rowCount(), 0);
+        QVERIFY(!model.index(0, 0).isValid());
+    }
+
+    void enterAndEscEndTheWindow_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << int(QDialog::Rejected);
+    }
+    void enterAndEscEndTheWindow() {
+        QFETCH(int, key);
+        QFETCH(int, result);
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        int finished = -1;
+        connect(&dlg, &QDialog::finished, this, [&finished](int r) { finished = r; });
+        QTest::keyClick(dlg.Control(IDC_LIST_DATA), static_cast<Qt::Key>(key));
+        QCOMPARE(finished, result);
+        QVERIFY(!dlg.isVisible());
+    }
+
+    void aboutBoxOpensFromTheWindow() {
+        CTillstreamDlg dlg;
+        bool bActionFound = false;
+        for (QAction* action : dlg.actions()) {
+            if (action->text() == QStringLiteral("&About Tillstream...")) {
+                bActionFound = action->shortcut() == QKeySequence(Qt::Key_F1);
+            }
+        }
+        QVERIFY(bActionFound);
+
+        QString seenCaption;
+        QTimer::singleShot(0, this, [&seenCaption] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                seenCaption = about->windowTitle();
+                qobject_cast<QPushButton*>(about->Control(1))->click();
+            }
+        });
+        dlg.OnSysCommand(IDM_ABOUTBOX);
+        QCOMPARE(seenCaption, QStringLiteral("About Tillstream"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
