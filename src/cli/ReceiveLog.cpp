@@ -140,8 +140,8 @@ DelayFigures CReceiveStats::Figures(double expectedMs) const {
     }
     std::sort(deviations.begin(), deviations.end());
     figures.meanAbsMs = sum / static_cast<double>(deviations.size());
-    const auto rank =
-        static_cast<std::size_t>(std::ceil(0.99 * static_cast<double>(deviations.size())));
+    // Nearest rank, ceil(0.99 n), in integers so that no rounding moves it.
+    const std::size_t rank = (deviations.size() * 99 + 99) / 100;
     figures.p99AbsMs = deviations[rank == 0 ? 0 : rank - 1];
     figures.maxAbsMs = deviations.back();
     figures.driftMs =
