@@ -14,8 +14,9 @@ int FieldValue(const QLineEdit* pField) {
 }
 }  // namespace
 
-CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_StyledBackground, true);
+CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QFrame(parent) {
+    // Drawn as one sunken field, like an edit, with the four numbers inside it.
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
     for (size_t i = 0; i < m_fields.size(); ++i) {
@@ -95,21 +96,22 @@ bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QFrame::eventFilter(watched, event);
 }
 
 void CIpAddressCtrl::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    QFrame::resizeEvent(event);
     LayOutFields();
 }
 
 void CIpAddressCtrl::LayOutFields() {
     // Four equal fields across the width, the dots drawn in the gaps between them.
     const int dotWidth = fontMetrics().horizontalAdvance(QLatin1Char('.')) + 2;
-    const int fieldWidth = qMax(1, (width() - 3 * dotWidth) / 4);
-    int x = 0;
+    const QRect inside = contentsRect();
+    const int fieldWidth = qMax(1, (inside.width() - 3 * dotWidth) / 4);
+    int x = inside.left();
     for (size_t i = 0; i < m_fields.size(); ++i) {
-        m_fields[i]->setGeometry(x, 0, fieldWidth, height());
+        m_fields[i]->setGeometry(x, inside.top(), fieldWidth, inside.height());
         x += fieldWidth;
         if (i + 1 < m_fields.size()) {
             const QString name = QStringLiteral("dot_%1").arg(i);
@@ -119,7 +121,7 @@ void CIpAddressCtrl::LayOutFields() {
                 dot->setObjectName(name);
                 dot->setAlignment(Qt::AlignCenter);
             }
-            dot->setGeometry(x, 0, dotWidth, height());
+            dot->setGeometry(x, inside.top(), dotWidth, inside.height());
             x += dotWidth;
         }
     }

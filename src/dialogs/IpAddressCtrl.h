@@ -2,13 +2,13 @@
 // An IPv4 address field: four number fields of 0 to 255 separated by dots. It holds the
 // address in host order, the first dotted number in the most significant byte. A blank field
 // reads as 0 and a number above 255 as 255. GUI thread only.
-#include <QWidget>
+#include <QFrame>
 #include <array>
 #include <cstdint>
 
 class QLineEdit;
 
-class CIpAddressCtrl : public QWidget {
+class CIpAddressCtrl : public QFrame {
     Q_OBJECT
   public:
     explicit CIpAddressCtrl(QWidget* parent = nullptr);

@@ -125,6 +125,18 @@ bool COutputOptionDlg::OnInitDialog() {
     m_pRS232Page->hide();
     m_pageList.append(m_pRS232Page);
 
+    // Tab runs from the interface choice through the shown page to OK and Cancel; the hidden
+    // page's controls are skipped by the focus chain.
+    QWidget* previous = m_widgets.Control(IDC_RADIO_RS232);
+    for (QWidget* control :
+         {m_pClientPage->Control(1047), m_pClientPage->Control(1048), m_pRS232Page->Control(1016),
+          m_pRS232Page->Control(1027), m_pRS232Page->Control(1028), m_pRS232Page->Control(1025),
+          m_pRS232Page->Control(1029), m_widgets.Control(IDC_BUTTON_OK),
+          m_widgets.Control(IDC_BUTTON_CANCEL)}) {
+        setTabOrder(previous, control);
+        previous = control;
+    }
+
     m_rcInitial = geometry();
     InitControls();
     return true;

@@ -3,6 +3,7 @@
 // Before any Qt header: the pair has a field named like a Qt keyword macro.
 #include "support/PtyPair.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -311,6 +312,30 @@ class OutputOptionTest : public QObject {
                  }),
                  2);
         QCOMPARE(m_record.delayMs, 1000u);
+    }
+
+    void tabRunsThroughTheShownPageBeforeOk() {
+        QStringList visited;
+        QCOMPARE(Run([&](Dlg& d) {
+                     if (!QTest::qWaitForWindowActive(&d)) {
+                         return;
+                     }
+                     DelayEdit(d)->setFocus();
+                     for (int step = 0; step < 12; ++step) {
+                         QWidget* focus = QApplication::focusWidget();
+                         if (focus == nullptr || focus == Button(d, 1004)) {
+                             break;
+                         }
+                         QTest::keyClick(focus, Qt::Key_Tab);
+                         focus = QApplication::focusWidget();
+                         visited.append(focus != nullptr ? focus->objectName() : QString());
+                     }
+                     Button(d, 1005)->click();
+                 }),
+                 0);
+        QVERIFY2(visited.contains(QStringLiteral("control_1048")), qPrintable(visited.join(',')));
+        QCOMPARE(visited.last(), QStringLiteral("control_1004"));
+        QVERIFY(!visited.contains(QStringLiteral("control_1016")));  // the hidden page
     }
 
     void pageHangsUnderTheInterfaceGroup() {
