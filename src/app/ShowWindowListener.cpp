@@ -1,6 +1,7 @@
 #include "app/ShowWindowListener.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
@@ -29,33 +30,27 @@ QString CShowWindowListener::DefaultPath() {
 bool CShowWindowListener::Listen(const QString& path) {
     Close();
     const QString fullPath = path.isEmpty() ? DefaultPath() : path;
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(fullPath)) {
-        if (server->serverError() != QAbstractSocket::AddressInUseError) {
-            Trace("[%s][CShowWindowListener::Listen] ERROR - %s", kProgramName,
-                  qPrintable(server->errorString()));
-            delete server;
-            return false;
-        }
-        // A name left behind by a program that ended without removing it can be taken over;
-        // one that still answers belongs to a running instance and stays with it.
+    // A name that still answers belongs to a running instance and stays with it; one left
+    // behind by a program that ended without removing it is taken over. (Listening would replace
+    // the name silently, so this is checked first.)
+    if (QFileInfo(fullPath).exists() || QFileInfo(fullPath).isSymLink()) {
         QLocalSocket probe;
         probe.connectToServer(fullPath);
         if (probe.waitForConnected(500)) {
             probe.abort();
             Trace("[%s][CShowWindowListener::Listen] ERROR - in use(%s)", kProgramName,
                   qPrintable(fullPath));
-            delete server;
             return false;
         }
         QLocalServer::removeServer(fullPath);
-        if (!server->listen(fullPath)) {
-            Trace("[%s][CShowWindowListener::Listen] ERROR - %s", kProgramName,
-                  qPrintable(server->errorString()));
-            delete server;
-            return false;
-        }
+    }
+    auto* server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(fullPath)) {
+        Trace("[%s][CShowWindowListener::Listen] ERROR - %s", kProgramName,
+              qPrintable(server->errorString()));
+        delete server;
+        return false;
     }
     // Only this user may ask: read and write for the owner, nothing for anyone else.
     QFile::setPermissions(server->fullServerName(), QFile::ReadOwner | QFile::WriteOwner);
