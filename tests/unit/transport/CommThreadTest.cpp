@@ -451,6 +451,18 @@ int HighestOpenDescriptor() {
 }  // namespace
 
 TEST_F(CommThreadTest, ReceiveThreadThatCannotWatchTellsTheUser) {
+    // One receive run and one message first, so that whatever their first use sets up once
+    // (the checking tools of a sanitizer build among it) is in place before descriptors run short.
+    {
+        RecordingMessageSink warmUpSink;
+        CCommThread warmUp(&warmUpSink);
+        ASSERT_TRUE(warmUp.OpenPort("COM3", COMM_MODE_READ));
+        warmUp.ClosePort();
+        std::filesystem::create_symlink(home.Path("unplugged"),
+                                        home.SettingsFolder() + "/ports/COM9");
+        ASSERT_FALSE(warmUp.OpenPort("COM9", COMM_MODE_READ));
+        ASSERT_EQ(warmUpSink.Messages().size(), 1U);
+    }
     // Leave exactly the two descriptors that opening the port takes, so that the receive
     // thread's own wake-up event is the first thing the system refuses.
     std::vector<int> fillers;
