@@ -21,9 +21,9 @@ inline constexpr uint32_t kSerialErrorInvalidParameter = 87;
 
 // Line settings as the option record stores them.
 struct SerialLineSettings {
-    uint32_t baudRate = 9600;
-    uint8_t dataBits = 8;  // 5 to 8
-    uint8_t parity = 0;    // 0 NONE, 1 ODD, 2 EVEN, 3 MARK, 4 SPACE
+    uint32_t baudRate = 9600;  // 0: keep the speed the line has
+    uint8_t dataBits = 8;      // 5 to 8
+    uint8_t parity = 0;        // 0 NONE, 1 ODD, 2 EVEN, 3 MARK, 4 SPACE
     uint8_t stopBits = 0;  // 0 one, 1 one and a half (5 data bits only), 2 two (6 to 8 data bits)
 };
 

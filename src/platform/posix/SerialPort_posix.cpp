@@ -69,10 +69,6 @@ tcflag_t BaudFlag(uint32_t rate) {
 // The combinations a Windows serial driver refuses are refused here too, so that a setting
 // behaves the same on both systems.
 bool IsAcceptedFraming(const SerialLineSettings& settings) {
-    if (settings.baudRate == 0) {
-        // Rate 0 would drop the modem lines (hang up) instead of setting a speed.
-        return false;
-    }
     if (settings.dataBits < 5 || settings.dataBits > 8) {
         return false;
     }
@@ -214,10 +210,16 @@ uint32_t CSerialPort::Configure(const SerialLineSettings& settings) {
     line.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     // Windows ignores the carrier line; without CLOCAL a dropped carrier would hang the port up.
     line.c_cflag |= CREAD | CLOCAL;
-    line.c_cflag &= ~static_cast<tcflag_t>(kFramingBits | CBAUD | CIBAUD);
-    line.c_cflag |= FramingFlags(settings) | BaudFlag(settings.baudRate);
-    line.c_ispeed = settings.baudRate;
-    line.c_ospeed = settings.baudRate;
+    line.c_cflag &= ~static_cast<tcflag_t>(kFramingBits);
+    line.c_cflag |= FramingFlags(settings);
+    // A rate of 0 (an empty baud field) leaves the speed as it is: handing the driver 0 would
+    // drop the modem lines, that is hang the line up, instead of setting a speed.
+    if (settings.baudRate != 0) {
+        line.c_cflag &= ~static_cast<tcflag_t>(CBAUD | CIBAUD);
+        line.c_cflag |= BaudFlag(settings.baudRate);
+        line.c_ispeed = settings.baudRate;
+        line.c_ospeed = settings.baudRate;
+    }
     // Reads return at once with what is there.
     line.c_cc[VMIN] = 0;
     line.c_cc[VTIME] = 0;

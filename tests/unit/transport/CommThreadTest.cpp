@@ -197,7 +197,6 @@ TEST_F(CommThreadTest, RefusedSettingsLeaveThePortOpenWithoutThreadOrMessage) {
         {9600, 0, 5, 2},  // 2 stop bits cannot go with 5 data bits
         {9600, 5, 8, 0},  // no such parity
         {9600, 0, 8, 3},  // no such stop-bit code
-        {0, 0, 8, 0},     // no speed at all
     };
     for (const Case& c : refused) {
         SCOPED_TRACE(testing::Message()
@@ -213,6 +212,25 @@ TEST_F(CommThreadTest, RefusedSettingsLeaveThePortOpenWithoutThreadOrMessage) {
         EXPECT_FALSE(channel.IsOpen());
         EXPECT_TRUE(ProbeComPort("COM3"));
     }
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(CommThreadTest, BaudRateZeroKeepsTheLineSpeedAndWritesWithoutTimeLimit) {
+    {
+        CCommThread earlier(&sink);
+        earlier.SetLineSettings(4800, 0, 8, 0);
+        ASSERT_TRUE(earlier.OpenPort("COM3", COMM_MODE_READ));
+    }
+    CCommThread channel(&sink);
+    channel.SetLineSettings(0, 4, 8, 0);
+    ASSERT_TRUE(channel.OpenPort("COM3", COMM_MODE_WRITE));
+    EXPECT_TRUE(channel.HasChannelThread());
+    const PtyPair::LineState state = pty.ReadLineState();
+    EXPECT_EQ(state.outputSpeed, 4800U);
+    EXPECT_TRUE(state.parityStick);  // the rest of the settings still apply
+    EXPECT_FALSE(state.echo);
+    channel.QueueSend("no speed given");
+    EXPECT_EQ(pty.ReadFromMaster(14), "no speed given");
     EXPECT_TRUE(sink.Messages().empty());
 }
 
