@@ -165,6 +165,65 @@ TEST_F(ConversionTest, AFileInPlayIsNeitherConvertedNorRestored) {
     EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
 }
 
+TEST_F(ConversionTest, PlaybackStartingDuringChangesAlwaysReadsAWholeFile) {
+    WriteFileBytes(D, kThreeRecords);
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    const std::string converted = ReadFileBytes(D);
+    ASSERT_EQ(RestoreDataFile(D), kRestoreOk);
+
+    std::atomic<bool> bChanging{true};
+    std::atomic<int> wholeOriginal{0};
+    std::atomic<int> wholeConverted{0};
+    std::atomic<int> mixed{0};
+    std::thread player([&] {
+        CLineReader reader(LineMode::Binary, 16);
+        while (bChanging) {
+            if (reader.OpenForPlayback(D) != FileError::None) {
+                continue;  // held by a conversion or restore just now
+            }
+            std::string content;
+            std::string line;
+            while (reader.ReadLine(line) == ReadLineResult::Line) {
+                content += line + "\n";
+            }
+            reader.Close();
+            std::this_thread::yield();  // give the changes a chance between plays
+            if (content == kThreeRecords) {
+                ++wholeOriginal;
+            } else if (content == converted) {
+                ++wholeConverted;
+            } else {
+                ++mixed;
+            }
+        }
+    });
+    int makes = 0;
+    while (makes < 20) {
+        const int made = MakeTillstreamDataFile(D);
+        ASSERT_TRUE(made == kMakeOk || made == kMakeBackupFailed) << made;
+        if (made == kMakeOk) {
+            ++makes;
+            int restored;
+            while ((restored = RestoreDataFile(D)) == kRestoreCopyBackFailed) {
+            }
+            ASSERT_EQ(restored, kRestoreOk);
+        }
+    }
+    // Let the player finish at least one whole read, however the threads were scheduled.
+    while (wholeOriginal + wholeConverted + mixed == 0) {
+        std::this_thread::yield();
+    }
+    bChanging = false;
+    player.join();
+    EXPECT_EQ(mixed, 0);
+    EXPECT_GT(wholeOriginal + wholeConverted, 0);
+    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+    EXPECT_FALSE(FileExists(B));
+    EXPECT_FALSE(FileExists(T));
+    std::printf("%d conversions; the player read %d originals and %d converted files\n", makes,
+                wholeOriginal.load(), wholeConverted.load());
+}
+
 TEST_F(ConversionTest, AFileNamedLikeItsOwnCompanionIsLeftAlone) {
     const std::string bak = home.Path("day2.bak");
     WriteFileBytes(bak, kThreeRecords);
