@@ -1,6 +1,7 @@
 #pragma once
 // The captions of the conversion button and the result messages of conversion and restore, with
 // their string table numbers. The window and the command line both show these texts.
+// Constant data: any thread may read it; ConversionText() cannot fail (nullptr for an unknown id).
 
 inline constexpr int IDS_MAKE_TILLSTREAM_DATA = 102;
 inline constexpr int IDS_RESTORE_DATA = 103;
