@@ -150,6 +150,12 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 }
             }
 
+            // Opening may have kept the run for a while (a box the user had to dismiss, a
+            // connect that got no answer): a stop given meanwhile is honoured before the line.
+            if (stop.stop_requested()) {
+                break;
+            }
+
             ReadLineResult result = file.ReadLine(line);
             if (result == ReadLineResult::EndOfFile) {
                 if (options.loopEnabled == 0) {

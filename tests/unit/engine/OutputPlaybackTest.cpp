@@ -489,3 +489,20 @@ TEST_F(PlaybackTest, AnRs232PortThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
         EXPECT_NE(message.find("COM0"), std::string::npos) << message;
     }
 }
+
+TEST_F(PlaybackTest, AStopGivenWhileTheUserReadsAPortErrorEndsTheRunBeforeTheLine) {
+    OptionRecord options = MakeDefaultOptionRecord();
+    options.outputInterface = kInterfaceRs232;
+    options.outputComPort = 0;
+    options.delayMs = 0;
+    options.loopEnabled = 1;
+    MakePlayback(options);
+    const std::string path = WriteDataFile("three.txt", "a\nb\nc\n");
+    // The user presses Output Stop while the box is up, then dismisses it.
+    host->SetOnMessage([this] { playback->RequestStop(); });
+
+    ASSERT_NE(playback->Start({path, false, 3}), 0u);
+    ASSERT_TRUE(host->WaitForEnded(1));
+    EXPECT_EQ(host->Messages().size(), 1u);
+    EXPECT_TRUE(host->Lines().empty());
+}

@@ -73,8 +73,20 @@ class RecordingPlaybackHost : public CPlaybackHost {
     }
     void ShowMessage(const std::string& text, const std::string& caption) override {
         Enter();
+        std::function<void()> onMessage;
+        {
+            std::lock_guard lock(m_mutex);
+            m_messages.push_back(caption + ": " + text);
+            onMessage = m_onMessage;
+        }
+        // Stands for the time the user takes to dismiss the box.
+        if (onMessage) {
+            onMessage();
+        }
+    }
+    void SetOnMessage(std::function<void()> onMessage) {
         std::lock_guard lock(m_mutex);
-        m_messages.push_back(caption + ": " + text);
+        m_onMessage = std::move(onMessage);
     }
 
     bool WaitForLines(std::size_t count,
@@ -141,6 +153,7 @@ class RecordingPlaybackHost : public CPlaybackHost {
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::function<void(int)> m_onLine;
+    std::function<void()> m_onMessage;
     std::vector<Shown> m_lines;
     std::vector<std::uint64_t> m_ended;
     std::vector<std::string> m_events;
