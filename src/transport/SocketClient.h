@@ -36,6 +36,7 @@ class CSocketClient {
     // from the network. `pParam` is the CSocketClient.
     static std::uint32_t ThreadWatchSocket(void* pParam);
 
+    void* Owner() const { return m_pOwner; }
     void* NotifyWindow() const { return m_hNotifyWnd; }
     std::uint32_t ServAddr() const { return m_dwServAddr; }
     int ServPort() const { return m_nServPort; }

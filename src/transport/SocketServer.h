@@ -12,6 +12,7 @@ class CSocketServer {
     CSocketServer(const CSocketServer&) = delete;
     CSocketServer& operator=(const CSocketServer&) = delete;
 
+    void* Owner() const { return m_pOwner; }
     const CTCPServer& Server() const { return m_server; }
     CRecvQueue& RecvQueue() { return m_recvQueue; }
 

@@ -49,11 +49,12 @@ int CTCPClient::ConnectServImpl(std::uint32_t dwServAddr, int nServPort, ThreadR
     }
 
     SocketError error = SocketError::kNone;
-    auto socket = std::make_shared<CSocket>(CSocket::OpenStream(&error));
-    if (!socket->IsOpen()) {
+    CSocket opened = CSocket::OpenStream(&error);
+    if (!opened.IsOpen()) {
         Trace("[CTCPClient::ConnectServ] ERROR - Can't create socket(%u)", SocketErrorCode(error));
         return -3;
     }
+    const auto socket = std::make_shared<CSocket>(std::move(opened));
     StoreSocket(m_socket, socket);
 
     const auto wPort = static_cast<std::uint16_t>(static_cast<unsigned>(nServPort) & 0xFFFFu);
