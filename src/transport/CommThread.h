@@ -49,7 +49,8 @@ class CCommThread {
     // Opens `strPortName` ("COM5", "\\.\COM15" or a device path), configures it and starts the
     // thread of `nMode`. True when the port is open, configured and its thread runs. When the
     // port refuses the settings the result is false but the port stays open (IsOpen) without a
-    // thread. A channel that is already open is closed first.
+    // thread. A channel that is already open is closed first; a mode other than the two opens
+    // nothing and gives false.
     bool OpenPort(const std::string& strPortName, int nMode);
     bool IsOpen() const;
     // True while the channel thread runs (it may end early: on an exception, or when the
