@@ -36,7 +36,7 @@ sleep 1
 app_pid=$!
 window=
 for _ in $(seq 100); do
-  window=$(xdotool search --name '^Tillstream$' 2>/dev/null | head -n 1)
+  window=$(xdotool search --onlyvisible --name '^Tillstream$' 2>/dev/null | head -n 1)
   [[ -n $window ]] && break
   sleep 0.1
 done
