@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -38,6 +39,16 @@ void CloseWithReset(int fd) {
     const linger hard{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     ::close(fd);
+}
+
+// For a listening socket the system reports the accept queue's length and its limit.
+bool IsAcceptQueueFull(int listenFd) {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(listenFd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
+        return false;
+    }
+    return info.tcpi_unacked > info.tcpi_sacked;
 }
 
 void Drain(int eventFd) {
@@ -258,22 +269,29 @@ StalledTcpListener::StalledTcpListener() {
         throw std::runtime_error("StalledTcpListener: listen failed");
     }
     const sockaddr_in address = LoopbackAddress(m_port);
-    for (int attempt = 0; attempt < 8 && !m_bStalled; ++attempt) {
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(m_listenFd); ++attempt) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0) {
             break;
         }
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-            m_fillers.push_back(fd);
-            continue;
+        m_fillers.push_back(fd);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            pollfd item{fd, POLLOUT, 0};
+            ::poll(&item, 1, 5000);  // the handshake completes at once on loopback
         }
-        pollfd item{fd, POLLOUT, 0};
-        if (::poll(&item, 1, 500) > 0) {
-            m_fillers.push_back(fd);  // answered: it now fills the queue
-        } else {
-            m_bStalled = true;  // no answer within half a second: the queue is full
-            ::close(fd);
+    }
+    if (!IsAcceptQueueFull(m_listenFd)) {
+        return;
+    }
+    // The queue is full; make sure this system really leaves a further connect unanswered.
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (probe >= 0) {
+        if (::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
+            errno == EINPROGRESS) {
+            pollfd item{probe, POLLOUT, 0};
+            m_bStalled = ::poll(&item, 1, 300) == 0;
         }
+        ::close(probe);
     }
 }
 
