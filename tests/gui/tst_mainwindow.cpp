@@ -2,6 +2,7 @@
 // each kind, converting and restoring them, and ending the window.
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -17,6 +18,7 @@
 #include "app/TillstreamDlg.h"
 #include "datafile/FileNames.h"
 #include "datafile/FilesInPlay.h"
+#include "dialogs/OutputOptionDlg.h"
 #include "support/WindowHarness.h"
 
 namespace {
@@ -336,6 +338,37 @@ class MainWindowTest : public QObject {
             QVERIFY(dlg.IsConvertedFile());
             QCOMPARE(ReadFileBytes(path), converted);
         }
+    }
+
+    void confirmedOptionChangesAreSavedAndShown() {
+        CTillstreamDlg dlg;
+        auto answer = [this](bool bConfirm) {
+            QTimer::singleShot(0, this, [bConfirm] {
+                auto* options = qobject_cast<COutputOptionDlg*>(QApplication::activeModalWidget());
+                QVERIFY(options != nullptr);
+                qobject_cast<QCheckBox*>(options->Control(1015))->setChecked(true);
+                qobject_cast<QLineEdit*>(options->Control(1018))->setText(QStringLiteral("250"));
+                if (bConfirm) {
+                    options->OnButtonOk();
+                } else {
+                    options->OnButtonCancel();
+                }
+            });
+        };
+        answer(false);
+        dlg.OnCommand(IDC_BUTTON_OUTPUT_OPTION);
+        QCOMPARE(Row(dlg, 1), (QStringList{"2", "Loop Option", "OFF", ""}));
+
+        answer(true);
+        dlg.OnCommand(IDC_BUTTON_OUTPUT_OPTION);
+        QCOMPARE(Row(dlg, 1), (QStringList{"2", "Loop Option", "ON", ""}));
+        QCOMPARE(Row(dlg, 2), (QStringList{"3", "Delay Time", "250 msec", ""}));
+        QCOMPARE(dlg.Options().delayMs, 250u);
+        // Stored whole: a new window starts with it.
+        OptionRecord stored = MakeDefaultOptionRecord();
+        QCOMPARE(LoadStoredOptions(stored, "test"), 0);
+        QCOMPARE(stored.loopEnabled, 1);
+        QCOMPARE(stored.delayMs, 250u);
     }
 
     void lineModelPassesTheModelTester() {
