@@ -159,6 +159,11 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
             ReadLineResult result = file.ReadLine(line);
             if (result == ReadLineResult::EndOfFile) {
                 if (options.loopEnabled == 0) {
+                    // The run has played its last line: let the port finish sending it before
+                    // the end of the run closes the port (a stop still cuts this short).
+                    if (channel.IsOpen()) {
+                        channel.WaitUntilSent(stop);
+                    }
                     break;
                 }
                 if (file.Rewind() != FileError::None) {

@@ -2,9 +2,9 @@
 // One serial port opened exclusively: open, line settings, purge, non-blocking reads, writes
 // with a time-out, and a wait for received data that a wake-up event can end at once.
 // Open, Configure and Close belong to the owning thread. While the port is open, Purge,
-// InputCount, Read, Write and WaitForData may run on another thread at the same time; the owner
-// closes the port only after that thread has stopped using it.
-// Failures are reported as the program's error codes (see below); nothing throws.
+// InputCount, OutputCount, Read, Write and WaitForData may run on another thread at the same time;
+// the owner closes the port only after that thread has stopped using it. Failures are reported as
+// the program's error codes (see below); nothing throws.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,6 +58,8 @@ class CSerialPort {
 
     // Bytes the driver holds that a read would return now.
     size_t InputCount() const;
+    // Bytes written to the driver that have not left the port yet.
+    size_t OutputCount() const;
     // Reads up to `capacity` bytes without waiting. Returns the count; 0 when nothing is there
     // or the read failed.
     size_t Read(void* buffer, size_t capacity);

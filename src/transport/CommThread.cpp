@@ -1,5 +1,7 @@
 #include "transport/CommThread.h"
 
+#include <chrono>
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -47,6 +49,7 @@ bool CCommThread::OpenPort(const std::string& strPortName, int nMode) {
     if (nMode != COMM_MODE_WRITE && nMode != COMM_MODE_READ) {
         return false;
     }
+    m_bDrained = false;
     if (IsOpen()) {
         // A second open would leak the port and its thread; start over instead.
         ClosePort();
@@ -111,6 +114,7 @@ bool CCommThread::HasChannelThread() const {
 }
 
 void CCommThread::QueueSend(std::string_view bytes) {
+    m_bDrained = false;
     {
         std::lock_guard lock(m_sendMutex);
         m_sendQueue.emplace_back(bytes);
@@ -124,6 +128,43 @@ void CCommThread::TakeReceived(std::string& strChunk) {
         strChunk = std::move(m_recvList.front());
         m_recvList.pop_front();
     }
+}
+
+bool CCommThread::WaitUntilSent(std::stop_token stop) {
+    using namespace std::chrono_literals;
+    {
+        // First the channel's own queue: every string handed to the driver.
+        std::unique_lock lock(m_sendMutex);
+        if (!m_hSentEvent.wait(lock, stop, [this] {
+                return (m_sendQueue.empty() && !m_bWriting) || !m_bThreadRunning;
+            })) {
+            return false;
+        }
+        if (!m_bThreadRunning) {
+            return false;
+        }
+    }
+    // Then the driver's queue: the bytes still on their way out of the port.
+    std::mutex pauseMutex;
+    std::condition_variable_any pause;
+    std::size_t lastCount = m_hComm.OutputCount();
+    auto lastProgress = std::chrono::steady_clock::now();
+    while (lastCount != 0) {
+        std::unique_lock lock(pauseMutex);
+        if (pause.wait_for(lock, stop, 5ms, [] { return false; }); stop.stop_requested()) {
+            return false;
+        }
+        const std::size_t count = m_hComm.OutputCount();
+        const auto now = std::chrono::steady_clock::now();
+        if (count < lastCount) {
+            lastProgress = now;
+        } else if (now - lastProgress > 2s) {
+            return false;
+        }
+        lastCount = count;
+    }
+    m_bDrained = true;
+    return true;
 }
 
 void CCommThread::ClosePort() {
@@ -142,8 +183,13 @@ void CCommThread::ClosePort() {
             m_pWatchEvent->Set();
         }
     }
-    // Bytes not yet sent are lost, as are bytes received but not yet read.
-    m_hComm.Purge();
+    // Bytes not yet sent are lost, as are bytes received but not yet read. After a completed
+    // WaitUntilSent nothing of ours is left to lose, and a purge could only discard what the
+    // far end has not read yet (a pseudo-terminal holds sent bytes until its reader takes them).
+    const bool drained = m_bDrained.exchange(false);
+    if (!drained) {
+        m_hComm.Purge();
+    }
     if (m_hWriteThread.joinable()) {
         m_hWriteThread.join();
     }
@@ -152,7 +198,9 @@ void CCommThread::ClosePort() {
     }
     // Whatever a write put into the driver between the purge and the thread's end goes too;
     // closing a port with output pending would otherwise wait for it to drain.
-    m_hComm.Purge();
+    if (!drained) {
+        m_hComm.Purge();
+    }
     m_hComm.Close();
     m_hWakeEvent.Close();
 }
@@ -164,6 +212,7 @@ bool CCommThread::TakeSend(std::string& strBytes) {
     }
     strBytes = std::move(m_sendQueue.front());
     m_sendQueue.pop_front();
+    m_bWriting = true;
     return true;
 }
 
@@ -203,6 +252,11 @@ void CCommThread::ThreadWriteComm() {
                 continue;
             }
             const uint32_t written = WriteComm(bytes.data(), bytes.size());
+            {
+                std::lock_guard lock(m_sendMutex);
+                m_bWriting = false;
+            }
+            m_hSentEvent.notify_all();
             if (written != bytes.size()) {
                 // Traced only: the string is not written again, the next one follows.
                 Trace("Write data is not correct!(%u,%u)", written,
@@ -215,9 +269,11 @@ void CCommThread::ThreadWriteComm() {
     {
         std::lock_guard lock(m_sendMutex);
         m_sendQueue.clear();
+        m_bWriting = false;
+        m_bThreadRunning = false;
     }
+    m_hSentEvent.notify_all();
     Trace("[CCommThread][ThreadWriteComm] Thread Stop");
-    m_bThreadRunning = false;
 }
 
 void CCommThread::ThreadWatchComm() {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -62,6 +63,12 @@ class CCommThread {
     // Moves the oldest received chunk into `strChunk`; leaves it as it was when there is none.
     void TakeReceived(std::string& strChunk);
 
+    // Waits until every queued string has been written and has left the port, so that closing
+    // the port after the last line of a run loses nothing. Returns false without waiting further
+    // when `stop` is requested, when the channel thread has ended, or when the port makes no
+    // progress for two seconds (a line held by hardware flow control, a device gone).
+    bool WaitUntilSent(std::stop_token stop);
+
     // Stops the channel: wakes its thread, discards what the driver holds, waits for the thread
     // (which drops what is still queued or received) and closes the port. On a closed channel it
     // only clears the run flag.
@@ -80,12 +87,17 @@ class CCommThread {
 
     std::mutex m_sendMutex;  // guards m_sendQueue
     std::deque<std::string> m_sendQueue;
+    bool m_bWriting = false;  // a string taken from m_sendQueue is being written (m_sendMutex)
+    // Tells WaitUntilSent that a write has finished (with m_sendMutex).
+    std::condition_variable_any m_hSentEvent;
     std::mutex m_recvMutex;  // guards m_recvList
     std::deque<std::string> m_recvList;
     CSerialPort m_hComm;
     std::string m_strPortName;
     std::atomic<bool> m_bConnected{false};
     std::atomic<bool> m_bThreadRunning{false};
+    // Everything queued has left the port (WaitUntilSent); the next QueueSend clears it.
+    std::atomic<bool> m_bDrained{false};
     // Ends a write that waits for room in the driver; set by ClosePort.
     CWakeEvent m_hWakeEvent;
     std::thread m_hWriteThread;

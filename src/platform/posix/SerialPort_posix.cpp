@@ -245,6 +245,14 @@ size_t CSerialPort::InputCount() const {
     return static_cast<size_t>(count);
 }
 
+size_t CSerialPort::OutputCount() const {
+    int count = 0;
+    if (m_hPort < 0 || ::ioctl(Descriptor(m_hPort), TIOCOUTQ, &count) != 0 || count < 0) {
+        return 0;
+    }
+    return static_cast<size_t>(count);
+}
+
 size_t CSerialPort::Read(void* buffer, size_t capacity) {
     if (m_hPort < 0 || capacity == 0) {
         return 0;

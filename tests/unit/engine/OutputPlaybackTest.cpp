@@ -190,6 +190,30 @@ TEST_F(PlaybackTest, RawLinesGoOutOfTheSerialPortInOrder) {
     ASSERT_TRUE(playback->WaitUntilEnded(10s));
 }
 
+TEST_F(PlaybackTest, SerialRunThatReachesTheEndSendsItsLastLinesBeforeClosing) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.IsOpen());
+    pty.LinkAsComPort(3);
+    OptionRecord options = MakeDefaultOptionRecord();
+    options.outputInterface = kInterfaceRs232;
+    options.outputComPort = 3;
+    options.delayMs = 0;  // every line is queued long before the port has sent it
+    MakePlayback(options);
+    std::string text;
+    for (int n = 0; n < 2000; ++n) {
+        text += "receipt line " + std::to_string(n) + " ........................................\n";
+    }
+    const std::string path = WriteDataFile("long.txt", text);
+
+    std::string received;
+    std::thread reader([&] { received = pty.ReadFromMaster(text.size(), 30s); });
+    ASSERT_NE(playback->Start({path, false, 2000}), 0u);
+    ASSERT_TRUE(host->WaitForEnded(1));
+    reader.join();
+    EXPECT_EQ(received.size(), text.size());
+    EXPECT_EQ(received, text);
+}
+
 TEST_F(PlaybackTest, UdpSendsEachLineAsADatagram) {
     LoopbackUdpReceiver receiver;
     OptionRecord options = TcpOptions(receiver.Port());

@@ -396,6 +396,40 @@ TEST_F(CommThreadTest, ClosePortEndsAStalledWriteAndDiscardsTheQueue) {
     EXPECT_EQ(pty.ReadFromMaster(5), "fresh");
 }
 
+TEST_F(CommThreadTest, WaitUntilSentReturnsOnceEverythingHasLeftThePort) {
+    CCommThread channel(&sink);
+    channel.SetLineSettings(115200, 0, 8, 0);
+    ASSERT_TRUE(channel.OpenPort("COM3", COMM_MODE_WRITE));
+    std::string text;
+    for (int n = 0; n < 500; ++n) {
+        text += "line " + std::to_string(n) + "\n";
+        channel.QueueSend("line " + std::to_string(n) + "\n");
+    }
+    std::string arrived;
+    std::thread reader([&] { arrived = pty.ReadFromMaster(text.size()); });
+    std::stop_source never;
+    EXPECT_TRUE(channel.WaitUntilSent(never.get_token()));
+    channel.ClosePort();  // after a completed wait, closing loses nothing
+    reader.join();
+    EXPECT_EQ(arrived, text);
+}
+
+TEST_F(CommThreadTest, WaitUntilSentEndsAtAStopWhileTheLineIsStalled) {
+    CCommThread channel(&sink);
+    channel.SetLineSettings(115200, 0, 8, 0);
+    ASSERT_TRUE(channel.OpenPort("COM3", COMM_MODE_WRITE));
+    channel.QueueSend(std::string(4 * 1024 * 1024, 'x'));  // nobody reads: the write stalls
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(200ms);
+        stop.request_stop();
+    });
+    EXPECT_FALSE(channel.WaitUntilSent(stop.get_token()));
+    stopper.join();
+    channel.ClosePort();
+    EXPECT_FALSE(channel.HasChannelThread());
+}
+
 TEST_F(CommThreadTest, ClosePortEndsTheReceiveWaitAndDropsUntakenChunks) {
     CCommThread channel(&sink);
     ASSERT_TRUE(channel.OpenPort("COM3", COMM_MODE_READ));
