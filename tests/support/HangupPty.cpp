@@ -1,0 +1,80 @@
+#include "HangupPty.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/UserFolders.h"
+
+HangupPty::HangupPty() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+    }
+    char name[128] = {};
+    if (::ptsname_r(m_master, name, sizeof name) != 0) {
+        throw std::runtime_error("no pseudo-terminal name");
+    }
+    m_slavePath = name;
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+}
+
+HangupPty::~HangupPty() {
+    Hangup();
+}
+
+void HangupPty::LinkAsComPort(int n) const {
+    const std::filesystem::path folder = ProgramSettingsFolder() + "/ports";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path link = folder / ("COM" + std::to_string(n));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(m_slavePath, link);
+}
+
+void HangupPty::Write(std::string_view bytes) const {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        if (count > 0) {
+            done += static_cast<std::size_t>(count);
+        } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
+            throw std::runtime_error("write to the pty master failed");
+        } else {
+            pollfd entry{m_master, POLLOUT, 0};
+            ::poll(&entry, 1, 100);
+        }
+    }
+}
+
+std::string HangupPty::Read(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::string bytes;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
+        pollfd entry{m_master, POLLIN, 0};
+        if (::poll(&entry, 1, 50) <= 0) {
+            continue;
+        }
+        char buffer[4096];
+        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes.append(buffer, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
+            // EIO: nobody holds the slave open at the moment.
+            pollfd none{-1, 0, 0};
+            ::poll(&none, 0, 20);
+        }
+    }
+    return bytes;
+}
+
+void HangupPty::Hangup() {
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}
