@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -102,10 +103,11 @@ TEST_F(OptionStoreTest, OverlongValueIsRefusedWhole) {
 
 TEST_F(OptionStoreTest, EveryStoredLengthLoadsByTheRules) {
     const OptionRecord defaults = MakeDefaultOptionRecord();
-    for (std::size_t length : {0u, 1u, 3u, 4u, 13u, 308u, 1331u, 2891u, 2892u, 2893u, 3000u}) {
+    // Every length a field can end at, or stop part-way through, and past the record's end.
+    for (std::size_t length = 0; length <= 3000; ++length) {
         std::string stored(length, '\0');
         for (std::size_t i = 0; i < length; ++i) {
-            stored[i] = static_cast<char>(i * 7 + 1);
+            stored[i] = static_cast<char>(i * 7 + 1 + length);
         }
         StoreRaw(stored);
         int32_t result = 0;
@@ -157,6 +159,39 @@ TEST_F(OptionStoreTest, KeyThatIsNotAFolderCountsAsMissing) {
     EXPECT_EQ(result, -1);
     EXPECT_EQ(Bytes(record), Bytes(MakeDefaultOptionRecord()));
     EXPECT_EQ(SaveStoredOptions(record, "test"), -1);
+}
+
+TEST_F(OptionStoreTest, ValueThatCannotBeReplacedFailsTheSaveAndKeepsWhatIsThere) {
+    // Permissions do not bind the superuser the tests run as, so the value is made unwritable
+    // another way: its name is taken by a folder, which a rename cannot replace.
+    ::mkdir((home.ConfigRoot() + "/VAZ").c_str(), 0700);
+    ::mkdir(home.SettingsFolder().c_str(), 0700);
+    ::mkdir(ValuePath().c_str(), 0700);
+    WriteFileBytes(ValuePath() + "/keep", "mine");
+
+    OptionRecord record = MakeDefaultOptionRecord();
+    record.delayMs = 777;
+    record.loopEnabled = 1;
+    EXPECT_EQ(SaveStoredOptions(record, "test"), -2);
+    // The caller's record is untouched, the folder and its content stay, and no temporary file
+    // of the failed save is left beside it.
+    EXPECT_EQ(record.delayMs, 777u);
+    EXPECT_EQ(record.loopEnabled, 1);
+    EXPECT_EQ(ReadFileBytes(ValuePath() + "/keep"), "mine");
+    std::size_t entries = 0;
+    if (DIR* folder = ::opendir(home.SettingsFolder().c_str())) {
+        while (const dirent* entry = ::readdir(folder)) {
+            const std::string name = entry->d_name;
+            entries += name != "." && name != "..";
+        }
+        ::closedir(folder);
+    }
+    EXPECT_EQ(entries, 1u) << "only the OptionData folder";
+
+    int32_t result = 0;
+    const OptionRecord loaded = Load(&result);
+    EXPECT_EQ(result, -2);
+    EXPECT_EQ(Bytes(loaded), Bytes(MakeDefaultOptionRecord()));
 }
 
 TEST_F(OptionStoreTest, KeyWithoutAccessCountsAsMissing) {
