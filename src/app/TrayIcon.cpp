@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "dialogs/MenuTemplate.h"
+#include "platform/Trace.h"
 
 namespace {
 std::optional<bool>& TrayAvailabilityOverride() {
@@ -53,6 +54,7 @@ bool CTrayIcon::Create(QWidget* pWnd, unsigned uCallbackMessage, const QString& 
                        const QIcon& hIcon, unsigned uID, CommandHandler onCommand) {
     RemoveIcon();
     if (pWnd == nullptr || !IsTrayAvailable()) {
+        Trace("[CTrayIcon::Create] no notification area: the program runs without a tray icon");
         m_bEnabled = false;
         return false;
     }
@@ -78,6 +80,7 @@ bool CTrayIcon::Create(QWidget* pWnd, unsigned uCallbackMessage, const QString& 
                      });
     m_icon->show();
     m_bEnabled = true;
+    Trace("[CTrayIcon::Create] icon installed");
     return true;
 }
 

@@ -32,7 +32,7 @@ command -v openbox >/dev/null && { openbox >"$work/wm.log" 2>&1 & wm_pid=$!; }
 command -v trayer >/dev/null && { trayer --edge top --align right >"$work/tray.log" 2>&1 & tray_pid=$!; }
 sleep 1
 
-"$app" >"$work/app.log" 2>&1 &
+TILLSTREAM_TRACE=1 "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
 window=
 for _ in $(seq 100); do
@@ -44,6 +44,15 @@ if [[ -z $window ]]; then
   echo "FAIL: no window titled Tillstream appeared"; cat "$work/app.log"; exit 1
 fi
 echo "window $window is up"
+
+if [[ -n ${tray_pid:-} ]]; then
+  for _ in $(seq 50); do grep -q "icon installed" "$work/app.log" && break; sleep 0.1; done
+  if ! grep -q "icon installed" "$work/app.log"; then
+    echo "FAIL: a notification area is running but the tray icon was not installed"
+    cat "$work/app.log"; exit 1
+  fi
+  echo "tray icon installed"
+fi
 
 if [[ -x $cli ]]; then
   for _ in $(seq 50); do [[ -S $XDG_RUNTIME_DIR/HWM_TRAY_REGISTERED_MSG ]] && break; sleep 0.1; done
