@@ -148,10 +148,16 @@ std::string FormatOptionsJson(const OptionRecord& record) {
             json += ",";
         }
         bFirst = false;
-        json += "\"" + std::string(field.name) + "\":";
+        // Appended piece by piece: "literal" + temporary string trips a false -Wrestrict in
+        // GCC 12 at -O3, which fails the Release build.
+        json += '"';
+        json += field.name;
+        json += "\":";
         const std::string value = OptionFieldText(record, field.name);
         if (field.kind == FieldKind::kFolder || field.kind == FieldKind::kAddress) {
-            json += "\"" + JsonEscape(value) + "\"";
+            json += '"';
+            json += JsonEscape(value);
+            json += '"';
         } else {
             json += value;
         }
