@@ -156,8 +156,7 @@ TEST_F(CliFaultsTest, AnOptionRecordThatCannotBeSavedIsTracedAndLeavesTheStoreAl
     const int code = RunChild(kCli, {"options", "set", "delayMs=250"}, &out, &err);
     ::unsetenv("TILLSTREAM_TRACE");
     EXPECT_EQ(code, 1) << err;
-    EXPECT_NE(err.find("][tillstream-cli options] ERROR - HRegSetValue"), std::string::npos)
-        << err;
+    EXPECT_NE(err.find("][tillstream-cli options] ERROR - HRegSetValue"), std::string::npos) << err;
     EXPECT_NE(err.find("could not be saved"), std::string::npos) << err;
     struct stat info {};
     ASSERT_EQ(::stat((home.SettingsFolder() + "/OptionData").c_str(), &info), 0);
