@@ -6,7 +6,7 @@
 #include <string>
 
 class CMessageSink {
-public:
+  public:
     virtual ~CMessageSink() = default;
     // Shows `text` under `caption` with an OK button and returns once it has been dismissed
     // (or at once where nobody can dismiss it).
