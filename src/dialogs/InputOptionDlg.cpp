@@ -30,47 +30,16 @@ std::string LocalText(const QString& text) {
 }
 }  // namespace
 
-CInputOptionDlg::CInputOptionDlg(QWidget* parent) : QDialog(parent) {
-    std::memset(&m_optionNew, 0, sizeof(m_optionNew));
-    std::memset(&m_optionOld, 0, sizeof(m_optionOld));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    m_widgets.Build(DialogTemplate::Load(kTemplateId), this);
-
+CInputOptionDlg::CInputOptionDlg(QWidget* parent) : COptionDialog(kTemplateId, parent) {
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_BROWSE), &QPushButton::clicked, this,
             &CInputOptionDlg::OnButtonBrowse);
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_OK), &QPushButton::clicked, this,
             &CInputOptionDlg::OnButtonOk);
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_CANCEL), &QPushButton::clicked, this,
             &CInputOptionDlg::OnButtonCancel);
-
-    // Enter means OK and Escape means Cancel whichever control has the focus; without this the
-    // "..." button would take Enter as a click and the combo boxes would swallow it.
-    qApp->installEventFilter(this);
-}
-
-CInputOptionDlg::~CInputOptionDlg() {
-    qApp->removeEventFilter(this);
-}
-
-void CInputOptionDlg::SetOptionData(const OptionRecord& option) {
-    m_optionOld = option;
-    m_optionNew = m_optionOld;
-}
-
-void CInputOptionDlg::GetOptionData(OptionRecord& option) const {
-    option = m_optionNew;
-}
-
-int CInputOptionDlg::DoModal() {
-    if (!m_bInitialized) {
-        OnInitDialog();
-    }
-    return exec();
 }
 
 bool CInputOptionDlg::OnInitDialog() {
-    m_bInitialized = true;
     InitControls();
     return true;
 }
@@ -144,15 +113,6 @@ void CInputOptionDlg::OnButtonOk() {
     done(result);
 }
 
-void CInputOptionDlg::OnButtonCancel() {
-    done(0);
-}
-
-void CInputOptionDlg::reject() {
-    // Escape, the close box and Cancel all end the dialog with 0.
-    done(0);
-}
-
 void CInputOptionDlg::OnButtonBrowse() {
     const QString chosen = ChooseFolder(this, QStringLiteral("Select Folder"));
     if (chosen.isEmpty()) {
@@ -167,24 +127,4 @@ void CInputOptionDlg::OnButtonBrowse() {
         return;
     }
     m_widgets.ControlAs<QLineEdit>(IDC_EDIT_CAPTURE_FOLDER)->setText(chosen);
-}
-
-bool CInputOptionDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
-        auto* widget = static_cast<QWidget*>(watched);
-        if (widget == this || isAncestorOf(widget)) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Escape) {
-                event->accept();
-                done(0);
-                return true;
-            }
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                event->accept();
-                OnButtonOk();
-                return true;
-            }
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

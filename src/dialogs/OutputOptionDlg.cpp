@@ -65,13 +65,7 @@ bool ClientSettingsDiffer(const OptionRecord& a, const OptionRecord& b) {
 }
 }  // namespace
 
-COutputOptionDlg::COutputOptionDlg(QWidget* parent) : QDialog(parent) {
-    std::memset(&m_optionNew, 0, sizeof(m_optionNew));
-    std::memset(&m_optionOld, 0, sizeof(m_optionOld));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    m_widgets.Build(DialogTemplate::Load(kTemplateId), this);
-
+COutputOptionDlg::COutputOptionDlg(QWidget* parent) : COptionDialog(kTemplateId, parent) {
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_OK), &QPushButton::clicked, this,
             &COutputOptionDlg::OnButtonOk);
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_CANCEL), &QPushButton::clicked, this,
@@ -82,37 +76,14 @@ COutputOptionDlg::COutputOptionDlg(QWidget* parent) : QDialog(parent) {
             &COutputOptionDlg::OnRadioUdpClient);
     connect(m_widgets.ControlAs<QRadioButton>(IDC_RADIO_RS232), &QRadioButton::clicked, this,
             &COutputOptionDlg::OnRadioRS232);
-
-    // Enter and Escape must reach the dialog whichever control has the focus, including the
-    // controls of a page and the fields of the address control, which would otherwise use them.
-    qApp->installEventFilter(this);
 }
 
 COutputOptionDlg::~COutputOptionDlg() {
-    qApp->removeEventFilter(this);
     // The pages are child widgets and go with the dialog; the list only forgets them.
     m_pageList.clear();
 }
 
-void COutputOptionDlg::SetOptionData(const OptionRecord& option) {
-    m_optionOld = option;
-    m_optionNew = m_optionOld;
-}
-
-void COutputOptionDlg::GetOptionData(OptionRecord& option) const {
-    option = m_optionNew;
-}
-
-int COutputOptionDlg::DoModal() {
-    if (!m_bInitialized) {
-        OnInitDialog();
-    }
-    return exec();
-}
-
 bool COutputOptionDlg::OnInitDialog() {
-    m_bInitialized = true;
-
     m_pClientPage = new CClientPropertyDlg();
     m_pClientPage->SetProperty(m_optionOld);
     m_pClientPage->CreatePage(this);
@@ -214,15 +185,6 @@ void COutputOptionDlg::OnButtonOk() {
     done(result);
 }
 
-void COutputOptionDlg::OnButtonCancel() {
-    done(0);
-}
-
-void COutputOptionDlg::reject() {
-    // Escape, the close box and Cancel all end the dialog with 0.
-    done(0);
-}
-
 void COutputOptionDlg::OnRadioTcpClient() {
     m_optionNew.outputInterface = kInterfaceTcpClient;
     HideAllPages();
@@ -272,33 +234,4 @@ void COutputOptionDlg::ShowPage(CPropertyDlg* pPage) {
 
 void COutputOptionDlg::MoveControlBy(QWidget* pControl, int nDistance) {
     pControl->move(pControl->x(), pControl->y() + nDistance);
-}
-
-bool COutputOptionDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (PreTranslateKey(watched, event)) {
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
-bool COutputOptionDlg::PreTranslateKey(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
-        return false;
-    }
-    auto* widget = static_cast<QWidget*>(watched);
-    if (widget != this && !isAncestorOf(widget)) {
-        return false;
-    }
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Escape) {
-        event->accept();
-        done(0);
-        return true;
-    }
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        event->accept();
-        OnButtonOk();
-        return true;
-    }
-    return false;
 }
