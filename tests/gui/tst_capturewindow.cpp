@@ -10,6 +10,7 @@
 
 #include "app/TillstreamDlg.h"
 #include "support/WindowHarness.h"
+#include "support/WindowTest.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -35,21 +36,9 @@ OptionRecord CaptureOptions(int comPort, const std::string& folder) {
 }
 }  // namespace
 
-class CaptureWindowTest : public QObject {
+class CaptureWindowTest : public CWindowTest {
     Q_OBJECT
-  private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CWindowPrompts> m_prompts;
-
   private slots:
-    void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CWindowPrompts>();
-    }
-    void cleanup() {
-        m_prompts.reset();
-        m_home.reset();
-    }
 
     void captureWritesWhatArrivesUntilStopped() {
         PtyPair pty;

@@ -30,6 +30,7 @@
 #include "app/TillstreamDlg.h"
 #include "dialogs/OutputOptionDlg.h"
 #include "support/WindowHarness.h"
+#include "support/WindowTest.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -93,26 +94,10 @@ class CWatchdog {
 };
 }  // namespace
 
-class FaultsWindowTest : public QObject {
+class FaultsWindowTest : public CWindowTest {
     Q_OBJECT
   private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CWindowPrompts> m_prompts;
-
-    void Choose(CTillstreamDlg& dlg, const std::string& path) {
-        m_prompts->chosenFiles << QPath(path);
-        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
-    }
-
   private slots:
-    void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CWindowPrompts>();
-    }
-    void cleanup() {
-        m_prompts.reset();
-        m_home.reset();
-    }
 
     void aCaptureWhoseFileCannotGrowEndsAndPutsTheButtonsBack() {
         PtyPair pty;

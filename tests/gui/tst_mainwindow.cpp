@@ -20,6 +20,7 @@
 #include "datafile/FilesInPlay.h"
 #include "dialogs/OutputOptionDlg.h"
 #include "support/WindowHarness.h"
+#include "support/WindowTest.h"
 
 namespace {
 const char kHexLog[] =
@@ -45,31 +46,10 @@ QPushButton* Button(CTillstreamDlg& dlg, int id) {
 }
 }  // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public CWindowTest {
     Q_OBJECT
   private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CWindowPrompts> m_prompts;
-
-    std::string File(const std::string& name, const std::string& bytes) {
-        const std::string path = m_home->Path(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
-    void Choose(CTillstreamDlg& dlg, const std::string& path) {
-        m_prompts->chosenFiles << QPath(path);
-        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
-    }
-
   private slots:
-    void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CWindowPrompts>();
-    }
-    void cleanup() {
-        m_prompts.reset();
-        m_home.reset();
-    }
 
     void startUpWithoutStoredOptionsShowsTheDefaults() {
         CTillstreamDlg dlg;

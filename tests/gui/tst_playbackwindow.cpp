@@ -12,6 +12,7 @@
 #include "datafile/FileNames.h"
 #include "engine/ListPaging.h"
 #include "support/WindowHarness.h"
+#include "support/WindowTest.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -40,31 +41,10 @@ OptionRecord TcpOptions(std::uint16_t port, bool bLoop, std::uint32_t delayMs) {
 }
 }  // namespace
 
-class PlaybackWindowTest : public QObject {
+class PlaybackWindowTest : public CWindowTest {
     Q_OBJECT
   private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CWindowPrompts> m_prompts;
-
-    std::string File(const std::string& name, const std::string& bytes) {
-        const std::string path = m_home->Path(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
-    void Choose(CTillstreamDlg& dlg, const std::string& path) {
-        m_prompts->chosenFiles << QPath(path);
-        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
-    }
-
   private slots:
-    void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CWindowPrompts>();
-    }
-    void cleanup() {
-        m_prompts.reset();
-        m_home.reset();
-    }
 
     void aRunPlaysTheFileAndPutsTheButtonsBack() {
         LoopbackTcpServer receiver;

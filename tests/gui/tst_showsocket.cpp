@@ -22,6 +22,7 @@
 #include "app/ShowWindowListener.h"
 #include "app/TillstreamDlg.h"
 #include "support/WindowHarness.h"
+#include "support/WindowTest.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -93,21 +94,9 @@ std::string Exchange(const std::string& path, const std::string& request, std::s
 }
 }  // namespace
 
-class ShowSocketTest : public QObject {
+class ShowSocketTest : public CWindowTest {
     Q_OBJECT
-  private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CWindowPrompts> m_prompts;
-
   private slots:
-    void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CWindowPrompts>();
-    }
-    void cleanup() {
-        m_prompts.reset();
-        m_home.reset();
-    }
 
     void anotherUserCannotConnect() {
         if (::getuid() != 0) {

@@ -16,6 +16,7 @@
 #include "app/ShowWindowListener.h"
 #include "app/TillstreamDlg.h"
 #include "support/WindowHarness.h"
+#include "support/WindowTest.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -42,22 +43,16 @@ QByteArray SendRequest(const QString& path, const QByteArray& request) {
 }
 }  // namespace
 
-class TrayTest : public QObject {
+class TrayTest : public CWindowTest {
     Q_OBJECT
-  private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CWindowPrompts> m_prompts;
-
   private slots:
     void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CWindowPrompts>();
+        CWindowTest::init();
         CTrayIcon::SetTrayAvailableForTesting(true);
     }
     void cleanup() {
         CTrayIcon::SetTrayAvailableForTesting(std::nullopt);
-        m_prompts.reset();
-        m_home.reset();
+        CWindowTest::cleanup();
     }
 
     void withoutANotificationAreaThereIsNoIconAndMinimisingDoesNotHide() {

@@ -1,0 +1,40 @@
+#pragma once
+// Base of the window's test classes: every test function gets a private home and prompts
+// answered at once (CWindowPrompts), and helpers to write a data file and to load it through
+// the window's own "..." command. A derived class that needs more set-up declares its own
+// init()/cleanup() and calls these first/last.
+#include <QObject>
+#include <memory>
+#include <string>
+
+#include "TempHome.h"
+#include "app/TillstreamDlg.h"
+#include "WindowHarness.h"
+
+class CWindowTest : public QObject {
+    Q_OBJECT
+  protected:
+    std::string File(const std::string& name, const std::string& bytes) {
+        const std::string path = m_home->Path(name);
+        WriteFileBytes(path, bytes);
+        return path;
+    }
+    // Loads `path` as if the user had chosen it with "...".
+    void Choose(CTillstreamDlg& dlg, const std::string& path) {
+        m_prompts->chosenFiles << QPath(path);
+        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
+    }
+
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<CWindowPrompts> m_prompts;
+
+  protected slots:
+    void init() {
+        m_home = std::make_unique<TempHome>();
+        m_prompts = std::make_unique<CWindowPrompts>();
+    }
+    void cleanup() {
+        m_prompts.reset();
+        m_home.reset();
+    }
+};
