@@ -40,8 +40,9 @@ constexpr char kPlayHelp[] =
     "  --count N         stop after N lines sent, counted across loops\n"
     "  --quiet           no progress and no summary\n"
     "Progress goes to standard error: live on a terminal, else one summary line at the end.\n"
-    "Exit codes: 0 end of file or --count reached, 1 FILE unreadable or the address or port\n"
-    "cannot be used, 2 bad arguments, 130 stopped by Ctrl-C (the run ends cleanly).\n";
+    "Exit codes: 0 end of file or --count reached, 1 FILE unreadable, the address or port\n"
+    "cannot be used, or not one line reached the device, 2 bad arguments, 130 stopped by\n"
+    "Ctrl-C (the run ends cleanly).\n";
 
 // The command line's side of a run: fixed options, progress on standard error, --count, and
 // the notice that the run has ended.
@@ -79,6 +80,13 @@ class CCliPlaybackHost : public CPlaybackHost {
         m_progress.OnLine(index, percent, m_nLinesSent);
     }
 
+    void OnLineSent(int /*index*/, bool delivered) override {
+        std::lock_guard lock(m_mutex);
+        if (!m_bCountReached && !delivered) {
+            ++m_nLinesLost;
+        }
+    }
+
     void ShowRewind(int /*lastIndex*/) override {
         std::lock_guard lock(m_mutex);
         m_progress.OnRewind();
@@ -105,6 +113,10 @@ class CCliPlaybackHost : public CPlaybackHost {
         std::lock_guard lock(m_mutex);
         return m_nLinesSent;
     }
+    std::uint64_t LinesLost() {
+        std::lock_guard lock(m_mutex);
+        return m_nLinesLost;
+    }
 
   private:
     const OptionRecord m_options;
@@ -115,6 +127,7 @@ class CCliPlaybackHost : public CPlaybackHost {
     std::mutex m_mutex;
     std::condition_variable m_cvEnded;
     std::uint64_t m_nLinesSent = 0;
+    std::uint64_t m_nLinesLost = 0;
     bool m_bCountReached = false;
     bool m_bEnded = false;
 };
@@ -267,6 +280,18 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     host2.WaitForEnd();
     playback.WaitUntilEnded(std::chrono::hours(1));
     SetInterruptCallback(nullptr);
-    progress.Finish(host2.LinesSent());
-    return IsInterruptRequested() ? InterruptedExitCode(kExitOk) : kExitOk;
+    const std::uint64_t nSent = host2.LinesSent();
+    const std::uint64_t nLost = host2.LinesLost();
+    progress.Finish(nSent, nLost);
+    if (IsInterruptRequested()) {
+        return InterruptedExitCode(kExitOk);
+    }
+    // A run in which not one line reached the device did not do its job, whatever it walked.
+    if (nSent > 0 && nLost == nSent) {
+        PrintCommandError(err, "play",
+                          "no line reached the receiving device (nothing accepted "
+                          "the connection, or every send failed)");
+        return kExitFailure;
+    }
+    return kExitOk;
 }

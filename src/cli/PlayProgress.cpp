@@ -22,15 +22,21 @@ std::string FormatPlayProgress(int lineNumber, int lineCount, int percent, doubl
     return text;
 }
 
-std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, double seconds) {
-    char text[160];
+std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, double seconds,
+                              std::uint64_t linesLost) {
+    char text[200];
     const double rate = seconds > 0 ? static_cast<double>(linesSent) / seconds : 0;
     int length = std::snprintf(text, sizeof text, "sent %llu line%s in %.1f s (%.1f lines/s)",
                                static_cast<unsigned long long>(linesSent),
                                linesSent == 1 ? "" : "s", seconds, rate);
     if (passes > 1) {
+        length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                                ", %llu passes", static_cast<unsigned long long>(passes));
+    }
+    if (linesLost > 0) {
         std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
-                      ", %llu passes", static_cast<unsigned long long>(passes));
+                      "; %llu of them did not reach the device",
+                      static_cast<unsigned long long>(linesLost));
     }
     return text;
 }
@@ -79,11 +85,11 @@ void CPlayProgress::ClearLine() {
     }
 }
 
-void CPlayProgress::Finish(std::uint64_t linesSent) {
+void CPlayProgress::Finish(std::uint64_t linesSent, std::uint64_t linesLost) {
     if (m_mode == Mode::kSilent) {
         return;
     }
     ClearLine();
     const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
-    m_err << FormatPlaySummary(linesSent, m_nPasses, seconds) << std::endl;
+    m_err << FormatPlaySummary(linesSent, m_nPasses, seconds, linesLost) << std::endl;
 }

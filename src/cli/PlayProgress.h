@@ -15,8 +15,10 @@
 std::string FormatPlayProgress(int lineNumber, int lineCount, int percent, double linesPerSecond,
                                std::optional<double> secondsLeft, bool bLooping);
 
-// "sent N lines in S s (R lines/s)" plus ", P passes" when the file was played more than once.
-std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, double seconds);
+// "sent N lines in S s (R lines/s)" plus ", P passes" when the file was played more than once,
+// and "; D of them did not reach the device" when some lines were lost.
+std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, double seconds,
+                              std::uint64_t linesLost = 0);
 
 class CPlayProgress {
   public:
@@ -28,7 +30,7 @@ class CPlayProgress {
     void OnRewind() { ++m_nPasses; }
     // Clears the live line so that a message starts at the left margin.
     void ClearLine();
-    void Finish(std::uint64_t linesSent);
+    void Finish(std::uint64_t linesSent, std::uint64_t linesLost = 0);
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -205,18 +205,23 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
 
             m_host.ShowCurrentLine(i, ProgressPercent(i, request.lineCount));
 
+            bool bDelivered = false;
             if (options.outputInterface == kInterfaceTcpClient) {
                 if (m_socketClient.m_client.Send(pData, static_cast<int>(nLength), 0) == -1) {
                     // The line is lost; the next line connects again.
                     m_socketClient.Close();
+                } else {
+                    bDelivered = true;
                 }
             } else if (options.outputInterface == kInterfaceUdpClient) {
-                udpSender.Send(options.remoteAddress, options.remotePort, pData,
-                               static_cast<int>(nLength));
+                bDelivered = udpSender.Send(options.remoteAddress, options.remotePort, pData,
+                                            static_cast<int>(nLength)) >= 0;
             } else if (options.outputInterface == kInterfaceRs232) {
                 // Every decoded byte goes out, a NUL included, exactly as over TCP.
                 channel.QueueSend(std::string_view(pData, nLength));
+                bDelivered = channel.HasChannelThread();
             }
+            m_host.OnLineSent(i, bDelivered);
 
             ++i;
             pacer.WaitForNextLine(options.delayMs);

@@ -31,6 +31,15 @@ class CPlaybackHost : public CMessageSink {
     // played no line at all.
     virtual void ShowRewind(int lastIndex) { (void)lastIndex; }
 
+    // Line `index` has been handed on: `delivered` is true when the transport took all of its
+    // bytes (the TCP connection or the UDP socket sent them, the serial channel queued them on an
+    // open port) and false when the line was lost (no connection, a failed send, no port, no
+    // interface). The window shows nothing of it; the command line counts it.
+    virtual void OnLineSent(int index, bool delivered) {
+        (void)index;
+        (void)delivered;
+    }
+
     // Run `runId` is over, whatever ended it: the file and the transports are closed. This is the
     // last call of the run; nothing of the run touches the host afterwards. A late notice of an
     // earlier run carries that run's id, so a window compares it with the run it started last.

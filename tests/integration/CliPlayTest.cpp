@@ -40,6 +40,22 @@ TEST_F(CliPlayTest, RawFileOverTcpArrivesAsItsLinesEachWithOneLineFeed) {
     EXPECT_NE(err.find("sent 4 lines"), std::string::npos) << err;
 }
 
+TEST_F(CliPlayTest, ARunThatReachesNoDeviceSaysSoAndFails) {
+    const std::string file = home.Path("receipt.txt");
+    WriteFileBytes(file, "A\nB\nC\n");
+    // A port that was listening a moment ago and is closed now: every connect is refused.
+    std::string target;
+    {
+        LoopbackTcpServer gone;
+        target = TcpTarget(gone);
+    }
+    std::string err;
+    EXPECT_EQ(RunChild(kCli, {"play", file, "--tcp", target, "--delay", "0"}, nullptr, &err), 1)
+        << err;
+    EXPECT_NE(err.find("3 of them did not reach the device"), std::string::npos) << err;
+    EXPECT_NE(err.find("no line reached the receiving device"), std::string::npos) << err;
+}
+
 TEST_F(CliPlayTest, ConvertedFileOverUdpSendsTheDecodedBytesOneDatagramPerLine) {
     const std::string file = home.Path("converted.txt");
     WriteFileBytes(file, "[TILLSTREAM_DATA]\r\n0x41 0x00 0x42\r\n0x1b0x40\r\n");

@@ -96,3 +96,9 @@ TEST(PlayProgress, LinesShowPositionRateAndTimeLeft) {
     EXPECT_EQ(FormatPlaySummary(30, 3, 10), "sent 30 lines in 10.0 s (3.0 lines/s), 3 passes");
 }
 }  // namespace
+
+TEST(PlaySummary, SaysHowManyLinesDidNotReachTheDevice) {
+    EXPECT_EQ(FormatPlaySummary(13, 1, 6.5, 3),
+              "sent 13 lines in 6.5 s (2.0 lines/s); 3 of them did not reach the device");
+    EXPECT_EQ(FormatPlaySummary(30, 3, 10, 0), "sent 30 lines in 10.0 s (3.0 lines/s), 3 passes");
+}

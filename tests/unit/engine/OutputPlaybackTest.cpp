@@ -78,6 +78,8 @@ TEST_F(PlaybackTest, RawFileIsSentLineByLineWithProgressAndOneEndNotice) {
     ASSERT_TRUE(server.WaitForBytes(TenLines().size()));
     EXPECT_EQ(server.Received(), TenLines());
     EXPECT_EQ(host->LineIndexes(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(host->Delivered(), 10);
+    EXPECT_EQ(host->Lost(), 0);
     EXPECT_EQ(host->Percents(), (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90}));
     EXPECT_EQ(host->Ended(), (std::vector<std::uint64_t>{runId}));
     EXPECT_EQ(host->Events().front(), "start");
@@ -237,6 +239,8 @@ TEST_F(PlaybackTest, WithoutAnAddressTheRunWalksTheFileSendingNothing) {
     ASSERT_NE(playback->Start({path, false, 10}), 0u);
     ASSERT_TRUE(host->WaitForEnded(1));
     EXPECT_EQ(host->LineIndexes().size(), 10u);
+    EXPECT_EQ(host->Lost(), 10) << "every line is reported lost";
+    EXPECT_EQ(host->Delivered(), 0);
     EXPECT_EQ(server.ConnectionCount(), 0u);
     EXPECT_FALSE(socketClient.IsConnected());
 }

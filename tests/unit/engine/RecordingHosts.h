@@ -58,6 +58,10 @@ class RecordingPlaybackHost : public CPlaybackHost {
         m_events.push_back("line " + std::to_string(index));
         m_changed.notify_all();
     }
+    void OnLineSent(int /*index*/, bool delivered) override {
+        std::lock_guard lock(m_mutex);
+        ++(delivered ? m_nDelivered : m_nLost);
+    }
     void ShowRewind(int lastIndex) override {
         Enter();
         std::lock_guard lock(m_mutex);
@@ -118,6 +122,15 @@ class RecordingPlaybackHost : public CPlaybackHost {
         }
         return percents;
     }
+    // Lines the engine reported as handed on to the transport, and as lost.
+    int Delivered() const {
+        std::lock_guard lock(m_mutex);
+        return m_nDelivered;
+    }
+    int Lost() const {
+        std::lock_guard lock(m_mutex);
+        return m_nLost;
+    }
     std::vector<std::uint64_t> Ended() const {
         std::lock_guard lock(m_mutex);
         return m_ended;
@@ -155,6 +168,8 @@ class RecordingPlaybackHost : public CPlaybackHost {
     std::function<void(int)> m_onLine;
     std::function<void()> m_onMessage;
     std::vector<Shown> m_lines;
+    int m_nDelivered = 0;
+    int m_nLost = 0;
     std::vector<std::uint64_t> m_ended;
     std::vector<std::string> m_events;
     std::vector<std::string> m_messages;
