@@ -8,8 +8,8 @@
 #include <string>
 
 #include "TempHome.h"
-#include "app/TillstreamDlg.h"
 #include "WindowHarness.h"
+#include "app/TillstreamDlg.h"
 
 class CWindowTest : public QObject {
     Q_OBJECT
