@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "PlaybackFixture.h"
 #include "PtyPair.h"
 #include "RecordingHosts.h"
 #include "TempHome.h"
@@ -31,37 +32,7 @@ std::string TenLines() {
     return text;
 }
 
-class PlaybackTest : public TempHomeTest {
-  protected:
-    // Options for a TCP run to `port` on the loopback address.
-    OptionRecord TcpOptions(std::uint16_t port, std::uint32_t delayMs = 0, bool loop = false) {
-        OptionRecord options = MakeDefaultOptionRecord();
-        options.outputInterface = kInterfaceTcpClient;
-        options.remoteAddress = kLoopbackAddress;
-        options.remotePort = port;
-        options.delayMs = delayMs;
-        options.loopEnabled = loop ? 1 : 0;
-        return options;
-    }
-
-    std::string WriteDataFile(const std::string& name, const std::string& bytes) {
-        const std::string path = home.Path(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
-
-    // Host first, playback last: the playback is destroyed (and its run joined) before the host.
-    void MakePlayback(const OptionRecord& options) {
-        host = std::make_unique<RecordingPlaybackHost>(options);
-        playback = std::make_unique<COutputPlayback>(*host, socketClient);
-    }
-
-    void TearDown() override { playback.reset(); }
-
-    CSocketClient socketClient;
-    std::unique_ptr<RecordingPlaybackHost> host;
-    std::unique_ptr<COutputPlayback> playback;
-};
+class PlaybackTest : public PlaybackFixture {};
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 
 #include "HangupPty.h"
 #include "LoopbackServer.h"
+#include "PlaybackFixture.h"
 #include "RecordingHosts.h"
 #include "TempHome.h"
 #include "engine/OutputPlayback.h"
@@ -55,35 +56,7 @@ std::vector<int> LineNumbers(const std::string& bytes) {
     return numbers;
 }
 
-class PlaybackFaultsTest : public TempHomeTest {
-  protected:
-    OptionRecord TcpOptions(std::uint16_t port, std::uint32_t delayMs, bool loop) {
-        OptionRecord options = MakeDefaultOptionRecord();
-        options.outputInterface = kInterfaceTcpClient;
-        options.remoteAddress = kLoopbackAddress;
-        options.remotePort = port;
-        options.delayMs = delayMs;
-        options.loopEnabled = loop ? 1 : 0;
-        return options;
-    }
-
-    std::string WriteDataFile(const std::string& name, const std::string& bytes) {
-        const std::string path = home.Path(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
-
-    void MakePlayback(const OptionRecord& options) {
-        host = std::make_unique<RecordingPlaybackHost>(options);
-        playback = std::make_unique<COutputPlayback>(*host, socketClient);
-    }
-
-    void TearDown() override { playback.reset(); }
-
-    CSocketClient socketClient;
-    std::unique_ptr<RecordingPlaybackHost> host;
-    std::unique_ptr<COutputPlayback> playback;
-};
+class PlaybackFaultsTest : public PlaybackFixture {};
 
 }  // namespace
 
