@@ -15,19 +15,6 @@
 namespace {
 constexpr int kWaitMs = 10000;
 
-QPushButton* Button(CTillstreamDlg& dlg, int id) {
-    return qobject_cast<QPushButton*>(dlg.Control(id));
-}
-
-QStringList CaptureFiles(const std::string& folder) {
-    QStringList files;
-    for (const QFileInfo& info :
-         QDir(QPath(folder)).entryInfoList({QStringLiteral("*.dat")}, QDir::Files)) {
-        files << info.absoluteFilePath();
-    }
-    return files;
-}
-
 OptionRecord CaptureOptions(int comPort, const std::string& folder) {
     OptionRecord record = MakeDefaultOptionRecord();
     record.inputComPort = comPort;

@@ -35,19 +35,6 @@
 namespace {
 constexpr int kWaitMs = 10000;
 
-QPushButton* Button(CTillstreamDlg& dlg, int id) {
-    return qobject_cast<QPushButton*>(dlg.Control(id));
-}
-
-QStringList CaptureFiles(const std::string& folder) {
-    QStringList files;
-    for (const QFileInfo& info :
-         QDir(QPath(folder)).entryInfoList({QStringLiteral("*.dat")}, QDir::Files)) {
-        files << info.absoluteFilePath();
-    }
-    return files;
-}
-
 // Every file this process writes is limited to `bytes` while it lives, as on a full disk: a
 // write past the limit fails with EFBIG instead of killing the process.
 class CFileSizeLimit {

@@ -41,9 +41,6 @@ QByteArray RawItem(CTillstreamDlg& dlg, int row) {
     return dlg.DataModel()->index(row, 0).data(CLineListModel::RawBytesRole).toByteArray();
 }
 
-QPushButton* Button(CTillstreamDlg& dlg, int id) {
-    return qobject_cast<QPushButton*>(dlg.Control(id));
-}
 }  // namespace
 
 class MainWindowTest : public CWindowTest {

@@ -17,10 +17,6 @@
 namespace {
 constexpr int kWaitMs = 10000;
 
-QPushButton* Button(CTillstreamDlg& dlg, int id) {
-    return qobject_cast<QPushButton*>(dlg.Control(id));
-}
-
 QList<int> SelectedRows(CTillstreamDlg& dlg) {
     auto* list = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_DATA));
     QList<int> rows;

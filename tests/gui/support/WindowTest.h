@@ -3,13 +3,32 @@
 // answered at once (CWindowPrompts), and helpers to write a data file and to load it through
 // the window's own "..." command. A derived class that needs more set-up declares its own
 // init()/cleanup() and calls these first/last.
+#include <QDir>
+#include <QFileInfo>
 #include <QObject>
+#include <QPushButton>
+#include <QStringList>
 #include <memory>
 #include <string>
 
 #include "TempHome.h"
 #include "WindowHarness.h"
 #include "app/TillstreamDlg.h"
+
+// The window's push button `id`.
+inline QPushButton* Button(CTillstreamDlg& dlg, int id) {
+    return qobject_cast<QPushButton*>(dlg.Control(id));
+}
+
+// The capture files (*.dat) in `folder`, with their full paths.
+inline QStringList CaptureFiles(const std::string& folder) {
+    QStringList files;
+    for (const QFileInfo& info :
+         QDir(QPath(folder)).entryInfoList({QStringLiteral("*.dat")}, QDir::Files)) {
+        files << info.absoluteFilePath();
+    }
+    return files;
+}
 
 class CWindowTest : public QObject {
     Q_OBJECT
