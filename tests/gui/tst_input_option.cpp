@@ -42,15 +42,7 @@ class InputOptionTest : public QObject {
     OptionRecord m_record{};
 
     // Runs the dialog on m_record; on 2 the edited record replaces m_record, as the window does.
-    int Run(const std::function<void(Dlg&)>& action) {
-        Dlg dlg;
-        dlg.SetOptionData(m_record);
-        const int result = RunModal<Dlg>(dlg, action);
-        if (result == 2) {
-            dlg.GetOptionData(m_record);
-        }
-        return result;
-    }
+    int Run(const std::function<void(Dlg&)>& action) { return RunOnRecord<Dlg>(m_record, action); }
 
     // Types `text` into the editable field of combo `id` and presses OK.
     int TypeAndOk(int id, const QString& text) {

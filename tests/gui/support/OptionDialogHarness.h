@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <QStringList>
 #include <QTimer>
+
 #include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include "options/OptionRecord.h"
 
 #include "dialogs/UserPrompts.h"
+#include "options/OptionRecord.h"
 #include "platform/UserFolders.h"
 
 // The result RunModal reports when the action left the dialog open.
@@ -27,6 +30,19 @@ int RunModal(Dialog& dialog, const std::function<void(Dialog&)>& action) {
         }
     });
     return dialog.DoModal();
+}
+
+// Runs a fresh `Dialog` on `record` as the window does: SetOptionData, the modal run with
+// `action`, and on a result of 2 the edited record copied back into `record`.
+template <class Dialog>
+int RunOnRecord(OptionRecord& record, const std::function<void(Dialog&)>& action) {
+    Dialog dialog;
+    dialog.SetOptionData(record);
+    const int result = RunModal<Dialog>(dialog, action);
+    if (result == 2) {
+        dialog.GetOptionData(record);
+    }
+    return result;
 }
 
 // Links every port the program probes (0 to 31) to a device that does not exist, so that the
