@@ -5,12 +5,10 @@
 #include <QComboBox>
 #include <QStringList>
 #include <QTimer>
-
 #include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include "options/OptionRecord.h"
 
 #include "dialogs/UserPrompts.h"
 #include "options/OptionRecord.h"
