@@ -2,8 +2,9 @@
 // Listens for requests from other programs to bring the main window to the front: a per-user
 // local socket named "HWM_TRAY_REGISTERED_MSG" in the runtime folder (mode 0600). A client writes
 // a number as decimal text and a newline; 1 or 9 asks for the window (the Restore signal), any
-// other number does nothing. Every request is answered "1\n" and its connection closed, also a
-// malformed or oversized one, which is otherwise ignored.
+// other number does nothing. Every request that ends with its newline, or that grows too long, is
+// answered "1\n" and its connection closed; a malformed one is otherwise ignored, and a client
+// that hangs up before its newline gets no answer.
 // GUI thread only. Listen reports failure (the name held by a running instance, an unusable
 // folder) by returning false; the program then runs without the listener.
 #include <QObject>

@@ -146,7 +146,7 @@ int MakeUnguarded(const std::string& path, const std::string& backup, const std:
             "%s, Dst Path: %s, ErrCode: %u, %s)",
             path.c_str(), temp.c_str(), FileErrorCode(error), FileErrorText(error));
         target.Close();
-        DeleteFile(temp);
+        RemoveFile(temp);
         return kMakeCopyLinesFailed;
     }
 
@@ -155,8 +155,8 @@ int MakeUnguarded(const std::string& path, const std::string& backup, const std:
             "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't copy temp file(ErrCode: "
             "%u)",
             FileErrorCode(error));
-        DeleteFile(temp);
-        DeleteFile(backup);
+        RemoveFile(temp);
+        RemoveFile(backup);
         return kMakeReplaceFailed;
     }
     return kMakeOk;
@@ -179,7 +179,7 @@ int MakeTillstreamDataFile(const std::string& path) {
         Trace("[%s][MakeTillstreamDataFile] ERROR - Unexpected", kProgramName);
     }
     if (bTempCreated) {
-        DeleteFile(temp);
+        RemoveFile(temp);
     }
     return kMakeUnexpected;
 }
@@ -213,7 +213,7 @@ int RestoreDataFile(const std::string& path) {
                 backup.c_str(), path.c_str(), FileErrorCode(error));
             return kRestoreCopyBackFailed;
         }
-        if (const FileError deleteError = DeleteFile(backup); deleteError != FileError::None) {
+        if (const FileError deleteError = RemoveFile(backup); deleteError != FileError::None) {
             Trace(
                 "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't delete backup "
                 "file(Path: "

@@ -34,7 +34,7 @@ bool CreateFolder(const std::string& path) {
     bool bCreated = true;
     auto createLevel = [&bCreated](const std::string& prefix) {
         if (!PathExists(prefix)) {
-            bCreated = (CreateDirectory(prefix) == FileError::None);
+            bCreated = (MakeDirectory(prefix) == FileError::None);
         }
     };
     // Every separator after the first character ends one level; a leading separator (the root)

@@ -15,7 +15,7 @@ bool IsPathSeparator(char c);
 // True when anything (file, folder, device, link) exists under `path`.
 bool PathExists(const std::string& path);
 // Deletes a file (not a folder).
-FileError DeleteFile(const std::string& path);
+FileError RemoveFile(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to` in one step: a reader of `to` sees either the
 // old file or the new one, never a mixture or nothing. Both must be on the same file system.
 FileError RenameReplace(const std::string& from, const std::string& to);
@@ -24,7 +24,7 @@ FileError RenameReplace(const std::string& from, const std::string& to);
 // failure `to` is unchanged and the temporary file is gone.
 FileError CopyFileReplace(const std::string& from, const std::string& to);
 // Creates one folder (its parent must exist). An existing entry gives FileError::AlreadyExists.
-FileError CreateDirectory(const std::string& path);
+FileError MakeDirectory(const std::string& path);
 // The size of the file in bytes, or -1 when it cannot be determined.
 std::int64_t FileSizeOf(const std::string& path);
 // An absolute path with links, "." and ".." resolved, so that two names of one file compare equal.

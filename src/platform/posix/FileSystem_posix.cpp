@@ -60,7 +60,7 @@ bool PathExists(const std::string& path) {
     return !path.empty() && ::lstat(path.c_str(), &info) == 0;
 }
 
-FileError DeleteFile(const std::string& path) {
+FileError RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0 ? FileError::None : LastSystemError();
 }
 
@@ -124,7 +124,7 @@ FileError CopyFileReplace(const std::string& from, const std::string& to) {
     return error;
 }
 
-FileError CreateDirectory(const std::string& path) {
+FileError MakeDirectory(const std::string& path) {
     return ::mkdir(path.c_str(), 0777) == 0 ? FileError::None : LastSystemError();
 }
 

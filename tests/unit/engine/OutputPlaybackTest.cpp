@@ -220,7 +220,7 @@ TEST_F(PlaybackTest, AFileGoneSinceLoadingEndsTheRunAtOnceWithNothingShownOrSent
     LoopbackTcpServer server;
     MakePlayback(TcpOptions(server.Port()));
     const std::string path = WriteDataFile("receipt.txt", TenLines());
-    ASSERT_EQ(DeleteFile(path), FileError::None);
+    ASSERT_EQ(RemoveFile(path), FileError::None);
 
     const std::uint64_t runId = playback->Start({path, false, 10});
     ASSERT_NE(runId, 0u);

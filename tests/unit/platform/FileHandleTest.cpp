@@ -162,7 +162,7 @@ std::size_t EntriesIn(const std::string& folder) {
 
 TEST_F(FileSystemTest, CopyReplacesTheTargetWithBytesAndModeAndLeavesNothingElse) {
     const std::string folder = home.Path("work");
-    ASSERT_EQ(CreateDirectory(folder), FileError::None);
+    ASSERT_EQ(MakeDirectory(folder), FileError::None);
     std::string bytes(700 * 1024, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>(i * 7);
@@ -181,29 +181,29 @@ TEST_F(FileSystemTest, CopyReplacesTheTargetWithBytesAndModeAndLeavesNothingElse
 
 TEST_F(FileSystemTest, FailedCopyLeavesTheTargetAsItWas) {
     const std::string folder = home.Path("work");
-    ASSERT_EQ(CreateDirectory(folder), FileError::None);
+    ASSERT_EQ(MakeDirectory(folder), FileError::None);
     WriteFileBytes(folder + "/dst", "precious");
     EXPECT_EQ(CopyFileReplace(folder + "/missing", folder + "/dst"), FileError::NotFound);
     // A folder opens but cannot be read as a file.
-    ASSERT_EQ(CreateDirectory(folder + "/sub"), FileError::None);
+    ASSERT_EQ(MakeDirectory(folder + "/sub"), FileError::None);
     EXPECT_NE(CopyFileReplace(folder + "/sub", folder + "/dst"), FileError::None);
     EXPECT_EQ(ReadFileBytes(folder + "/dst"), "precious");
     EXPECT_EQ(EntriesIn(folder), 2u);
 }
 
 TEST_F(FileSystemTest, DeleteRenameAndFolders) {
-    EXPECT_EQ(DeleteFile(home.Path("missing")), FileError::NotFound);
+    EXPECT_EQ(RemoveFile(home.Path("missing")), FileError::NotFound);
     WriteFileBytes(home.Path("a"), "A");
     WriteFileBytes(home.Path("b"), "B");
     EXPECT_EQ(RenameReplace(home.Path("a"), home.Path("b")), FileError::None);
     EXPECT_FALSE(PathExists(home.Path("a")));
     EXPECT_EQ(ReadFileBytes(home.Path("b")), "A");
-    EXPECT_EQ(DeleteFile(home.Path("b")), FileError::None);
+    EXPECT_EQ(RemoveFile(home.Path("b")), FileError::None);
     EXPECT_FALSE(PathExists(home.Path("b")));
 
-    EXPECT_EQ(CreateDirectory(home.Path("one")), FileError::None);
-    EXPECT_EQ(CreateDirectory(home.Path("one")), FileError::AlreadyExists);
-    EXPECT_EQ(CreateDirectory(home.Path("x/y")), FileError::NotFound);  // one level only
+    EXPECT_EQ(MakeDirectory(home.Path("one")), FileError::None);
+    EXPECT_EQ(MakeDirectory(home.Path("one")), FileError::AlreadyExists);
+    EXPECT_EQ(MakeDirectory(home.Path("x/y")), FileError::NotFound);  // one level only
     EXPECT_TRUE(PathExists(home.Path("one")));
 
     EXPECT_EQ(FileSizeOf(home.Path("missing")), -1);
@@ -212,7 +212,7 @@ TEST_F(FileSystemTest, DeleteRenameAndFolders) {
 }
 
 TEST_F(FileSystemTest, CanonicalPathGivesOneNamePerFile) {
-    ASSERT_EQ(CreateDirectory(home.Path("d")), FileError::None);
+    ASSERT_EQ(MakeDirectory(home.Path("d")), FileError::None);
     WriteFileBytes(home.Path("d/f"), "x");
     ASSERT_EQ(::symlink(home.Path("d/f").c_str(), home.Path("link").c_str()), 0);
     const std::string canonical = CanonicalPath(home.Path("d/f"));
