@@ -242,6 +242,10 @@ void CTillstreamDlg::OnButtonSelectFile() {
     if (chosen.isEmpty()) {
         return;
     }
+    LoadChosenFile(chosen);
+}
+
+void CTillstreamDlg::LoadChosenFile(const QString& chosen) {
     const std::string path = ToFileName(chosen);
     if (!PathExists(path)) {
         ShowMessageBox(this, QStringLiteral("ERROR - Can't Open file.\r\n%1").arg(chosen),

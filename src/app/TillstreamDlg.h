@@ -68,6 +68,9 @@ class CTillstreamDlg : public QDialog {
     long OnTrayNotification(unsigned long wParam, long lParam);
 
     void OnButtonSelectFile();
+    // What "..." does once a path has been chosen: a name that does not exist gets the error
+    // box; otherwise the path becomes the loaded file, classified and listed.
+    void LoadChosenFile(const QString& chosen);
     void OnButtonOutputOption();
     void OnButtonOutputStart();
     void OnButtonOutputStop();

@@ -11,7 +11,6 @@
 
 #include "app/TillstreamApp.h"
 #include "app/TillstreamDlg.h"
-#include "dialogs/UserPrompts.h"
 
 namespace {
 
@@ -34,14 +33,11 @@ int main(int argc, char** argv) {
     const QString load = LoadArgument(QCoreApplication::arguments());
     if (!load.isEmpty()) {
         const QString path = QFileInfo(load).absoluteFilePath();
-        // Runs once the window is up: the file goes through the window's own choose-a-file
-        // step, answered with the path instead of the chooser.
+        // Runs once the window is up, as the rest of the "..." step after the chooser.
         QTimer::singleShot(0, &app, [path] {
             for (QWidget* widget : QApplication::topLevelWidgets()) {
                 if (auto* dlg = qobject_cast<CTillstreamDlg*>(widget)) {
-                    SetFileChooserHandler([path] { return path; });
-                    dlg->OnButtonSelectFile();
-                    SetFileChooserHandler(nullptr);
+                    dlg->LoadChosenFile(path);
                     break;
                 }
             }
