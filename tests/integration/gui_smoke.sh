@@ -23,19 +23,30 @@ trap cleanup EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_CONFIG_HOME" && mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# The server picks a free display itself, so runs side by side never share one.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 x_pid=$!
-export DISPLAY=$display QT_QPA_PLATFORM=xcb
+exec 3>&-
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-command -v openbox >/dev/null && { openbox >"$work/wm.log" 2>&1 & wm_pid=$!; }
+if command -v openbox >/dev/null; then
+  openbox >"$work/wm.log" 2>&1 &
+  wm_pid=$!
+  # A window mapped while the window manager is still starting can be left unmapped by it.
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+fi
 command -v trayer >/dev/null && { trayer --edge top --align right >"$work/tray.log" 2>&1 & tray_pid=$!; }
 sleep 1
 
 TILLSTREAM_TRACE=1 "$app" >"$work/app.log" 2>&1 &
 app_pid=$!
 window=
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Tillstream$' 2>/dev/null | head -n 1)
   [[ -n $window ]] && break
   sleep 0.1

@@ -34,6 +34,12 @@ for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
 openbox >"$work/wm.log" 2>&1 &
 wm_pid=$!
+# A window mapped while the window manager is still starting can be left unmapped by it:
+# wait until it has announced itself on the root window.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
 
 "$cli" receive --tcp 127.0.0.1:0 --once --quiet --out "$work/received" >/dev/null 2>"$work/recv.err" &
 recv_pid=$!
@@ -51,7 +57,7 @@ done
 (cd "$work" && exec "$app" --load receipt.txt) >"$work/app.log" 2>&1 &
 app_pid=$!
 window=
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   window=$(xdotool search --onlyvisible --name '^Tillstream$' 2>/dev/null | head -n 1)
   [[ -n $window ]] && break
   sleep 0.1
