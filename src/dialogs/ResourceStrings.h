@@ -3,12 +3,12 @@
 // GUI thread only. An unknown ID gives an empty text, as a missing table entry would.
 #include <QString>
 
+#include "datafile/ConversionTexts.h"  // numbers 102 to 107, shared with the command line
+
 inline constexpr int IDS_ABOUTBOX = 101;
-inline constexpr int IDS_MAKE_TILLSTREAM_DATA = 102;
-inline constexpr int IDS_RESTORE_DATA = 103;
-inline constexpr int IDS_MAKE_SUCCESS = 104;
-inline constexpr int IDS_MAKE_FAIL = 105;
-inline constexpr int IDS_RESTORE_SUCCESS = 106;
-inline constexpr int IDS_RESTORE_FAIL = 107;
+inline constexpr int IDS_MAKE_SUCCESS = IDS_SUCCESS_MAKE_TILLSTREAM_DATA;
+inline constexpr int IDS_MAKE_FAIL = IDS_FAIL_MAKE_TILLSTREAM_DATA;
+inline constexpr int IDS_RESTORE_SUCCESS = IDS_SUCCESS_RESTORE_DATA;
+inline constexpr int IDS_RESTORE_FAIL = IDS_FAIL_RESTORE_DATA;
 
 QString LoadResourceString(int id);

@@ -82,6 +82,10 @@ class TemplatesTest : public QObject {
                  QStringLiteral("Make Tillstream Data"));
         QCOMPARE(LoadResourceString(IDS_RESTORE_FAIL), QStringLiteral("Fail, Restore data."));
         QVERIFY(LoadResourceString(999).isEmpty());
+        // The window's table and the texts the command line prints never drift apart.
+        for (int id = IDS_MAKE_TILLSTREAM_DATA; id <= IDS_FAIL_RESTORE_DATA; ++id) {
+            QCOMPARE(LoadResourceString(id), QString::fromLatin1(ConversionText(id)));
+        }
         const MenuTemplate menu = MenuTemplate::Load(132);
         QCOMPARE(menu.items.size(), 9);
         QCOMPARE(menu.items.first().id, 32773);
