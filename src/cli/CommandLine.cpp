@@ -22,7 +22,8 @@ constexpr char kOverview[] =
     "\n"
     "'tillstream-cli COMMAND --help' describes a command.\n"
     "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched),\n"
-    "130 stopped by Ctrl-C, 143 stopped by SIGTERM.\n";
+    "130 stopped by Ctrl-C, 143 stopped by SIGTERM (on Windows: 149 Ctrl-Break,\n"
+    "129 console closed, 143 logoff or shutdown).\n";
 }  // namespace
 
 void PrintCommandError(std::ostream& err, const char* command, const std::string& message) {
@@ -51,14 +52,10 @@ bool ParseCommandArgs(const char* command, const CArgParser& parser, const Comma
 }
 
 int InterruptedExitCode(int otherwise) {
-    switch (InterruptSignalNumber()) {
-        case 2:
-            return kExitInterrupted;
-        case 15:
-            return kExitTerminated;
-        default:
-            return otherwise;
-    }
+    // The shells' rule for a program ended by signal n; the Windows console events arrive under
+    // the numbers of their nearest signals (see Interrupt.h).
+    const int signalNumber = InterruptSignalNumber();
+    return signalNumber > 0 && signalNumber < 128 ? 128 + signalNumber : otherwise;
 }
 
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err) {

@@ -31,8 +31,9 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 // for no words, "--help" or "help", the version for "--version".
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
-// The exit code for a run that ended because the interrupt request was raised: 130 for SIGINT,
-// 143 for SIGTERM, `otherwise` when the program raised it itself.
+// The exit code for a run that ended because the interrupt request was raised: 128 + the signal's
+// number (130 for SIGINT or Ctrl-C, 143 for SIGTERM, 149 for Ctrl-Break, 129 for a closed
+// console), `otherwise` when the program raised it itself.
 int InterruptedExitCode(int otherwise);
 
 // Writes "tillstream-cli COMMAND: MESSAGE" and a line end to `err`.

@@ -1,9 +1,7 @@
 #include "engine/OutputPlayback.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -13,6 +11,7 @@
 #include "engine/ListPaging.h"
 #include "engine/PlaybackHost.h"
 #include "options/OptionRecord.h"
+#include "platform/PauseTimer.h"
 #include "platform/Trace.h"
 #include "transport/CommThread.h"
 #include "transport/SerialVocabulary.h"
@@ -53,15 +52,13 @@ class CLinePacer {
             m_lineStart = Clock::now();
             return;
         }
-        std::unique_lock lock(m_mutex);
-        m_cvPause.wait_until(lock, m_stop, due, [] { return false; });
+        m_timer.WaitUntil(due, m_stop);
         m_lineStart = due;
     }
 
   private:
     std::stop_token m_stop;
-    std::mutex m_mutex;
-    std::condition_variable_any m_cvPause;
+    CPauseTimer m_timer;
     Clock::time_point m_lineStart{};
 };
 

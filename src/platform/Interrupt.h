@@ -1,8 +1,9 @@
 #pragma once
-// Ctrl-C for the command line: SIGINT and SIGTERM become an ordinary request to stop, seen by a
-// watcher thread instead of interrupting whatever thread happens to run, so that a run can end
-// cleanly with its end-of-run steps. The program itself can raise the same request (a time limit
-// reached, a count of lines done) and every waiter sees it the same way.
+// Ctrl-C for the command line: SIGINT and SIGTERM (on Windows the console's Ctrl-C, Ctrl-Break,
+// close, logoff and shutdown events) become an ordinary request to stop, seen by a watcher thread
+// instead of interrupting whatever thread happens to run, so that a run can end cleanly with its
+// end-of-run steps. The program itself can raise the same request (a time limit reached, a count
+// of lines done) and every waiter sees it the same way.
 // Threads: InstallInterruptWatch belongs to main() before it starts any thread; everything else
 // may be called from any thread. Nothing here throws; a watch that cannot be set up leaves the
 // signals with their default action and says so by its result.
@@ -10,7 +11,8 @@
 #include <functional>
 
 // Blocks SIGINT and SIGTERM in the calling thread (threads started later inherit that) and starts
-// the watcher thread that takes them. False when the watch could not be set up.
+// the watcher thread that takes them; on Windows installs the console control handler. False when
+// the watch could not be set up.
 bool InstallInterruptWatch();
 
 // Raises the request from inside the program. The first request wins; later ones change nothing.
@@ -19,11 +21,13 @@ void RequestInterrupt();
 bool IsInterruptRequested();
 
 // The number of the signal that raised the request (SIGINT is 2); 0 when none did (not yet, or
-// the program raised it itself).
+// the program raised it itself). Windows console events count as the signals closest to them:
+// Ctrl-C 2 (SIGINT), Ctrl-Break 21 (SIGBREAK), a closed console 1 (SIGHUP), logoff and shutdown
+// 15 (SIGTERM).
 int InterruptSignalNumber();
 
-// A handle that becomes readable once the request is raised and stays so: the cancel handle of
-// the socket waits (see ReceiveSocket.h). -1 when the watch is not installed.
+// A handle that becomes readable (on Windows: signalled) once the request is raised and stays so:
+// the cancel handle of the socket waits (see ReceiveSocket.h). -1 when the watch is not installed.
 intptr_t InterruptWaitHandle();
 
 // `callback` runs once when the request is raised, on the thread that raised it (at once, on
