@@ -62,7 +62,7 @@ class LoopbackTcpServer {
 
   private:
     struct Peer {
-        int fd = -1;
+        std::intptr_t fd = -1;
         std::string bytes;
         bool bClosed = false;
     };
@@ -71,8 +71,8 @@ class LoopbackTcpServer {
     void Wake();
 
     LoopbackTcpOptions m_options;
-    int m_listenFd = -1;
-    int m_wakeFd = -1;
+    std::intptr_t m_listenFd = -1;  // sockets: descriptors on Linux, SOCKETs on Windows
+    std::intptr_t m_wakeFd = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bReading{false};
@@ -95,8 +95,8 @@ class StalledTcpListener {
     bool IsStalled() const { return m_bStalled; }
 
   private:
-    int m_listenFd = -1;
-    std::vector<int> m_fillers;
+    std::intptr_t m_listenFd = -1;
+    std::vector<std::intptr_t> m_fillers;
     std::uint16_t m_port = 0;
     bool m_bStalled = false;
 };
@@ -115,8 +115,8 @@ class LoopbackUdpReceiver {
   private:
     void Run();
 
-    int m_fd = -1;
-    int m_wakeFd = -1;
+    std::intptr_t m_fd = -1;
+    std::intptr_t m_wakeFd = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_bStop{false};
     mutable std::mutex m_mutex;

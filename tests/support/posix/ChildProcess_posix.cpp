@@ -49,21 +49,22 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     argv.push_back(nullptr);
     pid_t pid = -1;
     if (::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0) {
-        m_pid = pid;
+        m_hProcess = pid;
+        m_processId = static_cast<std::uint32_t>(pid);
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
-    m_outThread = std::thread(&ChildProcess::Collect, this, outPipe[0], &m_stdout);
-    m_errThread = std::thread(&ChildProcess::Collect, this, errPipe[0], &m_stderr);
+    m_outThread = std::thread(&ChildProcess::Collect, this, std::intptr_t{outPipe[0]}, &m_stdout);
+    m_errThread = std::thread(&ChildProcess::Collect, this, std::intptr_t{errPipe[0]}, &m_stderr);
 }
 
 ChildProcess::~ChildProcess() {
-    if (m_pid > 0 && !m_exitCode) {
-        ::kill(m_pid, SIGKILL);
+    if (m_hProcess != -1 && !m_exitCode) {
+        ::kill(static_cast<pid_t>(m_hProcess), SIGKILL);
         int status = 0;
-        ::waitpid(m_pid, &status, 0);
+        ::waitpid(static_cast<pid_t>(m_hProcess), &status, 0);
     }
     if (m_outThread.joinable()) {
         m_outThread.join();
@@ -73,7 +74,8 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-void ChildProcess::Collect(int fd, std::string* target) {
+void ChildProcess::Collect(std::intptr_t pipe, std::string* target) {
+    const int fd = static_cast<int>(pipe);
     char buffer[4096];
     for (;;) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
@@ -90,55 +92,27 @@ void ChildProcess::Collect(int fd, std::string* target) {
     ::close(fd);
 }
 
-bool ChildProcess::WaitForText(const std::string* source, const std::string& text,
-                               std::chrono::milliseconds timeout) {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout,
-                              [&] { return source->find(text) != std::string::npos; });
+void ChildProcess::Interrupt() const {
+    if (m_hProcess != -1 && !m_exitCode) {
+        ::kill(static_cast<pid_t>(m_hProcess), SIGINT);
+    }
 }
 
-bool ChildProcess::WaitForStderr(const std::string& text, std::chrono::milliseconds timeout) {
-    return WaitForText(&m_stderr, text, timeout);
-}
-
-bool ChildProcess::WaitForStdout(const std::string& text, std::chrono::milliseconds timeout) {
-    return WaitForText(&m_stdout, text, timeout);
-}
-
-std::string ChildProcess::WaitForStderrLine(const std::string& prefix,
-                                            std::chrono::milliseconds timeout) {
-    std::unique_lock lock(m_mutex);
-    std::string line;
-    m_changed.wait_for(lock, timeout, [&] {
-        const std::size_t at = m_stderr.find(prefix);
-        if (at == std::string::npos) {
-            return false;
-        }
-        const std::size_t end = m_stderr.find('\n', at);
-        if (end == std::string::npos) {
-            return false;
-        }
-        line = m_stderr.substr(at, end - at);
-        return true;
-    });
-    return line;
-}
-
-void ChildProcess::Signal(int signalNumber) const {
-    if (m_pid > 0 && !m_exitCode) {
-        ::kill(m_pid, signalNumber);
+void ChildProcess::Kill() const {
+    if (m_hProcess != -1 && !m_exitCode) {
+        ::kill(static_cast<pid_t>(m_hProcess), SIGKILL);
     }
 }
 
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
-    if (m_exitCode || m_pid <= 0) {
+    if (m_exitCode || m_hProcess == -1) {
         return m_exitCode;
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int status = 0;
-        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-        if (done == m_pid) {
+        const pid_t done = ::waitpid(static_cast<pid_t>(m_hProcess), &status, WNOHANG);
+        if (done == static_cast<pid_t>(m_hProcess)) {
             m_exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             break;
         }
@@ -155,27 +129,4 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
         m_errThread.join();
     }
     return m_exitCode;
-}
-
-std::string ChildProcess::Stdout() const {
-    std::lock_guard lock(m_mutex);
-    return m_stdout;
-}
-
-std::string ChildProcess::Stderr() const {
-    std::lock_guard lock(m_mutex);
-    return m_stderr;
-}
-
-int RunChild(const std::string& program, const std::vector<std::string>& args, std::string* pStdout,
-             std::string* pStderr, std::chrono::milliseconds timeout) {
-    ChildProcess child(program, args);
-    const std::optional<int> code = child.Wait(timeout);
-    if (pStdout != nullptr) {
-        *pStdout = child.Stdout();
-    }
-    if (pStderr != nullptr) {
-        *pStderr = child.Stderr();
-    }
-    return code.value_or(-1);
 }
