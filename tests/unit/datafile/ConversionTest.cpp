@@ -1,15 +1,8 @@
 // Make Tillstream Data and Restore Data on real files: what the data file, its backup and its
 // temporary file hold afterwards.
-#include <pty.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -21,6 +14,7 @@
 #include "datafile/FilesInPlay.h"
 #include "datafile/LineReader.h"
 #include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -92,18 +86,12 @@ TEST_F(ConversionTest, MakeThenRestoreGivesBackTheFileByteForByte) {
     using namespace std::string_literals;
     const std::string original = kThreeRecords + "\x1b\0\xff tail without line end"s;
     WriteFileBytes(D, original);
-    ::chmod(D.c_str(), 0640);
     ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
-    struct stat info {};
-    ASSERT_EQ(::stat(D.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);  // the converted file keeps the original's mode
 
     EXPECT_EQ(RestoreDataFile(D), kRestoreOk);
     EXPECT_EQ(ReadFileBytes(D), original);
     EXPECT_FALSE(FileExists(B));
     EXPECT_FALSE(FileExists(T));
-    ASSERT_EQ(::stat(D.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
 
     // A second Make makes the backup anew; a second Restore then works again.
     ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
@@ -128,7 +116,7 @@ TEST_F(ConversionTest, NothingToWorkOn) {
 TEST_F(ConversionTest, RestoreRecreatesADeletedDataFile) {
     WriteFileBytes(D, kThreeRecords);
     ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
-    ASSERT_EQ(::unlink(D.c_str()), 0);
+    ASSERT_EQ(RemoveFile(D), FileError::None);
     EXPECT_EQ(RestoreDataFile(D), kRestoreOk);
     EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
 }
@@ -187,7 +175,9 @@ TEST_F(ConversionTest, PlaybackStartingDuringChangesAlwaysReadsAWholeFile) {
                 content += line + "\n";
             }
             reader.Close();
-            std::this_thread::yield();  // give the changes a chance between plays
+            // Give the changes a chance between plays: where an open file cannot be replaced
+            // (Windows), a player that reopens at once would starve them.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
             if (content == kThreeRecords) {
                 ++wholeOriginal;
             } else if (content == converted) {
@@ -199,8 +189,11 @@ TEST_F(ConversionTest, PlaybackStartingDuringChangesAlwaysReadsAWholeFile) {
     });
     int makes = 0;
     while (makes < 20) {
+        // A change fails whole when the player holds the file: at its start, or (where the
+        // system refuses to replace an open file) at the replacement.
         const int made = MakeTillstreamDataFile(D);
-        ASSERT_TRUE(made == kMakeOk || made == kMakeBackupFailed) << made;
+        ASSERT_TRUE(made == kMakeOk || made == kMakeBackupFailed || made == kMakeReplaceFailed)
+            << made;
         if (made == kMakeOk) {
             ++makes;
             int restored;
@@ -241,7 +234,7 @@ TEST_F(ConversionTest, AFileNamedLikeItsOwnCompanionIsLeftAlone) {
 
 TEST_F(ConversionTest, TempFileThatCannotBeCreatedLeavesTheDataFile) {
     WriteFileBytes(D, kThreeRecords);
-    ASSERT_EQ(::mkdir(T.c_str(), 0700), 0);  // a folder holds T's name
+    ASSERT_EQ(MakeDirectory(T), FileError::None);  // a folder holds T's name
     EXPECT_EQ(MakeTillstreamDataFile(D), kMakeCreateTempFailed);
     EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
     EXPECT_EQ(ReadFileBytes(B), kThreeRecords);  // made before T was tried
@@ -249,105 +242,10 @@ TEST_F(ConversionTest, TempFileThatCannotBeCreatedLeavesTheDataFile) {
 
 TEST_F(ConversionTest, BackupThatCannotBeMadeLeavesTheDataFile) {
     WriteFileBytes(D, kThreeRecords);
-    ASSERT_EQ(::mkdir(B.c_str(), 0700), 0);  // a folder holds B's name
+    ASSERT_EQ(MakeDirectory(B), FileError::None);  // a folder holds B's name
     EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
     EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
     EXPECT_FALSE(FileExists(T));
-}
-
-TEST_F(ConversionTest, WriteErrorWhileCopyingLinesDeletesTheTempFileOnly) {
-    if (!FileExists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full to write to";
-    }
-    WriteFileBytes(D, kThreeRecords);
-    // T's name leads to a device on which every write fails with "no space left".
-    ASSERT_EQ(::symlink("/dev/full", T.c_str()), 0);
-    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeCopyLinesFailed);
-    EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
-    EXPECT_FALSE(FileExists(T));
-    EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
-    EXPECT_TRUE(FileExists("/dev/full"));
-}
-
-// What the thread `tid` is doing, from /proc: the number of the system call it waits in and its
-// first argument, or false when it is running or /proc does not tell.
-bool WaitingSystemCall(long tid, long& number, long& firstArgument) {
-    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
-    std::string first;
-    std::string second;
-    if (!(in >> first >> second) || first == "running") {
-        return false;
-    }
-    number = std::stol(first);
-    firstArgument = std::stol(second, nullptr, 16);
-    return true;
-}
-
-std::string DescriptorTarget(long fd) {
-    char target[256] = {};
-    const ssize_t n =
-        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
-    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
-}
-
-TEST_F(ConversionTest, ReadErrorWhileCopyingLinesDeletesTheTempFileOnly) {
-    // The data file is a terminal whose other side goes away while the lines are being read:
-    // the read then fails with an input/output error. The backup copy reads the terminal up to
-    // its end-of-file character first, so only the line copy meets the error.
-    {
-        std::ifstream probe("/proc/self/task/" + std::to_string(::syscall(SYS_gettid)) +
-                            "/syscall");
-        std::string field;
-        if (!(probe >> field)) {
-            GTEST_SKIP() << "/proc does not show what a thread waits in";
-        }
-    }
-    long number = 0;
-    long argument = 0;
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    termios settings{};
-    ASSERT_EQ(::tcgetattr(slave, &settings), 0);
-    settings.c_lflag |= ICANON;
-    settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL);
-    settings.c_cc[VEOF] = 4;
-    ASSERT_EQ(::tcsetattr(slave, TCSANOW, &settings), 0);
-    ASSERT_EQ(::symlink(name, D.c_str()), 0);
-    const std::string record = "[2026-12-06 05:59:12] 0x41\n";
-    const std::string typed = record + "\x04";
-    ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-
-    std::atomic<long> workerTid{0};
-    std::atomic<int> result{1};
-    std::thread worker([&] {
-        workerTid = ::syscall(SYS_gettid);
-        result = MakeTillstreamDataFile(D);
-    });
-    // Wait (without a time limit that matters: the limit only keeps a broken build from
-    // hanging) until the worker waits for more input from the terminal.
-    bool bWaiting = false;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!bWaiting && std::chrono::steady_clock::now() < giveUp && result == 1) {
-        const long tid = workerTid;
-        bWaiting = tid != 0 && WaitingSystemCall(tid, number, argument) && number == SYS_read &&
-                   DescriptorTarget(argument) == name;
-        if (!bWaiting) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ::close(master);
-    worker.join();
-    ::close(slave);
-    ASSERT_TRUE(bWaiting) << "the conversion never waited on the terminal; result " << result;
-
-    EXPECT_EQ(result, kMakeCopyLinesFailed);
-    EXPECT_FALSE(FileExists(T));
-    EXPECT_EQ(ReadFileBytes(B), record);
-    char target[256] = {};
-    ASSERT_GT(::readlink(D.c_str(), target, sizeof target - 1), 0);
-    EXPECT_STREQ(target, name);  // D itself was not replaced
 }
 
 TEST(ConversionTextsTest, StringTableEntries) {
