@@ -247,7 +247,10 @@ void CTillstreamDlg::OnButtonSelectFile() {
 
 void CTillstreamDlg::LoadChosenFile(const QString& chosen) {
     const std::string path = ToFileName(chosen);
-    if (!PathExists(path)) {
+    // Only a regular file can be a data file: a named pipe would hold this thread in its open,
+    // a device such as /dev/zero would never end. Such a file is refused like a missing one.
+    FileKind kind = FileKind::Regular;
+    if (CheckRegularFile(path, kind) != FileError::None) {
         ShowMessageBox(this, QStringLiteral("ERROR - Can't Open file.\r\n%1").arg(chosen),
                        windowTitle());
         return;

@@ -38,6 +38,11 @@ int InterruptedExitCode(int otherwise);
 // Writes "tillstream-cli COMMAND: MESSAGE" and a line end to `err`.
 void PrintCommandError(std::ostream& err, const char* command, const std::string& message);
 
+// Lets only a regular file through as a data file: a named pipe, a device, a folder or a socket
+// is refused at once with "'FILE' is a named pipe, not a regular file" (naming what it is) and
+// false. A FILE that cannot be looked at passes: reading it reports that in the command's words.
+bool CheckRegularDataFile(std::ostream& err, const char* command, const std::string& path);
+
 // Parses a command's words. On a usage error prints it (naming the flag) and sets `exitCode` to
 // kExitUsage; on --help prints `help` to `out` and sets kExitOk. True when the command should run.
 bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,

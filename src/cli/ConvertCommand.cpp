@@ -76,6 +76,9 @@ int RunConvertCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     if (!ParseFileArgument("convert", args, kConvertHelp, path, out, err, exitCode)) {
         return exitCode;
     }
+    if (!CheckRegularDataFile(err, "convert", path)) {
+        return kExitFailure;
+    }
     // The window offers the conversion for a stamped hex log only; so does the command.
     switch (IsTillstreamDataFile(path)) {
         case 0:
@@ -110,6 +113,9 @@ int RunRestoreCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     int exitCode = kExitOk;
     if (!ParseFileArgument("restore", args, kRestoreHelp, path, out, err, exitCode)) {
         return exitCode;
+    }
+    if (!CheckRegularDataFile(err, "restore", path)) {
+        return kExitFailure;
     }
     const int kind = IsTillstreamDataFile(path);
     if (kind == -1) {

@@ -215,6 +215,9 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
 
     // Refusals that need the world: all of them before anything is sent.
+    if (!CheckRegularDataFile(err, "play", path)) {
+        return kExitFailure;
+    }
     const int kind = IsTillstreamDataFile(path);
     if (kind == -1) {
         return failure("cannot read '" + path + "'");

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/FileError.h"
+#include "platform/FileKind.h"
 
 // The separator that the program puts into the paths it builds ("/" here).
 char PreferredPathSeparator();
@@ -14,6 +15,13 @@ bool IsPathSeparator(char c);
 
 // True when anything (file, folder, device, link) exists under `path`.
 bool PathExists(const std::string& path);
+// Tells whether `path` (links followed) names a regular file, without opening it, so that asking
+// never waits on a named pipe or wakes a device: FileError::None for a regular file,
+// FileError::NotRegularFile for anything else with `kind` saying what it is, or the error of the
+// look-up (FileError::NotFound also for a link that leads nowhere). `kind` is set only when the
+// look-up succeeded. The answer is for refusing early and naming what was refused; opening a data
+// file (CFileHandle::OpenForRead) checks again on the opened file.
+FileError CheckRegularFile(const std::string& path, FileKind& kind);
 // Deletes a file (not a folder).
 FileError RemoveFile(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to` in one step: a reader of `to` sees either the

@@ -1,5 +1,7 @@
 // The main window as a user meets it: the option status rows at start-up, choosing data files of
 // each kind, converting and restoring them, and ending the window.
+#include <sys/stat.h>
+
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCheckBox>
@@ -11,7 +13,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <stop_token>
+#include <thread>
 
 #include "app/AboutDlg.h"
 #include "app/LineListModel.h"
@@ -40,6 +48,27 @@ QStringList Row(CTillstreamDlg& dlg, int row) {
 QByteArray RawItem(CTillstreamDlg& dlg, int row) {
     return dlg.DataModel()->index(row, 0).data(CLineListModel::RawBytesRole).toByteArray();
 }
+
+// Ends the test program with a message when the step in its scope has not come back within
+// `limit`, so that a step that hangs fails the run instead of holding it for ever.
+class CHangWatch {
+  public:
+    CHangWatch(std::string what, std::chrono::seconds limit)
+        : m_thread([what = std::move(what), limit](std::stop_token stop) {
+              std::mutex mutex;
+              std::condition_variable_any changed;
+              std::unique_lock lock(mutex);
+              if (!changed.wait_for(lock, stop, limit, [] { return false; }) &&
+                  !stop.stop_requested()) {
+                  std::fprintf(stderr, "FAIL: %s did not come back within %lld s\n", what.c_str(),
+                               static_cast<long long>(limit.count()));
+                  std::_Exit(1);
+              }
+          }) {}
+
+  private:
+    std::jthread m_thread;
+};
 
 }  // namespace
 
@@ -207,17 +236,35 @@ class MainWindowTest : public CWindowTest {
         QCOMPARE(dlg.DataModel()->index(0, 0).data().toString(), text);
     }
 
-    void aNameThatDoesNotExistShowsTheErrorAndKeepsTheFile() {
+    void aNameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("does not exist") << "nothing-here.txt";
+        QTest::newRow("named pipe") << "fifo";
+        QTest::newRow("character device") << "/dev/zero";
+        QTest::newRow("directory") << "folder";
+    }
+    void aNameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile() {
+        QFETCH(QString, name);
+        QVERIFY(::mkfifo(m_home->Path("fifo").c_str(), 0600) == 0);
+        QVERIFY(std::filesystem::create_directory(m_home->Path("folder")));
+        const std::string chosen =
+            name.startsWith('/') ? name.toStdString() : m_home->Path(name.toStdString());
         CTillstreamDlg dlg;
         const std::string loaded = File("kept.txt", "one\ntwo\n");
         Choose(dlg, loaded);
-        const std::string missing = m_home->Path("nothing-here.txt");
-        Choose(dlg, missing);
+        {
+            // A pipe without writer would hold the load in its open, /dev/zero would never end:
+            // a load that does not come back fails the run instead of holding it.
+            CHangWatch watch("loading " + chosen, std::chrono::seconds(30));
+            Choose(dlg, chosen);
+        }
         QCOMPARE(m_prompts->texts,
-                 QStringList{QStringLiteral("ERROR - Can't Open file.\r\n") + QPath(missing)});
+                 QStringList{QStringLiteral("ERROR - Can't Open file.\r\n") + QPath(chosen)});
         QCOMPARE(m_prompts->captions, QStringList{"Tillstream"});
         QCOMPARE(dlg.DataFile(), loaded);
+        QCOMPARE(qobject_cast<QLineEdit*>(dlg.Control(IDC_EDIT_DATA_FILE))->text(), QPath(loaded));
         QCOMPARE(dlg.LineCount(), 2);
+        QCOMPARE(dlg.DataModel()->rowCount(), 2);
 
         // Cancelling the chooser changes nothing and says nothing.
         dlg.OnCommand(IDC_BUTTON_SELECT_FILE);

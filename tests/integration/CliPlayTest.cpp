@@ -2,9 +2,11 @@
 // conversion and options through the command line, and every refusal before anything is sent.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -167,6 +169,45 @@ TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
     }
     EXPECT_EQ(server.ConnectionCount(), 0u);
     EXPECT_EQ(server.ByteCount(), 0u);
+}
+
+TEST_F(CliPlayTest, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
+    // A named pipe without writer would hold the open, /dev/zero would be read for ever. Each
+    // run is bounded, so that a command that hangs fails here instead of holding the run.
+    const std::string fifo = home.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = home.Path("folder");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    LoopbackTcpServer server;
+    const struct {
+        std::string path;
+        const char* kind;
+    } files[] = {
+        {fifo, "a named pipe"}, {"/dev/zero", "a character device"}, {folder, "a directory"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"play", "--tcp", TcpTarget(server)}, {"convert"}, {"restore"}};
+    for (const auto& file : files) {
+        for (std::vector<std::string> args : commands) {
+            args.insert(args.begin() + 1, file.path);
+            std::string out;
+            std::string err;
+            const auto began = std::chrono::steady_clock::now();
+            EXPECT_EQ(RunChild(kCli, args, &out, &err, std::chrono::seconds(10)), 1)
+                << args[0] << " " << file.path << ": " << err;
+            const auto took = std::chrono::steady_clock::now() - began;
+            EXPECT_EQ(err, "tillstream-cli " + args[0] + ": '" + file.path + "' is " + file.kind +
+                               ", not a regular file\n");
+            EXPECT_EQ(out, "");
+            std::printf("[ figures  ] %s %s refused in %.1f ms\n", args[0].c_str(),
+                        file.path.c_str(), std::chrono::duration<double, std::milli>(took).count());
+        }
+    }
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+    EXPECT_FALSE(FileExists(home.Path("fifo.bak")));
+    EXPECT_FALSE(FileExists(home.Path("folder.bak")));
+    struct stat info {};
+    ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(CliPlayTest, ConvertThenRestoreGivesTheFileBackByteForByte) {

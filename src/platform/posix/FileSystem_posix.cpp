@@ -25,6 +25,28 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+FileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FileKind::Regular;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::Directory;
+    }
+    if (S_ISFIFO(mode)) {
+        return FileKind::NamedPipe;
+    }
+    if (S_ISCHR(mode)) {
+        return FileKind::CharacterDevice;
+    }
+    if (S_ISBLK(mode)) {
+        return FileKind::BlockDevice;
+    }
+    if (S_ISSOCK(mode)) {
+        return FileKind::Socket;
+    }
+    return FileKind::Other;
+}
+
 // A name next to `path` that no other copy in this or another process picks at the same time.
 std::string UniqueSiblingName(const std::string& path) {
     static std::atomic<unsigned> counter{0};
@@ -58,6 +80,15 @@ bool IsPathSeparator(char c) {
 bool PathExists(const std::string& path) {
     struct stat info {};
     return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+FileError CheckRegularFile(const std::string& path, FileKind& kind) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return LastSystemError();
+    }
+    kind = KindOf(info.st_mode);
+    return kind == FileKind::Regular ? FileError::None : FileError::NotRegularFile;
 }
 
 FileError RemoveFile(const std::string& path) {

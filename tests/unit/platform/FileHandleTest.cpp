@@ -1,5 +1,8 @@
 // The file handle and whole-file operations, on real files in a private temporary folder.
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +34,56 @@ TEST_F(FileHandleTest, OpenAndCreateReportWhyTheyFail) {
     if (::geteuid() != 0) {  // root reads anything
         EXPECT_EQ(file.OpenForRead(home.Path("taken")), FileError::AccessDenied);
     }
+}
+
+TEST_F(FileHandleTest, OnlyARegularFileOpensForReadingAndTheOthersAreNamed) {
+    const std::string fifo = home.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A writer holds the pipe open, so that even an open that waited for one would return here.
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_NE(writer, -1);
+    ASSERT_EQ(::symlink(fifo.c_str(), home.Path("link-to-fifo").c_str()), 0);
+    ASSERT_EQ(MakeDirectory(home.Path("dir")), FileError::None);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = home.Path("sock");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    const struct {
+        std::string path;
+        const char* kind;
+    } cases[] = {
+        {fifo, "a named pipe"},
+        {home.Path("link-to-fifo"), "a named pipe"},
+        {"/dev/zero", "a character device"},
+        {home.Path("dir"), "a directory"},
+        {socketPath, "a socket"},
+    };
+    for (const auto& c : cases) {
+        CFileHandle file;
+        EXPECT_EQ(file.OpenForRead(c.path), FileError::NotRegularFile) << c.path;
+        EXPECT_FALSE(file.IsOpen()) << c.path;
+        FileKind kind = FileKind::Regular;
+        EXPECT_EQ(CheckRegularFile(c.path, kind), FileError::NotRegularFile) << c.path;
+        EXPECT_STREQ(FileKindText(kind), c.kind);
+    }
+    ::close(listener);
+    ::close(writer);
+
+    // A regular file opens, and reads as usual: its descriptor does not stay non-blocking.
+    WriteFileBytes(home.Path("f"), "data");
+    CFileHandle file;
+    ASSERT_EQ(file.OpenForRead(home.Path("f")), FileError::None);
+    EXPECT_EQ(::fcntl(file.Get(), F_GETFL) & O_NONBLOCK, 0);
+    FileKind kind = FileKind::Other;
+    EXPECT_EQ(CheckRegularFile(home.Path("f"), kind), FileError::None);
+    EXPECT_EQ(kind, FileKind::Regular);
+    ASSERT_EQ(::symlink(home.Path("gone").c_str(), home.Path("dangling").c_str()), 0);
+    EXPECT_EQ(CheckRegularFile(home.Path("dangling"), kind), FileError::NotFound);
+    EXPECT_EQ(CheckRegularFile(home.Path("missing"), kind), FileError::NotFound);
 }
 
 TEST_F(FileHandleTest, WritesReadsAndReadsAtAnOffsetWithoutMovingOn) {
