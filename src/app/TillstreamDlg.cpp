@@ -269,7 +269,7 @@ void CTillstreamDlg::ApplyFileKind(int r) {
     if (r == 1) {
         m_bConvertedFile = 1;
         // A converted file can be restored only while its backup is there.
-        if (PathExists(BackupFilePath(m_strDataFile))) {
+        if (PathExists(ConversionBackupPath(m_strDataFile))) {
             bEnabled = true;
             captionId = IDS_RESTORE_DATA;
         }

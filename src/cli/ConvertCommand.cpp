@@ -4,7 +4,6 @@
 #include "datafile/Conversion.h"
 #include "datafile/ConversionTexts.h"
 #include "datafile/DataFileKind.h"
-#include "datafile/FileNames.h"
 
 namespace {
 constexpr char kConvertHelp[] =
@@ -131,8 +130,8 @@ int RunRestoreCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     if (code < 0) {
         out << kTextFailRestoreData << std::endl;
         PrintCommandError(err, "restore",
-                          std::string(RestoreFailureCause(code)) + " ('" + BackupFilePath(path) +
-                              "', code " + std::to_string(code) + ")");
+                          std::string(RestoreFailureCause(code)) + " ('" +
+                              ConversionBackupPath(path) + "', code " + std::to_string(code) + ")");
         return kExitFailure;
     }
     out << kTextSuccessRestoreData << std::endl;

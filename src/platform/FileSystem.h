@@ -22,6 +22,11 @@ bool PathExists(const std::string& path);
 // look-up succeeded. The answer is for refusing early and naming what was refused; opening a data
 // file (CFileHandle::OpenForRead) checks again on the opened file.
 FileError CheckRegularFile(const std::string& path, FileKind& kind);
+// The file that `path` finally names: absolute, with "." and ".." and every symbolic link on the
+// way and at its end resolved. Fails with FileError::NotFound when the name leads nowhere (no such
+// file, or a link whose target is missing) and FileError::PathNotFound for a loop of links;
+// `resolved` is then unchanged.
+FileError ResolveFilePath(const std::string& path, std::string& resolved);
 // Deletes a file (not a folder).
 FileError RemoveFile(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to` in one step: a reader of `to` sees either the

@@ -303,6 +303,32 @@ class MainWindowTest : public CWindowTest {
         QCOMPARE(ReadFileBytes(BackupFilePath(path)), std::string(kHexLog));
     }
 
+    void makeAndRestoreThroughALinkChangeTheFileItPointsTo() {
+        QVERIFY(std::filesystem::create_directory(m_home->Path("data")));
+        const std::string real = File("data/log.txt", kHexLog);
+        const std::string link = m_home->Path("day.log");
+        std::filesystem::create_symlink("data/log.txt", link);
+        CTillstreamDlg dlg;
+        Choose(dlg, link);
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Make tillstream data."));
+        QVERIFY(std::filesystem::is_symlink(link));
+        QCOMPARE(ReadFileBytes(BackupFilePath(real)), std::string(kHexLog));
+        QCOMPARE(dlg.LineCount(), 2);
+
+        // Loaded again through the link, the backup beside the file it points to is found.
+        Choose(dlg, link);
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(),
+                 QStringLiteral("Restore Data"));
+        QVERIFY(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->isEnabled());
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Restore data."));
+        QVERIFY(std::filesystem::is_symlink(link));
+        QCOMPARE(ReadFileBytes(real), std::string(kHexLog));
+        QVERIFY(!FileExists(BackupFilePath(real)));
+        QVERIFY(!FileExists(BackupFilePath(link)));
+    }
+
     void convertingAConvertedFileKeepsOnlyItsMarkerLine() {
         const std::string path = File("conv.txt", kConverted);
         CTillstreamDlg dlg;

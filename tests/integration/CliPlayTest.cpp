@@ -247,6 +247,30 @@ TEST_F(CliPlayTest, ConvertThenRestoreGivesTheFileBackByteForByte) {
     EXPECT_FALSE(FileExists(home.Path("raw.bak")));
 }
 
+TEST_F(CliPlayTest, ConvertAndRestoreThroughALinkKeepTheLink) {
+    ASSERT_EQ(::mkdir(home.Path("data").c_str(), 0700), 0);
+    const std::string real = home.Path("data/real.log");
+    const std::string original = "[2026-12-06 05:59:12] 0x41 0x42\r\n";
+    WriteFileBytes(real, original);
+    const std::string link = home.Path("link.log");
+    ASSERT_EQ(::symlink("data/real.log", link.c_str()), 0);
+    auto isLink = [&link] {
+        struct stat info {};
+        return ::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    };
+
+    EXPECT_EQ(RunChild(kCli, {"convert", link}), 0);
+    EXPECT_TRUE(isLink());
+    EXPECT_EQ(ReadFileBytes(real), "[TILLSTREAM_DATA]\r\n0x41 0x42\r\n");
+    EXPECT_EQ(ReadFileBytes(home.Path("data/real.bak")), original);
+    EXPECT_FALSE(FileExists(home.Path("link.bak")));
+
+    EXPECT_EQ(RunChild(kCli, {"restore", link}), 0);
+    EXPECT_TRUE(isLink());
+    EXPECT_EQ(ReadFileBytes(real), original);
+    EXPECT_FALSE(FileExists(home.Path("data/real.bak")));
+}
+
 TEST_F(CliPlayTest, OptionsSetIsSavedAndShownAndBadValuesSaveNothing) {
     std::string out;
     std::string err;

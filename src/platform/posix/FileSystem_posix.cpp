@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <vector>
@@ -89,6 +90,16 @@ FileError CheckRegularFile(const std::string& path, FileKind& kind) {
     }
     kind = KindOf(info.st_mode);
     return kind == FileKind::Regular ? FileError::None : FileError::NotRegularFile;
+}
+
+FileError ResolveFilePath(const std::string& path, std::string& resolved) {
+    char* result = ::realpath(path.c_str(), nullptr);
+    if (result == nullptr) {
+        return LastSystemError();
+    }
+    resolved = result;
+    std::free(result);
+    return FileError::None;
 }
 
 FileError RemoveFile(const std::string& path) {

@@ -300,6 +300,49 @@ TEST_F(ConversionTest, AFileThatIsNotARegularFileIsNeitherConvertedNorRestored) 
     ::close(slave);
 }
 
+TEST_F(ConversionTest, ConvertAndRestoreThroughALinkChangeTheFileItPointsTo) {
+    // data/day1.txt is reached through two links in another folder: links/day.log ->
+    // links/hop.log -> ../data/day1.txt.
+    ASSERT_EQ(::mkdir(home.Path("data").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(home.Path("links").c_str(), 0700), 0);
+    const std::string real = home.Path("data/day1.txt");
+    WriteFileBytes(real, kThreeRecords);
+    ASSERT_EQ(::symlink("../data/day1.txt", home.Path("links/hop.log").c_str()), 0);
+    const std::string link = home.Path("links/day.log");
+    ASSERT_EQ(::symlink("hop.log", link.c_str()), 0);
+    auto isLink = [](const std::string& path) {
+        struct stat info {};
+        return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    };
+
+    EXPECT_EQ(ConversionBackupPath(link), home.Path("data/day1.bak"));
+    ASSERT_EQ(MakeTillstreamDataFile(link), kMakeOk);
+    EXPECT_TRUE(isLink(link));
+    EXPECT_TRUE(isLink(home.Path("links/hop.log")));
+    EXPECT_EQ(ReadFileBytes(real), kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n");
+    EXPECT_EQ(ReadFileBytes(link), ReadFileBytes(real));
+    EXPECT_EQ(ReadFileBytes(home.Path("data/day1.bak")), kThreeRecords);
+    EXPECT_FALSE(FileExists(home.Path("data/day1.tmp")));
+    EXPECT_FALSE(FileExists(home.Path("links/day.bak")));
+    EXPECT_FALSE(FileExists(home.Path("links/day.tmp")));
+
+    ASSERT_EQ(RestoreDataFile(link), kRestoreOk);
+    EXPECT_TRUE(isLink(link));
+    EXPECT_EQ(ReadFileBytes(real), kThreeRecords);
+    EXPECT_FALSE(FileExists(home.Path("data/day1.bak")));
+
+    // A link that leads nowhere cannot be opened: it is neither converted nor replaced by its
+    // backup, which stays.
+    const std::string dangling = home.Path("links/gone.log");
+    ASSERT_EQ(::symlink("../data/gone.txt", dangling.c_str()), 0);
+    EXPECT_EQ(MakeTillstreamDataFile(dangling), kMakeBackupFailed);
+    WriteFileBytes(home.Path("links/gone.bak"), kThreeRecords);
+    EXPECT_EQ(RestoreDataFile(dangling), kRestoreCopyBackFailed);
+    EXPECT_TRUE(isLink(dangling));
+    EXPECT_EQ(ReadFileBytes(home.Path("links/gone.bak")), kThreeRecords);
+    EXPECT_FALSE(FileExists(home.Path("data/gone.txt")));
+}
+
 TEST(ConversionTextsTest, StringTableEntries) {
     EXPECT_STREQ(ConversionText(102), "Make Tillstream Data");
     EXPECT_STREQ(ConversionText(103), "Restore Data");

@@ -278,6 +278,15 @@ TEST_F(FileSystemTest, CanonicalPathGivesOneNamePerFile) {
     ASSERT_EQ(::symlink(home.Path("nowhere").c_str(), home.Path("dangling").c_str()), 0);
     EXPECT_TRUE(PathExists(home.Path("dangling")));
     EXPECT_FALSE(PathExists(""));
+
+    // Resolving follows a chain of links to the file, and fails where the chain leads nowhere.
+    ASSERT_EQ(::symlink("link", home.Path("link2").c_str()), 0);
+    std::string resolved;
+    ASSERT_EQ(ResolveFilePath(home.Path("link2"), resolved), FileError::None);
+    EXPECT_EQ(resolved, canonical);
+    EXPECT_EQ(ResolveFilePath(home.Path("dangling"), resolved), FileError::NotFound);
+    EXPECT_EQ(ResolveFilePath(home.Path("d/new"), resolved), FileError::NotFound);
+    EXPECT_EQ(resolved, canonical);
 }
 
 TEST(LocalTimeTest, IsTheClockInTheLocalZone) {
