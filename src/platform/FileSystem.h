@@ -32,9 +32,12 @@ FileError RemoveFile(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to` in one step: a reader of `to` sees either the
 // old file or the new one, never a mixture or nothing. Both must be on the same file system.
 FileError RenameReplace(const std::string& from, const std::string& to);
-// Copies the bytes and permission bits of `from` to `to`, replacing an existing `to` atomically:
-// the copy is written to a hidden temporary file next to `to`, synced and renamed over it. On
-// failure `to` is unchanged and the temporary file is gone.
+// Copies the bytes and permission bits of the regular file `from` to `to`, replacing an existing
+// `to` atomically: the copy is made in `to`'s folder, synced, and only then put in `to`'s place,
+// so that `to` is always either wholly the old file or wholly the copy. On failure `to` is
+// unchanged and nothing of the copy remains. A copy cut short by the end of the process (a kill)
+// leaves nothing where the system can make files without a name; elsewhere it leaves a hidden
+// file, which the next copy into that folder removes once its process has ended.
 FileError CopyFileReplace(const std::string& from, const std::string& to);
 // Creates one folder (its parent must exist). An existing entry gives FileError::AlreadyExists.
 FileError MakeDirectory(const std::string& path);

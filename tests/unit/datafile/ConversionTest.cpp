@@ -343,6 +343,14 @@ TEST_F(ConversionTest, ConvertAndRestoreThroughALinkChangeTheFileItPointsTo) {
     EXPECT_FALSE(FileExists(home.Path("data/gone.txt")));
 }
 
+TEST_F(ConversionTest, ATempFileLeftByAKilledConversionIsReusedAndGone) {
+    WriteFileBytes(D, kThreeRecords);
+    WriteFileBytes(T, std::string(100000, 'x'));  // longer than the converted file
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(D), kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n");
+    EXPECT_FALSE(FileExists(T));
+}
+
 TEST(ConversionTextsTest, StringTableEntries) {
     EXPECT_STREQ(ConversionText(102), "Make Tillstream Data");
     EXPECT_STREQ(ConversionText(103), "Restore Data");

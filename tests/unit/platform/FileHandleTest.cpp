@@ -8,6 +8,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "TempHome.h"
@@ -230,6 +231,33 @@ TEST_F(FileSystemTest, CopyReplacesTheTargetWithBytesAndModeAndLeavesNothingElse
     ASSERT_EQ(::stat((folder + "/dst").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     EXPECT_EQ(EntriesIn(folder), 2u);  // no temporary copy left behind
+}
+
+TEST_F(FileSystemTest, CopyRemovesHiddenCopiesLeftByEndedProcesses) {
+    // No process has the number pid_max: a copy named after it belongs to one that has ended.
+    std::ifstream limit("/proc/sys/kernel/pid_max");
+    long pidMax = 0;
+    if (!(limit >> pidMax)) {
+        GTEST_SKIP() << "no pid_max to name a process that cannot exist";
+    }
+    const std::string folder = home.Path("work");
+    ASSERT_EQ(MakeDirectory(folder), FileError::None);
+    WriteFileBytes(folder + "/src", "new");
+    const std::string ended =
+        folder + "/.tillstream-copy-" + std::to_string(pidMax) + "-3-0badf00d";
+    const std::string running =
+        folder + "/.tillstream-copy-" + std::to_string(::getpid()) + "-3-0badf00d";
+    const std::string notACopy = folder + "/.tillstream-copy-notes";
+    for (const std::string& path : {ended, running, notACopy}) {
+        WriteFileBytes(path, std::string(4096, 'x'));
+    }
+
+    ASSERT_EQ(CopyFileReplace(folder + "/src", folder + "/dst"), FileError::None);
+    EXPECT_EQ(ReadFileBytes(folder + "/dst"), "new");
+    EXPECT_FALSE(FileExists(ended));
+    EXPECT_TRUE(FileExists(running));  // a copy still being made elsewhere is left alone
+    EXPECT_TRUE(FileExists(notACopy));
+    EXPECT_EQ(EntriesIn(folder), 4u);
 }
 
 TEST_F(FileSystemTest, FailedCopyLeavesTheTargetAsItWas) {
