@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "HangupPty.h"
 #include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "TempHome.h"
@@ -138,6 +140,12 @@ TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
     WriteFileBytes(file, "x\n");
     LoopbackTcpServer server;
     const std::string target = TcpTarget(server);
+    // A USB adapter pulled while another program had it open: it lingers and fails with an I/O
+    // error, which is an open error of its own, not a port held by another program.
+    HangupPty pulled;
+    std::filesystem::create_directories(home.SettingsFolder() + "/ports");
+    std::filesystem::create_symlink(pulled.HoldSlaveOpen(), home.SettingsFolder() + "/ports/COM4");
+    pulled.Hangup();
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -156,6 +164,7 @@ TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
         {{"play", file, "--tcp", target, "--loop=yes"}, 2, "--loop"},
         {{"play", file, "--tcp", target, "--udp", target}, 2, "at most one"},
         {{"play", file, "--serial", "COM9"}, 1, "Serial Port(COM9) open error(0x00000002)"},
+        {{"play", file, "--serial", "COM4"}, 1, "Serial Port(COM4) open error(0x20000005)"},
         {{"play", file, "--serial", "LPT1"}, 2, "--serial"},
         // The stored record's default address 0.0.0.0 port 0 cannot be used.
         {{"play", file}, 1, "no usable receiving device address"},

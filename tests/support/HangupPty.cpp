@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include "platform/UserFolders.h"
 
@@ -26,6 +27,9 @@ HangupPty::HangupPty() {
 
 HangupPty::~HangupPty() {
     Hangup();
+    if (m_heldSlave >= 0) {
+        ::close(m_heldSlave);
+    }
 }
 
 void HangupPty::LinkAsComPort(int n) const {
@@ -77,4 +81,14 @@ void HangupPty::Hangup() {
         ::close(m_master);
         m_master = -1;
     }
+}
+
+std::string HangupPty::HoldSlaveOpen() {
+    if (m_heldSlave < 0) {
+        m_heldSlave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_heldSlave < 0) {
+            throw std::runtime_error("cannot hold the pty slave open");
+        }
+    }
+    return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(m_heldSlave);
 }

@@ -24,8 +24,13 @@ class HangupPty {
     std::string Read(std::size_t count, std::chrono::milliseconds timeout) const;
     // Closes the master: the device is gone.
     void Hangup();
+    // Holds the slave open from here on, as a program that had the adapter open when it was
+    // pulled does, and returns a path through which any process of this user opens that same
+    // device again (/proc/PID/fd/N). After Hangup() the device lingers: opening it fails with EIO.
+    std::string HoldSlaveOpen();
 
   private:
     int m_master = -1;
+    int m_heldSlave = -1;
     std::string m_slavePath;
 };

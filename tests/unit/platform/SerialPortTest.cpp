@@ -4,11 +4,13 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <thread>
 
+#include "HangupPty.h"
 #include "PtyPair.h"
 #include "TempHome.h"
 #include "platform/SerialPort.h"
@@ -98,7 +100,15 @@ TEST_F(SerialPortTest, OpenIsExclusiveAndReportsTheProgramsCodes) {
     EXPECT_NE(code, 0U);
     EXPECT_NE(code, kSerialErrorAccessDenied);
     EXPECT_FALSE(second.IsOpen());
-    EXPECT_EQ(second.Configure({}), static_cast<uint32_t>(EBADF));
+    EXPECT_EQ(second.Configure({}), kSerialErrorSystem | static_cast<uint32_t>(EBADF));
+
+    // A USB adapter pulled while a program held it: the device lingers and fails with EIO, whose
+    // number is the access-denied code's; it must stay an error of its own.
+    HangupPty pulled;
+    const std::string again = pulled.HoldSlaveOpen();
+    pulled.Hangup();
+    EXPECT_EQ(second.Open(again), kSerialErrorSystem | static_cast<uint32_t>(EIO));
+    EXPECT_FALSE(second.IsOpen());
 }
 
 TEST_F(SerialPortTest, ReadsReturnAtOnceAndPurgeDropsWhatWasHeld) {

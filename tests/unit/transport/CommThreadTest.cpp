@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "HangupPty.h"
 #include "PtyPair.h"
 #include "RecordingMessageSink.h"
 #include "TempHome.h"
@@ -285,23 +286,29 @@ TEST_F(CommThreadTest, PortHeldByAnotherOpenerIsAlreadyUsed) {
     EXPECT_EQ(sink.Messages(), expected);
 }
 
-TEST_F(CommThreadTest, MissingPortShowsOpenErrorWithItsCode) {
+TEST_F(CommThreadTest, PortsThatCannotBeOpenedShowOpenErrorWithTheirCodes) {
     // A link that leads nowhere is the configured device, absent: it must not fall back to
     // another line.
     std::filesystem::create_symlink(home.Path("unplugged"), home.SettingsFolder() + "/ports/COM7");
     std::filesystem::create_symlink(home.Path("unplugged"), home.SettingsFolder() + "/ports/COM12");
+    // An adapter pulled while another program had it open lingers and fails with an I/O error.
+    HangupPty pulled;
+    std::filesystem::create_symlink(pulled.HoldSlaveOpen(), home.SettingsFolder() + "/ports/COM4");
+    pulled.Hangup();
     CCommThread channel(&sink);
     EXPECT_FALSE(channel.OpenPort("COM7", COMM_MODE_WRITE));
     EXPECT_FALSE(channel.IsOpen());
     EXPECT_FALSE(channel.OpenPort("\\\\.\\COM12", COMM_MODE_READ));
     // Port 0 has no device unless one is configured.
     EXPECT_FALSE(channel.OpenPort("COM0", COMM_MODE_READ));
+    EXPECT_FALSE(channel.OpenPort("COM4", COMM_MODE_WRITE));
     EXPECT_FALSE(channel.HasChannelThread());
 
     const std::vector<Message> expected = {
         {"Serial Port(COM7) open error(0x00000002)", "Slipwarden"},
         {"Serial Port(\\\\.\\COM12) open error(0x00000002)", "Slipwarden"},
-        {"Serial Port(COM0) open error(0x00000002)", "Slipwarden"}};
+        {"Serial Port(COM0) open error(0x00000002)", "Slipwarden"},
+        {"Serial Port(COM4) open error(0x20000005)", "Slipwarden"}};
     EXPECT_EQ(sink.Messages(), expected);
 
     // Without a sink the failure is only traced.
