@@ -1,6 +1,8 @@
 // Playback figures: (a) throughput at delay 0 to a loopback TCP receiver, beside a minimal loop
-// that sends the same lines with one send per line; (b) cadence at a 10 ms delay, beside a shell
-// loop doing the same with printf and sleep; (c) how long a stop takes during a 60,000 ms pause.
+// that sends the same lines with one send per line; (b) cadence at a 10 ms delay, on an idle
+// machine and while busy threads (one per processor, at least two) keep every processor busy,
+// beside a shell loop doing the same with printf and sleep; (c) how long a stop takes during a
+// 60,000 ms pause.
 // Usage: bench_playback [lines for (a), default 1000000] [lines for (b), default 2000]
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -130,16 +132,21 @@ class Receiver {
     std::thread m_thread;
 };
 
-// A host that shows nothing: what a window costs is not the engine's figure.
+// A host that costs what the window's costs the engine (the live options behind a lock, the
+// latest line kept under a lock, the window's notice interval) but paints nothing: painting
+// happens on the window's own thread and is not the engine's figure.
 class QuietHost : public CPlaybackHost {
   public:
     explicit QuietHost(const OptionRecord& options) : m_options(options) {}
     CSharedOptions& Options() { return m_options; }
     OptionRecord CurrentOptions() override { return m_options.Get(); }
+    std::uint64_t OptionsChangeCount() override { return m_options.ChangeCount(); }
+    std::chrono::milliseconds LineNoticeInterval() override { return 15ms; }
     void ShowRunStart() override {}
     void ShowCurrentLine(int index, int percent) override {
+        std::lock_guard lock(m_lineMutex);
         m_nLastIndex.store(index, std::memory_order_relaxed);
-        (void)percent;
+        m_nLastPercent = percent;
     }
     void OnRunEnded(std::uint64_t) override {
         std::lock_guard lock(m_mutex);
@@ -163,7 +170,9 @@ class QuietHost : public CPlaybackHost {
     std::condition_variable m_changed;
     Clock::time_point m_endedAt{};
     int m_nEnded = 0;
+    std::mutex m_lineMutex;
     std::atomic<int> m_nLastIndex{-1};
+    int m_nLastPercent = 0;
 };
 
 double Seconds(Clock::duration d) {
@@ -251,6 +260,48 @@ double MinimalLoopLinesPerSecond(const std::vector<std::string>& lines, Receiver
     return static_cast<double>(lines.size()) / Seconds(end - start);
 }
 
+// The engine playing `path` (`nLines` lines) at 10 ms to a stamping receiver.
+Cadence EngineCadence(const std::string& path, int nLines) {
+    Receiver receiver(true);
+    QuietHost host(TcpOptions(receiver.Port(), 10, false));
+    CSocketClient socketClient;
+    {
+        COutputPlayback playback(host, socketClient);
+        playback.Start({path, false, nLines});
+        host.WaitForEnded(1);
+        receiver.WaitForLines(static_cast<std::uint64_t>(nLines), 60s);
+    }
+    return MeasureCadence(receiver.Stamps(), 10.0);
+}
+
+// Threads that keep every processor busy for as long as they live, as other programs on a busy
+// machine would.
+class BusyThreads {
+  public:
+    explicit BusyThreads(unsigned count) {
+        for (unsigned n = 0; n < count; ++n) {
+            m_threads.emplace_back([this] {
+                std::uint64_t spins = 0;
+                while (!m_bStop.load(std::memory_order_relaxed)) {
+                    ++spins;
+                }
+                m_nSpins += spins;
+            });
+        }
+    }
+    ~BusyThreads() {
+        m_bStop = true;
+        for (std::thread& thread : m_threads) {
+            thread.join();
+        }
+    }
+
+  private:
+    std::atomic<bool> m_bStop{false};
+    std::atomic<std::uint64_t> m_nSpins{0};
+    std::vector<std::thread> m_threads;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -311,18 +362,15 @@ int main(int argc, char** argv) {
                 out << MakeLine(n) << "\n";
             }
         }
-        Receiver receiver(true);
-        QuietHost host(TcpOptions(receiver.Port(), 10, false));
-        CSocketClient socketClient;
+        const Cadence engine = EngineCadence(path, nCadenceLines);
+        const unsigned nBusy = std::max(2u, std::thread::hardware_concurrency());
+        Cadence busy;
         {
-            COutputPlayback playback(host, socketClient);
-            playback.Start({path, false, nCadenceLines});
-            host.WaitForEnded(1);
-            receiver.WaitForLines(static_cast<std::uint64_t>(nCadenceLines), 30s);
+            BusyThreads load(nBusy);
+            busy = EngineCadence(path, nCadenceLines);
         }
-        const Cadence engine = MeasureCadence(receiver.Stamps(), 10.0);
 
-        receiver.Reset();
+        Receiver receiver(true);
         const std::string scriptPath = (folder / "loop.sh").string();
         {
             std::ofstream script(scriptPath);
@@ -339,6 +387,10 @@ int main(int argc, char** argv) {
                     nCadenceLines);
         std::printf("    engine:     mean %6.3f ms  p99 %6.3f ms  drift %+9.1f ms  (%zu lines)\n",
                     engine.meanMs, engine.p99Ms, engine.driftMs, engine.lines);
+        std::printf(
+            "    engine, %u busy threads: mean %6.3f ms  p99 %6.3f ms  drift %+9.1f ms  (%zu "
+            "lines)\n",
+            nBusy, busy.meanMs, busy.p99Ms, busy.driftMs, busy.lines);
         std::printf("    shell loop: mean %6.3f ms  p99 %6.3f ms  drift %+9.1f ms  (%zu lines%s)\n",
                     shell.meanMs, shell.p99Ms, shell.driftMs, shell.lines,
                     status == 0 ? "" : ", shell loop failed");

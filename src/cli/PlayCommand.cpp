@@ -44,47 +44,34 @@ constexpr char kPlayHelp[] =
     "cannot be used, or not one line reached the device, 2 bad arguments, 130 stopped by\n"
     "Ctrl-C (the run ends cleanly).\n";
 
-// The command line's side of a run: fixed options, progress on standard error, --count, and
-// the notice that the run has ended.
+// The command line's side of a run: fixed options, progress on standard error, the counts of
+// lines sent and lost, and the notice that the run has ended.
 class CCliPlaybackHost : public CPlaybackHost {
   public:
-    CCliPlaybackHost(const OptionRecord& options, std::uint64_t nCount, CPlayProgress& progress,
-                     std::ostream& err)
-        : m_options(options), m_nCount(nCount), m_progress(progress), m_err(err) {}
+    CCliPlaybackHost(const OptionRecord& options, CPlayProgress& progress, std::ostream& err)
+        : m_options(options), m_progress(progress), m_err(err) {}
 
-    void SetPlayback(COutputPlayback* pPlayback) { m_pPlayback = pPlayback; }
-
-    OptionRecord CurrentOptions() override {
-        OptionRecord options = m_options;
-        std::lock_guard lock(m_mutex);
-        if (m_nCount != 0 && m_nLinesSent >= m_nCount) {
-            // Called at the start of the line after the last one counted (its pause is over):
-            // send nothing more and end the run there.
-            options.outputInterface = -1;
-            m_bCountReached = true;
-            if (m_pPlayback != nullptr) {
-                m_pPlayback->RequestStop();
-            }
-        }
-        return options;
+    OptionRecord CurrentOptions() override { return m_options; }
+    std::uint64_t OptionsChangeCount() override { return 0; }  // fixed for the whole run
+    // The live line is redrawn a few times a second at most; the last line and the totals
+    // come in any case.
+    std::chrono::milliseconds LineNoticeInterval() override {
+        return std::chrono::milliseconds(50);
     }
 
     void ShowRunStart() override {}
 
     void ShowCurrentLine(int index, int percent) override {
         std::lock_guard lock(m_mutex);
-        if (m_bCountReached) {
-            return;
-        }
-        ++m_nLinesSent;
-        m_progress.OnLine(index, percent, m_nLinesSent);
+        m_nIndex = index;
+        m_nPercent = percent;
     }
 
-    void OnLineSent(int /*index*/, bool delivered) override {
+    void OnLinesSent(std::uint64_t nLines, std::uint64_t nLost) override {
         std::lock_guard lock(m_mutex);
-        if (!m_bCountReached && !delivered) {
-            ++m_nLinesLost;
-        }
+        m_nLinesSent = nLines;
+        m_nLinesLost = nLost;
+        m_progress.OnLine(m_nIndex, m_nPercent, nLines);
     }
 
     void ShowRewind(int /*lastIndex*/) override {
@@ -120,15 +107,14 @@ class CCliPlaybackHost : public CPlaybackHost {
 
   private:
     const OptionRecord m_options;
-    const std::uint64_t m_nCount;
     CPlayProgress& m_progress;
     std::ostream& m_err;
-    COutputPlayback* m_pPlayback = nullptr;
     std::mutex m_mutex;
     std::condition_variable m_cvEnded;
+    int m_nIndex = 0;
+    int m_nPercent = 0;
     std::uint64_t m_nLinesSent = 0;
     std::uint64_t m_nLinesLost = 0;
-    bool m_bCountReached = false;
     bool m_bEnded = false;
 };
 }  // namespace
@@ -271,10 +257,10 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
                            bQuiet                               ? CPlayProgress::Mode::kSilent
                            : IsTerminal(StandardStream::kError) ? CPlayProgress::Mode::kLive
                                                                 : CPlayProgress::Mode::kSummary);
-    CCliPlaybackHost host2(options, nCount, progress, err);
+    request.lineLimit = nCount;
+    CCliPlaybackHost host2(options, progress, err);
     CSocketClient socketClient;
     COutputPlayback playback(host2, socketClient);
-    host2.SetPlayback(&playback);
     SetInterruptCallback([&playback] { playback.RequestStop(); });
     if (playback.Start(request) == 0) {
         SetInterruptCallback(nullptr);

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -79,16 +80,58 @@ LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
                      sizeof m_options.nReceiveBufferSize);
     }
     m_port = BindLoopback(m_listenFd);
-    if (::listen(m_listenFd, 16) != 0) {
+    // A backlog of 0 lets the queue be held full with one connection of our own.
+    if (::listen(m_listenFd, m_options.acceptAfter.count() > 0 ? 0 : 16) != 0) {
         throw std::runtime_error("LoopbackTcpServer: listen failed");
     }
+    if (m_options.acceptAfter.count() > 0) {
+        HoldConnects();
+    }
     m_thread = std::thread([this] { Run(); });
+}
+
+void LoopbackTcpServer::HoldConnects() {
+    const sockaddr_in address = LoopbackAddress(m_port);
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(m_listenFd); ++attempt) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            break;
+        }
+        m_fillers.push_back(fd);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            pollfd item{fd, POLLOUT, 0};
+            ::poll(&item, 1, 5000);  // the handshake completes at once on loopback
+        }
+    }
+    m_bHolding = IsAcceptQueueFull(m_listenFd);
+}
+
+void LoopbackTcpServer::ReleaseConnects() {
+    // Take the fillers out of the queue (they are the only ones in it: every other connect was
+    // left unanswered) and drop them; the next connect attempt then gets through.
+    for (std::size_t n = 0; n < m_fillers.size(); ++n) {
+        pollfd item{m_listenFd, POLLIN, 0};
+        if (::poll(&item, 1, 1000) <= 0) {
+            break;
+        }
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    for (const int fd : m_fillers) {
+        ::close(fd);
+    }
+    m_fillers.clear();
 }
 
 LoopbackTcpServer::~LoopbackTcpServer() {
     m_bStop = true;
     Wake();
     m_thread.join();
+    for (const int fd : m_fillers) {
+        ::close(fd);
+    }
     for (Peer& peer : m_peers) {
         if (peer.fd >= 0) {
             ::close(peer.fd);
@@ -103,6 +146,15 @@ void LoopbackTcpServer::Wake() {
 }
 
 void LoopbackTcpServer::Run() {
+    if (m_options.acceptAfter.count() > 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            m_made + m_options.acceptAfter - std::chrono::steady_clock::now());
+        pollfd wake{m_wakeFd, POLLIN, 0};
+        if (left.count() > 0 && ::poll(&wake, 1, static_cast<int>(left.count())) > 0) {
+            return;  // stopped while still holding
+        }
+        ReleaseConnects();
+    }
     std::vector<char> buffer(m_options.nReadChunk);
     while (!m_bStop) {
         std::vector<pollfd> items = {{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}};
@@ -158,6 +210,10 @@ void LoopbackTcpServer::Run() {
             Peer& peer = m_peers[owners[k - 2]];
             if (got > 0) {
                 peer.bytes.append(buffer.data(), static_cast<std::size_t>(got));
+                peer.lineArrivals.insert(
+                    peer.lineArrivals.end(),
+                    static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + got, '\n')),
+                    std::chrono::steady_clock::now());
                 bRead = true;
             } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
                 ::close(peer.fd);
@@ -242,6 +298,13 @@ std::vector<std::string> LoopbackTcpServer::ReceivedPerConnection() const {
         result.push_back(peer.bytes);
     }
     return result;
+}
+
+std::vector<std::chrono::steady_clock::time_point> LoopbackTcpServer::LineArrivals(
+    std::size_t index) const {
+    std::lock_guard lock(m_mutex);
+    return index < m_peers.size() ? m_peers[index].lineArrivals
+                                  : std::vector<std::chrono::steady_clock::time_point>{};
 }
 
 void LoopbackTcpServer::StartReading() {
