@@ -23,7 +23,8 @@ constexpr char kCaptureHelp[] =
     "  --folder DIR    the folder for the capture file (at most 255 bytes; created if missing)\n"
     "  --seconds S     stop after S seconds (otherwise at Ctrl-C)\n"
     "Exit codes: 0 stopped after --seconds, 1 the file or the port could not be opened or a\n"
-    "write failed, 2 bad arguments, 130 stopped by Ctrl-C (the file is complete).\n";
+    "write failed, 2 bad arguments, 130 stopped by Ctrl-C (the file is complete); 143 and 129\n"
+    "for SIGTERM and SIGHUP.\n";
 
 class CCliCaptureHost : public CCaptureHost {
   public:
@@ -135,6 +136,7 @@ int RunCaptureCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     SetInterruptCallback(nullptr);
     capture.RequestStop();
     capture.WaitUntilEnded(std::chrono::hours(1));
+    ConfirmInterruptStop();
     if (host.Failed()) {
         return kExitFailure;
     }

@@ -22,7 +22,7 @@ constexpr char kOverview[] =
     "\n"
     "'tillstream-cli COMMAND --help' describes a command.\n"
     "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched),\n"
-    "130 stopped by Ctrl-C, 143 stopped by SIGTERM.\n";
+    "129 stopped by SIGHUP, 130 stopped by Ctrl-C, 143 stopped by SIGTERM.\n";
 }  // namespace
 
 void PrintCommandError(std::ostream& err, const char* command, const std::string& message) {
@@ -52,6 +52,8 @@ bool ParseCommandArgs(const char* command, const CArgParser& parser, const Comma
 
 int InterruptedExitCode(int otherwise) {
     switch (InterruptSignalNumber()) {
+        case 1:
+            return kExitHungUp;
         case 2:
             return kExitInterrupted;
         case 15:

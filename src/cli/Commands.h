@@ -12,6 +12,7 @@
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;        // the work could not be done (file, port, address...)
 inline constexpr int kExitUsage = 2;          // unknown flag or bad value; nothing was touched
+inline constexpr int kExitHungUp = 129;       // ended by SIGHUP (the terminal went away)
 inline constexpr int kExitInterrupted = 130;  // ended by Ctrl-C (SIGINT) after a clean stop
 inline constexpr int kExitTerminated = 143;   // ended by SIGTERM after a clean stop
 
@@ -31,8 +32,8 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 // for no words, "--help" or "help", the version for "--version".
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
-// The exit code for a run that ended because the interrupt request was raised: 130 for SIGINT,
-// 143 for SIGTERM, `otherwise` when the program raised it itself.
+// The exit code for a run that ended because the interrupt request was raised: 129 for SIGHUP,
+// 130 for SIGINT, 143 for SIGTERM, `otherwise` when the program raised it itself.
 int InterruptedExitCode(int otherwise);
 
 // Writes "tillstream-cli COMMAND: MESSAGE" and a line end to `err`.

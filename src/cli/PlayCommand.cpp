@@ -42,7 +42,7 @@ constexpr char kPlayHelp[] =
     "Progress goes to standard error: live on a terminal, else one summary line at the end.\n"
     "Exit codes: 0 end of file or --count reached, 1 FILE unreadable, the address or port\n"
     "cannot be used, or not one line reached the device, 2 bad arguments, 130 stopped by\n"
-    "Ctrl-C (the run ends cleanly).\n";
+    "Ctrl-C (the run ends cleanly), 143 by SIGTERM, 129 by SIGHUP.\n";
 
 // The command line's side of a run: fixed options, progress on standard error, the counts of
 // lines sent and lost, and the notice that the run has ended.
@@ -261,12 +261,18 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     CCliPlaybackHost host2(options, progress, err);
     CSocketClient socketClient;
     COutputPlayback playback(host2, socketClient);
-    SetInterruptCallback([&playback] { playback.RequestStop(); });
+    // A stop asked for while the file was being checked: nothing has been sent, nothing starts.
+    if (IsInterruptRequested()) {
+        return InterruptedExitCode(kExitOk);
+    }
     if (playback.Start(request) == 0) {
-        SetInterruptCallback(nullptr);
         return failure("the playback thread could not be started");
     }
+    // Set after the start, so that a request raised meanwhile stops the run that has started
+    // (the callback then runs at once).
+    SetInterruptCallback([&playback] { playback.RequestStop(); });
     host2.WaitForEnd();
+    ConfirmInterruptStop();
     playback.WaitUntilEnded(std::chrono::hours(1));
     SetInterruptCallback(nullptr);
     const std::uint64_t nSent = host2.LinesSent();

@@ -47,7 +47,7 @@ constexpr char kReceiveHelp[] =
     "since the previous line with 3 decimals, '-' for the first; BYTES is the line's byte count;\n"
     "DATA is the bytes with \\\\ \\0 \\t \\n \\r and \\xHH escapes (or hex pairs with --hex).\n"
     "Exit codes: 0 ended by --once, 1 cannot listen or open the port or FILE, 2 bad arguments,\n"
-    "130 ended by Ctrl-C.\n";
+    "130 ended by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n";
 
 using SteadyClock = std::chrono::steady_clock;
 using SystemClock = std::chrono::system_clock;
@@ -369,6 +369,7 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
             ReceiveUdp(socket, receiver, bOnce);
         }
     }
+    ConfirmInterruptStop();
     out.flush();
     if (receiver.OutFile().IsOpen() && receiver.OutFile().CloseChecked() != FileError::None) {
         PrintCommandError(err, "receive", "closing the --out file failed");

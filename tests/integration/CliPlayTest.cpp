@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -133,6 +134,40 @@ TEST_F(CliPlayTest, CtrlCEndsALoopingRunCleanlyWith130) {
     // The end-of-run steps closed the connection.
     EXPECT_TRUE(server.WaitForClosed(1));
     EXPECT_EQ(server.Received(), "line\n");
+}
+
+TEST_F(CliPlayTest, EachTerminationSignalEndsARunStuckInASendWithItsOwnCode) {
+    // 8 MB: more than the system lets the sending socket hold (4 MB at most) and the receiver's
+    // small buffer together, so the run is left waiting in a send.
+    const std::string file = home.Path("big.txt");
+    std::string text;
+    for (int n = 0; n < 200000; ++n) {
+        text += "line " + std::to_string(1000000 + n) + " .............................\n";
+    }
+    WriteFileBytes(file, text);
+    struct Case {
+        int signal;
+        int code;
+    };
+    for (const Case c : {Case{SIGTERM, 143}, Case{SIGHUP, 129}, Case{SIGINT, 130}}) {
+        LoopbackTcpOptions silent;
+        silent.bRead = false;  // accepts and never reads
+        silent.nReceiveBufferSize = 4096;
+        LoopbackTcpServer server(silent);
+        ChildProcess child(kCli, {"play", file, "--tcp", TcpTarget(server), "--delay", "0"});
+        ASSERT_TRUE(child.Started());
+        ASSERT_TRUE(server.WaitForConnections(1)) << child.Stderr();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_FALSE(child.Wait(std::chrono::milliseconds(0)))
+            << "it was not stuck: " << child.Stderr();
+        child.Signal(c.signal);
+        // The goal is far shorter; the bound only keeps a hanging program from hanging the test.
+        const std::optional<int> code = child.Wait(std::chrono::seconds(5));
+        ASSERT_TRUE(code.has_value()) << "still running after signal " << c.signal;
+        EXPECT_EQ(*code, c.code) << "signal " << c.signal;
+        // It ended cleanly: the summary of the run was written.
+        EXPECT_NE(child.Stderr().find("sent "), std::string::npos) << child.Stderr();
+    }
 }
 
 TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
