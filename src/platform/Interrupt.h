@@ -20,7 +20,8 @@
 #include <cstdint>
 #include <functional>
 
-inline constexpr std::chrono::milliseconds kInterruptStopLimit{100};
+// 80 ms: with the system's own clean-up of a large process the program is gone within 100 ms.
+inline constexpr std::chrono::milliseconds kInterruptStopLimit{80};
 inline constexpr std::chrono::milliseconds kInterruptEndLimit{2000};
 
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread (threads started later inherit that)
