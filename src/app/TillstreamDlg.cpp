@@ -26,6 +26,7 @@
 #include "dialogs/ResourceStrings.h"
 #include "dialogs/Resources.h"
 #include "dialogs/UserPrompts.h"
+#include "engine/EngineShutdown.h"
 #include "engine/ListPaging.h"
 #include "options/OptionStore.h"
 #include "platform/FileSystem.h"
@@ -60,7 +61,10 @@ CTillstreamDlg::CTillstreamDlg(QWidget* parent)
 }
 
 CTillstreamDlg::~CTillstreamDlg() {
-    Shutdown();
+    if (!Shutdown()) {
+        // An engine is still inside a call on the members destroyed below; see CEngineShutdown.
+        CEngineShutdown::EndProgramNow(0);
+    }
 }
 
 void CTillstreamDlg::OnInitDialog() {
@@ -513,24 +517,27 @@ void CTillstreamDlg::done(int r) {
     QDialog::done(r);
 }
 
-void CTillstreamDlg::Shutdown() {
+bool CTillstreamDlg::Shutdown() {
     if (m_bShutDown) {
-        return;
+        return m_bEnginesEnded;
     }
     m_bShutDown = true;
     // A worker waiting on a box must not keep the window from ending.
     m_messageBox.Release();
+    CEngineShutdown shutdown(kEngineEndWait);
     if (m_outputPlayback.IsRunning()) {
         OnButtonOutputStop();
-        if (!m_outputPlayback.WaitUntilEnded(kEngineEndWait)) {
-            Trace("[%s][CTillstreamDlg::Shutdown] ERROR - playback did not end", kProgramName);
-        }
+        shutdown.WaitForEngine("playback", [this](std::chrono::milliseconds limit) {
+            return m_outputPlayback.WaitUntilEnded(limit);
+        });
     }
     if (m_inputCapture.IsRunning()) {
         OnButtonInputStop();
-        if (!m_inputCapture.WaitUntilEnded(kEngineEndWait)) {
-            Trace("[%s][CTillstreamDlg::Shutdown] ERROR - capture did not end", kProgramName);
-        }
+        shutdown.WaitForEngine("capture", [this](std::chrono::milliseconds limit) {
+            return m_inputCapture.WaitUntilEnded(limit);
+        });
     }
     m_showWindowListener.Close();
+    m_bEnginesEnded = shutdown.AllEnded();
+    return m_bEnginesEnded;
 }

@@ -90,8 +90,9 @@ class CTillstreamDlg : public QDialog {
     void RestoreFromTray();
 
     // Stops playback and capture and waits for them (at most 10 s each), once; the window's
-    // end runs it, and so does its destruction.
-    void Shutdown();
+    // end runs it, and so does its destruction. True when both have ended; when one has not,
+    // the destruction ends the program at once instead of waiting for it (CEngineShutdown).
+    bool Shutdown();
 
     // The engines' notices, run on this thread.
     void ShowPlaybackStart();
@@ -153,6 +154,7 @@ class CTillstreamDlg : public QDialog {
     std::uint64_t m_nOutputRunId = 0;
     std::uint64_t m_nInputRunId = 0;
     bool m_bShutDown = false;
+    bool m_bEnginesEnded = true;
 
     // The engines come last: they are destroyed (stopped and joined) before anything they use.
     CBlockingMessageBox m_messageBox;
