@@ -1,5 +1,6 @@
 // Playback figures: (a) throughput at delay 0 to a loopback TCP receiver, beside a minimal loop
-// that sends the same lines with one send per line; (b) cadence at a 10 ms delay, on an idle
+// that sends the same lines with one send per line; (b) cadence at a 10 ms delay (over UDP, each
+// line's arrival stamped by the system, so that only the sender's timing counts), on an idle
 // machine and while busy threads (one per processor, at least two) keep every processor busy,
 // beside a shell loop doing the same with printf and sleep; (c) how long a stop takes during a
 // 60,000 ms pause.
@@ -18,6 +19,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -128,6 +130,83 @@ class Receiver {
     std::atomic<std::uint64_t> m_nLines{0};
     std::atomic<std::uint64_t> m_nBytes{0};
     std::mutex m_mutex;
+    std::vector<Clock::time_point> m_stamps;
+    std::thread m_thread;
+};
+
+// A UDP socket on 127.0.0.1 that notes when each datagram arrived, as the system stamped it on
+// arrival (SO_TIMESTAMPNS): on loopback that is the moment the sender's send handed it over, so
+// the figure is the sender's cadence, whatever delays the thread that reads the stamps later.
+class StampingUdpReceiver {
+  public:
+    StampingUdpReceiver() {
+        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int size = 8 * 1024 * 1024;
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size);
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        const int on = 1;
+        setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~StampingUdpReceiver() {
+        m_bStop = true;
+        m_thread.join();
+        close(m_fd);
+    }
+    std::uint16_t Port() const { return m_port; }
+    bool WaitForDatagrams(std::size_t count, std::chrono::seconds timeout) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_stamps.size() >= count; });
+    }
+    // Arrival times, on the system clock's scale (only differences are used).
+    std::vector<Clock::time_point> Stamps() {
+        std::lock_guard lock(m_mutex);
+        return m_stamps;
+    }
+
+  private:
+    void Run() {
+        char buffer[2048];
+        while (!m_bStop) {
+            pollfd item{m_fd, POLLIN, 0};
+            if (poll(&item, 1, 20) <= 0) {
+                continue;
+            }
+            iovec data{buffer, sizeof buffer};
+            alignas(cmsghdr) char control[256];
+            msghdr message{};
+            message.msg_iov = &data;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            if (recvmsg(m_fd, &message, 0) < 0) {
+                continue;
+            }
+            timespec when{};
+            for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                    std::memcpy(&when, CMSG_DATA(c), sizeof when);
+                }
+            }
+            std::lock_guard lock(m_mutex);
+            m_stamps.push_back(Clock::time_point(std::chrono::duration_cast<Clock::duration>(
+                std::chrono::seconds(when.tv_sec) + std::chrono::nanoseconds(when.tv_nsec))));
+            m_changed.notify_all();
+        }
+    }
+
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_bStop{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
     std::vector<Clock::time_point> m_stamps;
     std::thread m_thread;
 };
@@ -262,14 +341,16 @@ double MinimalLoopLinesPerSecond(const std::vector<std::string>& lines, Receiver
 
 // The engine playing `path` (`nLines` lines) at 10 ms to a stamping receiver.
 Cadence EngineCadence(const std::string& path, int nLines) {
-    Receiver receiver(true);
-    QuietHost host(TcpOptions(receiver.Port(), 10, false));
+    StampingUdpReceiver receiver;
+    OptionRecord options = TcpOptions(receiver.Port(), 10, false);
+    options.outputInterface = kInterfaceUdpClient;
+    QuietHost host(options);
     CSocketClient socketClient;
     {
         COutputPlayback playback(host, socketClient);
         playback.Start({path, false, nLines});
         host.WaitForEnded(1);
-        receiver.WaitForLines(static_cast<std::uint64_t>(nLines), 60s);
+        receiver.WaitForDatagrams(static_cast<std::size_t>(nLines), 60s);
     }
     return MeasureCadence(receiver.Stamps(), 10.0);
 }
@@ -370,17 +451,17 @@ int main(int argc, char** argv) {
             busy = EngineCadence(path, nCadenceLines);
         }
 
-        Receiver receiver(true);
+        StampingUdpReceiver receiver;
         const std::string scriptPath = (folder / "loop.sh").string();
         {
             std::ofstream script(scriptPath);
             script << "for i in $(seq " << nCadenceLines
-                   << "); do printf 'line\\n'; sleep 0.01; done > /dev/tcp/127.0.0.1/"
+                   << "); do printf 'line\\n'; sleep 0.01; done > /dev/udp/127.0.0.1/"
                    << receiver.Port() << "\n";
         }
         const std::string command = "bash " + scriptPath;
         const int status = std::system(command.c_str());
-        receiver.WaitForLines(static_cast<std::uint64_t>(nCadenceLines), 30s);
+        receiver.WaitForDatagrams(static_cast<std::size_t>(nCadenceLines), 30s);
         const Cadence shell = MeasureCadence(receiver.Stamps(), 10.0);
 
         std::printf("(b) cadence at 10 ms, %d lines: |interval - 10 ms| mean / p99, total drift\n",

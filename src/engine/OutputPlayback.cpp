@@ -14,6 +14,7 @@
 #include "engine/ListPaging.h"
 #include "engine/PlaybackHost.h"
 #include "options/OptionRecord.h"
+#include "platform/ThreadPriority.h"
 #include "platform/Trace.h"
 #include "transport/CommThread.h"
 #include "transport/SerialVocabulary.h"
@@ -39,6 +40,10 @@ struct FileReadFailure {};
 // starts the schedule afresh from the moment it went out: the next line waits a whole delay and
 // never follows it back to back to catch up. The first line of a run always starts the schedule,
 // so the time its transport took to open never shortens the pause after it.
+//
+// While it paces, the run's thread asks for a priority above ordinary threads where the system
+// allows it, so that it still wakes on time when every processor is busy; with no delay it sends
+// without pause and goes back to ordinary scheduling.
 class CLinePacer {
   public:
     explicit CLinePacer(std::stop_token stop) : m_stop(std::move(stop)) {}
@@ -48,7 +53,16 @@ class CLinePacer {
     void PauseAfterLine(std::uint32_t delayMs, Clock::time_point sentAt) {
         if (delayMs == 0) {
             m_bScheduled = false;  // the next delayed line starts a schedule of its own
+            if (m_bRaised) {
+                RestoreOrdinaryPriority();
+                m_bRaised = false;
+                m_bRaiseTried = false;
+            }
             return;
+        }
+        if (!m_bRaiseTried) {
+            m_bRaiseTried = true;
+            m_bRaised = RaiseCadencePriority();
         }
         const auto delay =
             std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(delayMs));
@@ -73,6 +87,8 @@ class CLinePacer {
     std::condition_variable_any m_cvPause;
     bool m_bScheduled = false;  // m_due is the time the line just sent was due
     Clock::time_point m_due{};
+    bool m_bRaiseTried = false;  // asked once per stretch of paced lines
+    bool m_bRaised = false;
 };
 
 // What the host is told about the lines of a run. With a delay every line is shown before its

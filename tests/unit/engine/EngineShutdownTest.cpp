@@ -51,8 +51,9 @@ class EngineShutdownTest : public PlaybackFixture {
     }
 
     bool WaitForPlayback(CEngineShutdown& shutdown) {
-        return shutdown.WaitForEngine(
-            "playback", [this](std::chrono::milliseconds limit) { return playback->WaitUntilEnded(limit); });
+        return shutdown.WaitForEngine("playback", [this](std::chrono::milliseconds limit) {
+            return playback->WaitUntilEnded(limit);
+        });
     }
 
     LoopbackUdpReceiver receiver;
