@@ -79,6 +79,10 @@ LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
         ::setsockopt(m_listenFd, SOL_SOCKET, SO_RCVBUF, &m_options.nReceiveBufferSize,
                      sizeof m_options.nReceiveBufferSize);
     }
+    // Arrival stamps for LineArrivals; accepted sockets inherit the option, and every packet from
+    // now on is stamped, including those that arrive before the connection is accepted.
+    const int on = 1;
+    ::setsockopt(m_listenFd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     m_port = BindLoopback(m_listenFd);
     // A backlog of 0 lets the queue be held full with one connection of our own.
     if (::listen(m_listenFd, m_options.acceptAfter.count() > 0 ? 0 : 16) != 0) {
@@ -205,7 +209,27 @@ void LoopbackTcpServer::Run() {
             if (items[k].revents == 0) {
                 continue;
             }
-            const ssize_t got = ::recv(items[k].fd, buffer.data(), buffer.size(), 0);
+            iovec data{buffer.data(), buffer.size()};
+            alignas(cmsghdr) char control[128];
+            msghdr message{};
+            message.msg_iov = &data;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t got = ::recvmsg(items[k].fd, &message, 0);
+            const int error = errno;
+            auto arrived = std::chrono::system_clock::now();
+            for (cmsghdr* c = got > 0 ? CMSG_FIRSTHDR(&message) : nullptr; c != nullptr;
+                 c = CMSG_NXTHDR(&message, c)) {
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                    timespec when{};
+                    std::memcpy(&when, CMSG_DATA(c), sizeof when);
+                    arrived = std::chrono::system_clock::time_point(
+                        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                            std::chrono::seconds(when.tv_sec) +
+                            std::chrono::nanoseconds(when.tv_nsec)));
+                }
+            }
             std::lock_guard lock(m_mutex);
             Peer& peer = m_peers[owners[k - 2]];
             if (got > 0) {
@@ -213,9 +237,9 @@ void LoopbackTcpServer::Run() {
                 peer.lineArrivals.insert(
                     peer.lineArrivals.end(),
                     static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + got, '\n')),
-                    std::chrono::steady_clock::now());
+                    arrived);
                 bRead = true;
-            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            } else if (got == 0 || (error != EINTR && error != EAGAIN)) {
                 ::close(peer.fd);
                 peer.fd = -1;
                 peer.bClosed = true;
@@ -300,11 +324,11 @@ std::vector<std::string> LoopbackTcpServer::ReceivedPerConnection() const {
     return result;
 }
 
-std::vector<std::chrono::steady_clock::time_point> LoopbackTcpServer::LineArrivals(
+std::vector<std::chrono::system_clock::time_point> LoopbackTcpServer::LineArrivals(
     std::size_t index) const {
     std::lock_guard lock(m_mutex);
     return index < m_peers.size() ? m_peers[index].lineArrivals
-                                  : std::vector<std::chrono::steady_clock::time_point>{};
+                                  : std::vector<std::chrono::system_clock::time_point>{};
 }
 
 void LoopbackTcpServer::StartReading() {

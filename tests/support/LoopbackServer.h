@@ -64,9 +64,10 @@ class LoopbackTcpServer {
     // Every byte received, connection after connection in the order they were accepted.
     std::string Received() const;
     std::vector<std::string> ReceivedPerConnection() const;
-    // When each line feed received on connection `index` (0 the first) arrived: the time of the
-    // read that brought it.
-    std::vector<std::chrono::steady_clock::time_point> LineArrivals(std::size_t index) const;
+    // When each line feed received on connection `index` (0 the first) arrived, as the system
+    // stamped the data on arrival (on loopback: when the sender handed it over), so that a late
+    // reading thread does not shift it.
+    std::vector<std::chrono::system_clock::time_point> LineArrivals(std::size_t index) const;
 
     void StartReading();      // a server made with bRead = false begins to read
     void ResetConnections();  // resets every open connection (the peer sees ECONNRESET)
@@ -76,7 +77,7 @@ class LoopbackTcpServer {
         int fd = -1;
         std::string bytes;
         bool bClosed = false;
-        std::vector<std::chrono::steady_clock::time_point> lineArrivals;
+        std::vector<std::chrono::system_clock::time_point> lineArrivals;
     };
     void Run();
     void HoldConnects();
