@@ -503,9 +503,15 @@ void CTillstreamDlg::changeEvent(QEvent* event) {
 // --- the window's end --------------------------------------------------------------------------
 
 void CTillstreamDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter ends the window like Esc does, whatever control has the focus.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A push button with the keyboard focus is the default button for that moment: Enter
+        // presses it. Only from any other control does Enter end the window, as OK would.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button != nullptr && button->isEnabled() && button->isVisible()) {
+            button->click();
+            return;
+        }
         accept();
         return;
     }

@@ -21,6 +21,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "LoopbackServer.h"
 #include "app/AboutDlg.h"
 #include "app/LineListModel.h"
 #include "app/TillstreamDlg.h"
@@ -438,22 +439,84 @@ class MainWindowTest : public CWindowTest {
     }
 
     void enterAndEscEndTheWindow_data() {
+        QTest::addColumn<int>("focus");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("result");
-        QTest::newRow("Enter") << int(Qt::Key_Return) << int(QDialog::Accepted);
-        QTest::newRow("Esc") << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::newRow("Enter in the file name field")
+            << IDC_EDIT_DATA_FILE << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("Enter in the data list")
+            << IDC_LIST_DATA << int(Qt::Key_Enter) << int(QDialog::Accepted);
+        QTest::newRow("Esc on a button")
+            << IDC_BUTTON_OUTPUT_START << int(Qt::Key_Escape) << int(QDialog::Rejected);
     }
     void enterAndEscEndTheWindow() {
+        QFETCH(int, focus);
         QFETCH(int, key);
         QFETCH(int, result);
         CTillstreamDlg dlg;
         dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         int finished = -1;
         connect(&dlg, &QDialog::finished, this, [&finished](int r) { finished = r; });
-        QTest::keyClick(dlg.Control(IDC_LIST_DATA), static_cast<Qt::Key>(key));
+        dlg.Control(focus)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
         QCOMPARE(finished, result);
         QVERIFY(!dlg.isVisible());
+    }
+
+    void enterPressesTheFocusedButtonAndTheWindowStays() {
+        LoopbackTcpServer receiver;
+        OptionRecord record = MakeDefaultOptionRecord();
+        record.outputInterface = kInterfaceTcpClient;
+        record.remoteAddress = kLoopbackAddress;
+        record.remotePort = receiver.Port();
+        record.loopEnabled = 1;
+        record.delayMs = 600000;  // the run goes on until it is stopped
+        StoreOptions(record);
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        Choose(dlg, File("day.txt", "L0\r\nL1\r\n"));
+        int finished = -1;
+        connect(&dlg, &QDialog::finished, this, [&finished](int r) { finished = r; });
+        auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+
+        // From the file name field Tab reaches "..." and then Output Start (the conversion
+        // button is disabled for a plain data file).
+        dlg.Control(IDC_EDIT_DATA_FILE)->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dlg.Control(IDC_BUTTON_OUTPUT_START));
+        press(Qt::Key_Return);
+        QVERIFY(dlg.IsOutputRunning());
+        QVERIFY(receiver.WaitForBytes(4));
+        QCOMPARE(receiver.Received(), std::string("L0\r\n"));
+
+        // Output Start gave its focus away when it was disabled; Output Stop is one Shift+Tab
+        // back from where it went, and Enter there stops the run.
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), dlg.Control(IDC_BUTTON_OUTPUT_STOP));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(Button(dlg, IDC_BUTTON_OUTPUT_START)->isEnabled());
+        QVERIFY(receiver.WaitForClosed(1));
+
+        // Option... opens its dialog.
+        QString seenCaption;
+        QTimer::singleShot(0, this, [&seenCaption] {
+            if (auto* options =
+                    qobject_cast<COutputOptionDlg*>(QApplication::activeModalWidget())) {
+                seenCaption = options->windowTitle();
+                options->OnButtonCancel();
+            }
+        });
+        dlg.Control(IDC_BUTTON_OUTPUT_OPTION)->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Return);
+        QCOMPARE(seenCaption, QStringLiteral("Output Option"));
+
+        QCOMPARE(finished, -1);
+        QVERIFY(dlg.isVisible());
     }
 
     void aboutBoxOpensFromTheWindow() {

@@ -253,6 +253,7 @@ class OutputOptionTest : public QObject {
         QTest::addRow("Escape in the delay edit") << 1;
         QTest::addRow("Escape on a page") << 2;
         QTest::addRow("close box") << 3;
+        QTest::addRow("Enter on the focused Cancel") << 4;
     }
     void cancelEscapeAndCloseBoxEndWith0() {
         QFETCH(int, how);
@@ -271,6 +272,10 @@ class OutputOptionTest : public QObject {
                          case 2:
                              QTest::keyClick(d.RS232Page()->Control(1025), Qt::Key_Escape);
                              break;
+                         case 4:
+                             Button(d, 1005)->setFocus();
+                             QTest::keyClick(Button(d, 1005), Qt::Key_Return);
+                             break;
                          default:
                              d.close();
                              break;
@@ -285,7 +290,7 @@ class OutputOptionTest : public QObject {
         QTest::addRow("delay edit") << 0;
         QTest::addRow("port edit on the page") << 1;
         QTest::addRow("address field") << 2;
-        QTest::addRow("Cancel button") << 3;
+        QTest::addRow("OK button") << 3;
     }
     void enterActsAsOkWhereverTheFocusIs() {
         QFETCH(int, where);
@@ -297,7 +302,7 @@ class OutputOptionTest : public QObject {
                      } else if (where == 2) {
                          target = AddressCtrl(d)->Field(2);
                      } else if (where == 3) {
-                         target = Button(d, 1005);
+                         target = Button(d, 1004);
                      }
                      target->setFocus();
                      QTest::keyClick(target, Qt::Key_Return);
