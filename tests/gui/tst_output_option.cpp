@@ -233,6 +233,43 @@ class OutputOptionTest : public QObject {
         QCOMPARE(address.GetAddress(), 0u);
     }
 
+    void typedAddressReplacesWhatTheFieldsHeld_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<uint>("stored");
+        // Typed into 192.168.0.10, starting in the first field.
+        QTest::addRow("three digits move on, the dot after them is no second move")
+            << "127.0.0.1" << QStringList{"127", "0", "0", "1"} << 0x7F000001u;
+        QTest::addRow("a dot in a field just entered stays")
+            << "1..2.3.4" << QStringList{"1", "2", "3", "4"} << 0x01020304u;
+        QTest::addRow("no leading zeros")
+            << "10.01.00.7" << QStringList{"10", "1", "0", "7"} << 0x0A010007u;
+        QTest::addRow("above 255 reads as 255")
+            << "10.1.2.300" << QStringList{"10", "1", "2", "300"} << 0x0A0102FFu;
+    }
+    void typedAddressReplacesWhatTheFieldsHeld() {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, shown);
+        QFETCH(uint, stored);
+        m_record.remoteAddress = 0xC0A8000A;
+        QStringList fields;
+        QCOMPARE(Run([&](Dlg& d) {
+                     if (!QTest::qWaitForWindowActive(&d)) {
+                         return;
+                     }
+                     CIpAddressCtrl* address = AddressCtrl(d);
+                     address->Field(0)->setFocus(Qt::TabFocusReason);
+                     QTest::keyClicks(nullptr, typed);  // each key to the field with the focus
+                     for (int i = 0; i < 4; ++i) {
+                         fields << address->Field(i)->text();
+                     }
+                     Button(d, 1004)->click();
+                 }),
+                 2);
+        QCOMPARE(fields, shown);
+        QCOMPARE(m_record.remoteAddress, stored);
+    }
+
     void otherPageEditsAreDropped() {
         m_record.remoteAddress = 0x0A000001;
         QCOMPARE(Run([](Dlg& d) {
