@@ -16,6 +16,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/LineListModel.h"
+#include "app/LineListView.h"
 #include "app/OptionStatusRows.h"
 #include "datafile/Conversion.h"
 #include "datafile/DataFileKind.h"
@@ -72,10 +73,22 @@ void CTillstreamDlg::OnInitDialog() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    // The data list may hold millions of lines: it gets a view that keeps next to nothing per
+    // row. Every other list view is the builder's own.
+    m_widgets.RegisterKind(
+        QStringLiteral("listview"), [](const ControlTemplate& control, QWidget* owner) -> QWidget* {
+            if (control.id != IDC_LIST_DATA) {
+                return nullptr;
+            }
+            auto* view = new CLineListView(owner);
+            view->horizontalHeader()->setVisible(!control.Has("noheader"));
+            view->setFrameShape(control.Has("border") ? QFrame::StyledPanel : QFrame::NoFrame);
+            return view;
+        });
     m_widgets.Build(DialogTemplate::Load(kMainTemplate), this);
     m_listOption = m_widgets.ControlAs<QTreeView>(IDC_LIST_OPTION);
     m_progress = m_widgets.ControlAs<QProgressBar>(IDC_PROGRESS);
-    m_listData = m_widgets.ControlAs<QTreeView>(IDC_LIST_DATA);
+    m_listData = m_widgets.ControlAs<CLineListView>(IDC_LIST_DATA);
     for (int id : {IDC_BUTTON_SELECT_FILE, IDC_BUTTON_OUTPUT_OPTION, IDC_BUTTON_OUTPUT_START,
                    IDC_BUTTON_OUTPUT_STOP, IDC_BUTTON_INPUT_START, IDC_BUTTON_INPUT_STOP,
                    IDC_BUTTON_INPUT_OPTION, IDC_BUTTON_MAKE_TILLSTREAM_DATA}) {

@@ -24,6 +24,7 @@
 #include "transport/SocketServer.h"
 
 class CLineListModel;
+class CLineListView;
 class QProgressBar;
 class QStandardItemModel;
 class QTreeView;
@@ -146,7 +147,7 @@ class CTillstreamDlg : public QDialog {
     CTemplateWidgets m_widgets;
     QTreeView* m_listOption = nullptr;
     QProgressBar* m_progress = nullptr;
-    QTreeView* m_listData = nullptr;
+    CLineListView* m_listData = nullptr;
     CLineListModel* m_pDataModel = nullptr;
     QStandardItemModel* m_pOptionModel = nullptr;
 

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -97,8 +98,9 @@ class MainWindowTest : public CWindowTest {
         QCOMPARE(dlg.OptionModel()->headerData(3, Qt::Horizontal).toString(),
                  QStringLiteral("Etc"));
 
-        auto* data = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_DATA));
-        QVERIFY(data->header()->isHidden());
+        auto* data = qobject_cast<QTableView*>(dlg.Control(IDC_LIST_DATA));
+        QVERIFY(data->horizontalHeader()->isHidden());
+        QVERIFY(data->verticalHeader()->isHidden());
         QCOMPARE(data->columnWidth(0), 450);
         QCOMPARE(dlg.DataModel()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Content"));
@@ -235,6 +237,43 @@ class MainWindowTest : public CWindowTest {
         Choose(dlg, File("ctrl.bin", bytes.toStdString() + "\n"));
         QCOMPARE(RawItem(dlg, 0), bytes);
         QCOMPARE(dlg.DataModel()->index(0, 0).data().toString(), text);
+    }
+
+    void dataListKeysGoFromLineToLine() {
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        std::string bytes;
+        for (int i = 0; i < 100; ++i) {
+            bytes += "line " + std::to_string(i) + "\r\n";
+        }
+        Choose(dlg, File("hundred.txt", bytes));
+        auto* list = qobject_cast<QAbstractItemView*>(dlg.Control(IDC_LIST_DATA));
+        const int perPage = dlg.DataListCountPerPage();
+        QVERIFY(perPage > 1 && perPage < 100);
+        auto shown = [&](Qt::Key key) {
+            QTest::keyClick(list, key);
+            const QModelIndexList selected = list->selectionModel()->selectedRows();
+            const int row = list->currentIndex().row();
+            const int top = dlg.DataListTopRow();
+            // One whole line selected, the current one, and in view.
+            return selected.size() == 1 && selected[0].row() == row && top <= row &&
+                           row < top + perPage
+                       ? row
+                       : -1;
+        };
+        list->setFocus(Qt::TabFocusReason);  // makes the first line current, not selected
+        QCOMPARE(shown(Qt::Key_Down), 1);
+        QCOMPARE(shown(Qt::Key_End), 99);
+        QCOMPARE(shown(Qt::Key_Up), 98);
+        QCOMPARE(shown(Qt::Key_Home), 0);
+        QCOMPARE(dlg.DataListTopRow(), 0);
+        const int pageDown = shown(Qt::Key_PageDown);
+        QVERIFY2(pageDown >= perPage - 1 && pageDown <= perPage,
+                 qPrintable(QString::number(pageDown)));
+        QCOMPARE(shown(Qt::Key_PageUp), 0);
+        QTest::keyClick(list, Qt::Key_Tab);
+        QVERIFY(!list->hasFocus());
     }
 
     void aNameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile_data() {
