@@ -276,6 +276,32 @@ class MainWindowTest : public CWindowTest {
         QVERIFY(!list->hasFocus());
     }
 
+    void aLineOfMegabytesIsShownCutShort() {
+        // A binary capture without line ends: one line of 3 MB, control bytes and all.
+        std::string bytes(3 << 20, '\0');
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<char>(i % 251 == 10 ? 'x' : i % 251);
+        }
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        Choose(dlg, File("capture.bin", bytes));
+        QCOMPARE(dlg.LineCount(), 1);
+        QCOMPARE(dlg.DataModel()->rowCount(), 1);
+        const QString expected =
+            CLineListModel::VisibleText(QByteArray(bytes.data(), CLineListModel::kShownBytes)) +
+            QChar(0x2026);
+        const QModelIndex line = dlg.DataModel()->index(0, 0);
+        QCOMPARE(line.data().toString(), expected);
+        QCOMPARE(line.data(Qt::ToolTipRole).toString(), expected);
+        QCOMPARE(RawItem(dlg, 0).size(), qsizetype(bytes.size()));
+
+        // A line exactly as long as what is shown has no ellipsis.
+        Choose(dlg, File("exact.txt", std::string(CLineListModel::kShownBytes, 'A') + "\n"));
+        QCOMPARE(dlg.DataModel()->index(0, 0).data().toString(),
+                 QString(qsizetype(CLineListModel::kShownBytes), QLatin1Char('A')));
+    }
+
     void aNameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile_data() {
         QTest::addColumn<QString>("name");
         QTest::newRow("does not exist") << "nothing-here.txt";
