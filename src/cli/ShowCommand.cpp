@@ -1,8 +1,7 @@
 #include <ostream>
 
 #include "cli/Commands.h"
-#include "platform/LocalRequest.h"
-#include "platform/UserFolders.h"
+#include "platform/ShowWindowRequest.h"
 
 namespace {
 constexpr char kShowHelp[] =
@@ -12,7 +11,6 @@ constexpr char kShowHelp[] =
     "Exit codes: 0 the window answered, 1 no window is listening or it did not answer,\n"
     "2 bad arguments.\n";
 
-constexpr char kShowWindowSocketName[] = "HWM_TRAY_REGISTERED_MSG";
 constexpr int kAnswerTimeoutMs = 5000;
 }  // namespace
 
@@ -28,16 +26,15 @@ int RunShowCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
                           "unexpected argument '" + parsed.Positionals().front() + "'");
         return kExitUsage;
     }
-    const std::string path = UserRuntimeFolder() + "/" + kShowWindowSocketName;
     std::string answer;
     std::string error;
-    // lParam 1 is the request that restores the window.
-    const int result = SendLocalRequest(path, "1\n", answer, kAnswerTimeoutMs, error);
-    if (result == kLocalRequestNoListener) {
-        PrintCommandError(err, "show", "no Tillstream window is listening (" + path + ")");
+    const int result = SendShowWindowRequest(kShowWindowRestore, answer, kAnswerTimeoutMs, error);
+    if (result == kShowWindowNoWindow) {
+        PrintCommandError(err, "show",
+                          "no Tillstream window is listening (" + ShowWindowRequestTarget() + ")");
         return kExitFailure;
     }
-    if (result != kLocalRequestOk) {
+    if (result != kShowWindowRequestOk) {
         PrintCommandError(err, "show", "the window did not answer: " + error);
         return kExitFailure;
     }
