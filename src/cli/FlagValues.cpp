@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "cli/ArgParser.h"
-#include "transport/SerialVocabulary.h"
+#include "options/OptionText.h"
 
 namespace {
 bool AllDigits(std::string_view text) {
@@ -75,27 +75,6 @@ bool ParseEndpointFlag(const std::string& text, bool bHostOptional, bool bPortZe
     return true;
 }
 
-bool ParseDottedAddress(const std::string& text, std::uint32_t& dwAddr) {
-    std::uint32_t result = 0;
-    std::size_t start = 0;
-    for (int part = 0; part < 4; ++part) {
-        const std::size_t dot = text.find('.', start);
-        const bool bLast = part == 3;
-        if (bLast != (dot == std::string::npos)) {
-            return false;
-        }
-        const std::string piece = text.substr(start, bLast ? std::string::npos : dot - start);
-        std::uint64_t number = 0;
-        if (piece.size() > 3 || !ParseUnsignedFlag(piece, 0, 255, number)) {
-            return false;
-        }
-        result = (result << 8) | static_cast<std::uint32_t>(number);
-        start = dot + 1;
-    }
-    dwAddr = result;
-    return true;
-}
-
 bool ParseComPortFlag(const std::string& text, int& nPort) {
     std::string_view rest = text;
     if (rest.size() > 4 && rest.substr(0, 4) == "\\\\.\\") {
@@ -110,35 +89,6 @@ bool ParseComPortFlag(const std::string& text, int& nPort) {
     }
     nPort = static_cast<int>(number);
     return true;
-}
-
-bool ParseParityValue(const std::string& text, std::int32_t& nCode) {
-    for (std::size_t i = 0; i < kParityNames.size(); ++i) {
-        if (EqualsIgnoringCase(text, kParityNames[i])) {
-            nCode = static_cast<std::int32_t>(i);
-            return true;
-        }
-    }
-    std::uint64_t number = 0;
-    if (ParseUnsignedFlag(text, 0, kParityNames.size() - 1, number)) {
-        nCode = static_cast<std::int32_t>(number);
-        return true;
-    }
-    return false;
-}
-
-bool ParseStopBitsValue(const std::string& text, bool bCodesAllowed, std::int32_t& nCode) {
-    for (std::size_t i = 0; i < kStopBitNames.size(); ++i) {
-        if (text == kStopBitNames[i]) {
-            nCode = static_cast<std::int32_t>(i);
-            return true;
-        }
-    }
-    if (bCodesAllowed && text == "0") {
-        nCode = 0;
-        return true;
-    }
-    return false;
 }
 
 bool ApplyLineSettingFlags(const CParsedArgs& parsed, std::uint32_t& dwBaudRate,
@@ -157,7 +107,7 @@ bool ApplyLineSettingFlags(const CParsedArgs& parsed, std::uint32_t& dwBaudRate,
         baud = static_cast<std::uint32_t>(number);
     }
     if (const std::string* value = parsed.Value("parity")) {
-        if (!ParseParityValue(*value, parity)) {
+        if (!ParseParityText(*value, parity)) {
             error = "bad value '" + *value + "' for --parity (NONE, ODD, EVEN, MARK or SPACE)";
             return false;
         }
@@ -171,7 +121,7 @@ bool ApplyLineSettingFlags(const CParsedArgs& parsed, std::uint32_t& dwBaudRate,
         dataBits = static_cast<std::int32_t>(number);
     }
     if (const std::string* value = parsed.Value("stop-bits")) {
-        if (!ParseStopBitsValue(*value, false, stopBits)) {
+        if (!ParseStopBitsText(*value, false, stopBits)) {
             error = "bad value '" + *value + "' for --stop-bits (1, 1.5 or 2)";
             return false;
         }

@@ -16,18 +16,8 @@ bool ParseUnsignedFlag(const std::string& text, std::uint64_t nMin, std::uint64_
 bool ParseEndpointFlag(const std::string& text, bool bHostOptional, bool bPortZeroAllowed,
                        std::string& host, std::uint16_t& port, std::string& error);
 
-// A dotted IPv4 address "a.b.c.d" (each 0..255, digits only) into host byte order.
-bool ParseDottedAddress(const std::string& text, std::uint32_t& dwAddr);
-
 // "COM7", "\\.\COM12" (any letter case) or a bare port number; ports 0..255.
 bool ParseComPortFlag(const std::string& text, int& nPort);
-
-// Parity by name (NONE, ODD, EVEN, MARK, SPACE, any letter case) or by code 0..4.
-bool ParseParityValue(const std::string& text, std::int32_t& nCode);
-
-// Stop bits by name ("1", "1.5", "2": codes 0, 1, 2). With `bCodesAllowed` the code "0" is
-// taken as well; "1" and "2" always mean the names, so code 1 is reached through "1.5".
-bool ParseStopBitsValue(const std::string& text, bool bCodesAllowed, std::int32_t& nCode);
 
 class CParsedArgs;
 

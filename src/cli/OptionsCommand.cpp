@@ -1,7 +1,8 @@
 #include <ostream>
 
 #include "cli/Commands.h"
-#include "cli/OptionFields.h"
+#include "cli/OptionsJson.h"
+#include "options/OptionFields.h"
 #include "options/OptionStore.h"
 
 namespace {

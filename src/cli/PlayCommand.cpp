@@ -13,6 +13,7 @@
 #include "datafile/LineIndex.h"
 #include "engine/OutputPlayback.h"
 #include "engine/PlaybackHost.h"
+#include "options/OptionFields.h"
 #include "options/OptionStore.h"
 #include "platform/Interrupt.h"
 #include "platform/ReceiveSocket.h"
@@ -230,11 +231,8 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
         }
         if (options.remoteAddress == 0 || options.remotePort < 1 || options.remotePort > 65535) {
             return failure("no usable receiving device address (remoteAddress " +
-                           std::to_string(options.remoteAddress >> 24) + "." +
-                           std::to_string((options.remoteAddress >> 16) & 0xFF) + "." +
-                           std::to_string((options.remoteAddress >> 8) & 0xFF) + "." +
-                           std::to_string(options.remoteAddress & 0xFF) + ", remotePort " +
-                           std::to_string(options.remotePort) +
+                           OptionFieldText(options, &OptionRecord::remoteAddress) +
+                           ", remotePort " + OptionFieldText(options, &OptionRecord::remotePort) +
                            "); give --tcp HOST:PORT or --udp HOST:PORT");
         }
     } else if (options.outputInterface == kInterfaceRs232) {

@@ -70,15 +70,7 @@ TEST(FlagValues, NumbersAndEndpointsAreStrict) {
     EXPECT_FALSE(ParseEndpointFlag(":80", true, true, host, port, error));
 }
 
-TEST(FlagValues, AddressesPortsParityAndStopBits) {
-    std::uint32_t address = 0;
-    EXPECT_TRUE(ParseDottedAddress("192.168.0.10", address));
-    EXPECT_EQ(address, 0xC0A8000Au);
-    for (const char* bad :
-         {"192.168.0", "1.2.3.4.5", "256.0.0.1", "1..2.3", "a.b.c.d", "1.2.3.4 "}) {
-        EXPECT_FALSE(ParseDottedAddress(bad, address)) << bad;
-    }
-
+TEST(FlagValues, ComPorts) {
     int port = -1;
     EXPECT_TRUE(ParseComPortFlag("COM7", port));
     EXPECT_EQ(port, 7);
@@ -88,25 +80,6 @@ TEST(FlagValues, AddressesPortsParityAndStopBits) {
     EXPECT_EQ(port, 3);
     EXPECT_FALSE(ParseComPortFlag("COM", port));
     EXPECT_FALSE(ParseComPortFlag("LPT1", port));
-
-    std::int32_t code = -1;
-    EXPECT_TRUE(ParseParityValue("space", code));
-    EXPECT_EQ(code, 4);
-    EXPECT_TRUE(ParseParityValue("2", code));
-    EXPECT_EQ(code, 2);
-    EXPECT_FALSE(ParseParityValue("5", code));
-    EXPECT_FALSE(ParseParityValue("NON", code));
-
-    EXPECT_TRUE(ParseStopBitsValue("1.5", false, code));
-    EXPECT_EQ(code, 1);
-    EXPECT_TRUE(ParseStopBitsValue("2", false, code));
-    EXPECT_EQ(code, 2);
-    // "1" is the name of code 0; the code 0 itself only where codes are taken.
-    EXPECT_TRUE(ParseStopBitsValue("1", true, code));
-    EXPECT_EQ(code, 0);
-    EXPECT_FALSE(ParseStopBitsValue("0", false, code));
-    EXPECT_TRUE(ParseStopBitsValue("0", true, code));
-    EXPECT_FALSE(ParseStopBitsValue("3", true, code));
 }
 
 TEST(FlagValues, LineSettingFlagsReplaceOnlyWhatIsGivenAndAllOrNothing) {
