@@ -80,12 +80,12 @@ int RunConvertCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     }
     // The window offers the conversion for a stamped hex log only; so does the command.
     switch (IsTillstreamDataFile(path)) {
-        case 0:
+        case kDataFileStampedLog:
             break;
-        case 1:
+        case kDataFileConverted:
             PrintCommandError(err, "convert", "'" + path + "' is already a converted data file");
             return kExitFailure;
-        case -1:
+        case kDataFileUnreadable:
             PrintCommandError(err, "convert", "cannot read '" + path + "'");
             return kExitFailure;
         default:
@@ -117,11 +117,11 @@ int RunRestoreCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         return kExitFailure;
     }
     const int kind = IsTillstreamDataFile(path);
-    if (kind == -1) {
+    if (kind == kDataFileUnreadable) {
         PrintCommandError(err, "restore", "cannot read '" + path + "'");
         return kExitFailure;
     }
-    if (kind != 1) {
+    if (kind != kDataFileConverted) {
         // Restoring over a file that was never converted would throw its content away.
         PrintCommandError(err, "restore", "'" + path + "' is not a converted data file");
         return kExitFailure;

@@ -206,7 +206,7 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
         return kExitFailure;
     }
     const int kind = IsTillstreamDataFile(path);
-    if (kind == -1) {
+    if (kind == kDataFileUnreadable) {
         return failure("cannot read '" + path + "'");
     }
     CLineIndex index;
@@ -215,7 +215,7 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     PlaybackRequest request;
     request.path = path;
-    request.convertedFile = kind == 1;
+    request.convertedFile = kind == kDataFileConverted;
     request.lineCount = static_cast<std::int32_t>(index.Count());
     index.Clear();
 
