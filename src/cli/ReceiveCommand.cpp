@@ -6,12 +6,11 @@
 
 #include "cli/Commands.h"
 #include "cli/FlagValues.h"
-#include "cli/ReceiveLog.h"
+#include "cli/Receiver.h"
 #include "cli/SerialCheck.h"
 #include "options/OptionStore.h"
 #include "platform/FileHandle.h"
 #include "platform/Interrupt.h"
-#include "platform/LocalTime.h"
 #include "platform/ReceiveSocket.h"
 #include "platform/SerialPort.h"
 #include "platform/Terminal.h"
@@ -48,113 +47,6 @@ constexpr char kReceiveHelp[] =
     "DATA is the bytes with \\\\ \\0 \\t \\n \\r and \\xHH escapes (or hex pairs with --hex).\n"
     "Exit codes: 0 ended by --once, 1 cannot listen or open the port or FILE, 2 bad arguments,\n"
     "130 ended by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n";
-
-using SteadyClock = std::chrono::steady_clock;
-using SystemClock = std::chrono::system_clock;
-
-// The local time zone's offset from UTC, as the whole minutes between the local clock reading
-// and the system clock (no time zone database needed).
-std::int64_t LocalUtcOffsetSeconds() {
-    const LocalTime local = LocalTimeNow();
-    const auto now = SystemClock::now();
-    const std::int64_t utcOfDay =
-        std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count() % 86400;
-    const std::int64_t localOfDay = local.hour * 3600 + local.minute * 60 + local.second;
-    std::int64_t offset = localOfDay - utcOfDay;
-    if (offset > 14 * 3600) {
-        offset -= 86400;
-    } else if (offset < -14 * 3600) {
-        offset += 86400;
-    }
-    return (offset + (offset >= 0 ? 30 : -30)) / 60 * 60;
-}
-
-class CReceiver {
-  public:
-    CReceiver(std::ostream& out, std::ostream& err, bool bHex, bool bQuiet, bool bTerminal)
-        : m_out(out),
-          m_err(err),
-          m_bHex(bHex),
-          m_bQuiet(bQuiet),
-          m_bTerminal(bTerminal),
-          m_nUtcOffset(LocalUtcOffsetSeconds()) {}
-
-    CFileHandle& OutFile() { return m_outFile; }
-    CReceiveStats& Stats() { return m_stats; }
-    bool WriteFailed() const { return m_bWriteFailed; }
-
-    void StartConnection() {
-        m_stats.AddConnection();
-        m_nConnection = m_stats.Connections();
-    }
-
-    // Stream bytes: kept for --out, split into lines.
-    void FeedStream(const char* pData, std::size_t nLength) {
-        Keep(pData, nLength);
-        std::vector<std::string> lines;
-        m_splitter.Feed(std::string_view(pData, nLength), lines);
-        for (std::string& line : lines) {
-            Emit(std::move(line));
-        }
-        m_out.flush();
-    }
-
-    // The end of a stream: a line without its LF is still a line.
-    void EndStream() {
-        std::string rest;
-        if (m_splitter.TakeRest(rest)) {
-            Emit(std::move(rest));
-            m_out.flush();
-        }
-    }
-
-    void FeedDatagram(const char* pData, std::size_t nLength) {
-        Keep(pData, nLength);
-        Emit(std::string(pData, nLength));
-        m_out.flush();
-    }
-
-  private:
-    void Keep(const char* pData, std::size_t nLength) {
-        if (m_outFile.IsOpen() && nLength > 0 && !m_bWriteFailed &&
-            m_outFile.WriteAll(pData, nLength) != FileError::None) {
-            m_bWriteFailed = true;
-            PrintCommandError(m_err, "receive", "writing the --out file failed");
-        }
-    }
-
-    void Emit(std::string bytes) {
-        const double steadyMs =
-            std::chrono::duration<double, std::milli>(SteadyClock::now().time_since_epoch())
-                .count();
-        ReceivedLine line;
-        line.intervalMs = m_stats.AddLine(steadyMs, bytes.size());
-        line.index = m_stats.Lines();
-        line.connection = m_nConnection;
-        line.epochMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                               SystemClock::now().time_since_epoch())
-                               .count();
-        line.bytes = std::move(bytes);
-        if (m_bQuiet) {
-            return;
-        }
-        m_out << (m_bTerminal ? FormatLineForTerminal(line, m_bHex, m_nUtcOffset)
-                              : FormatLineTabSeparated(line, m_bHex))
-              << '\n';
-    }
-
-    std::ostream& m_out;
-    std::ostream& m_err;
-    bool m_bHex;
-    bool m_bQuiet;
-    bool m_bTerminal;
-    std::int64_t m_nUtcOffset;
-    bool m_bWriteFailed = false;
-    std::uint64_t m_nConnection = 1;
-    CLineSplitter m_splitter;
-    CReceiveStats m_stats;
-    CFileHandle m_outFile;
-};
 
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 
