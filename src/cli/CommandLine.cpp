@@ -1,10 +1,10 @@
 #include <ostream>
 
+#include "ProgramVersion.h"
 #include "cli/Commands.h"
 #include "platform/Interrupt.h"
 
 namespace {
-constexpr char kVersion[] = "1.0.0";
 
 constexpr char kOverview[] =
     "Usage: tillstream-cli COMMAND [ARGS...]\n"
@@ -75,7 +75,7 @@ int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err
         return kExitOk;
     }
     if (command == "--version") {
-        out << kCliProgramName << " " << kVersion << "\n";
+        out << kCliProgramName << " " << kProgramVersion << "\n";
         return kExitOk;
     }
     if (command == "play") {
