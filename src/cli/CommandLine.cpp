@@ -33,23 +33,6 @@ void PrintCommandError(std::ostream& err, const char* command, const std::string
     err << ": " << message << std::endl;
 }
 
-bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
-                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
-                      int& exitCode) {
-    std::string error;
-    if (!parser.Parse(args, parsed, error)) {
-        PrintCommandError(err, command, error + " (see 'tillstream-cli " + command + " --help')");
-        exitCode = kExitUsage;
-        return false;
-    }
-    if (parsed.Has("help")) {
-        out << help;
-        exitCode = kExitOk;
-        return false;
-    }
-    return true;
-}
-
 int InterruptedExitCode(int otherwise) {
     switch (InterruptSignalNumber()) {
         case 1:

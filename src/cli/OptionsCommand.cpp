@@ -1,14 +1,19 @@
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
 #include "cli/OptionsJson.h"
 #include "options/OptionFields.h"
 #include "options/OptionStore.h"
 
 namespace {
-constexpr char kOptionsHelp[] =
+constexpr char kOptionsUsage[] =
     "Usage: tillstream-cli options [--json]\n"
-    "       tillstream-cli options set FIELD=VALUE [FIELD=VALUE...]\n"
+    "       tillstream-cli options set FIELD=VALUE [FIELD=VALUE...]\n";
+constexpr char kOptionsDescription[] =
     "Prints every field of the stored option record, one 'name=value' per line, or with --json\n"
     "as one JSON object (numbers as numbers, captureFolder and remoteAddress as strings).\n"
     "Fields: loopEnabled, delayMs, outputInterface (0 TCP, 1 UDP, 2 RS-232), outputComPort,\n"
@@ -19,7 +24,8 @@ constexpr char kOptionsHelp[] =
     "as 1, 1.5 or 2 (0 is taken as the code of 1); COM ports by the number after the last 'M'\n"
     "(COM3, \\\\.\\COM12 or 12); remoteAddress dotted (192.168.0.10); captureFolder at most 255\n"
     "bytes. The whole record is saved, reserved bytes untouched. An unknown field or a value\n"
-    "that cannot be stored is refused and nothing is saved.\n"
+    "that cannot be stored is refused and nothing is saved.\n";
+constexpr char kOptionsNotes[] =
     "Exit codes: 0 done, 1 the record could not be saved, 2 bad arguments.\n";
 
 constexpr char kCaller[] = "tillstream-cli options";
@@ -33,16 +39,17 @@ OptionRecord LoadRecord() {
 }  // namespace
 
 int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false}, {"json", false}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("options", parser, args, kOptionsHelp, parsed, out, err, exitCode)) {
-        return exitCode;
+    CCommandParser parser("options", kOptionsUsage, kOptionsDescription, kOptionsNotes);
+    std::vector<std::string> words;
+    bool bJson = false;
+    parser.App().add_option("WORDS", words)->group("");
+    parser.App().add_flag("--json", bJson)->group("")->disable_flag_override();
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
-    const auto& words = parsed.Positionals();
     if (words.empty()) {
         const OptionRecord record = LoadRecord();
-        out << (parsed.Has("json") ? FormatOptionsJson(record) : FormatOptionsText(record));
+        out << (bJson ? FormatOptionsJson(record) : FormatOptionsText(record));
         out.flush();
         return kExitOk;
     }
@@ -55,7 +62,7 @@ int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         PrintCommandError(err, "options", "'set' needs at least one FIELD=VALUE");
         return kExitUsage;
     }
-    if (parsed.Has("json")) {
+    if (bJson) {
         PrintCommandError(err, "options", "--json is for printing, not for 'set'");
         return kExitUsage;
     }
