@@ -13,9 +13,8 @@ CLI::Validator WholeNumber();
 
 // --NAME N with N a whole number in [nMin, nMax]; `value` holds it when the flag was given.
 template <class T>
-CLI::Option* AddNumberFlag(CLI::App& app, const std::string& name, std::optional<T>& value,
-                           T nMin, T nMax, const std::string& shape,
-                           const std::string& description) {
+CLI::Option* AddNumberFlag(CLI::App& app, const std::string& name, std::optional<T>& value, T nMin,
+                           T nMax, const std::string& shape, const std::string& description) {
     return app.add_option(name, value, description)
         ->option_text(shape)
         ->transform(WholeNumber())

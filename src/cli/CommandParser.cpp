@@ -25,8 +25,8 @@ class CHelpFormatter : public CLI::Formatter {
         // Two spaces, the widest name that fits, three spaces.
         std::size_t column = 0;
         for (const CLI::Option* flag : flags) {
-            const std::size_t width = make_option_name(flag, false).size() +
-                                      make_option_opts(flag).size() + 5;
+            const std::size_t width =
+                make_option_name(flag, false).size() + make_option_opts(flag).size() + 5;
             if (width <= kWidestFlagColumn) {
                 column = std::max(column, width);
             }
@@ -61,7 +61,8 @@ std::string ExtrasMessage(const std::vector<std::string>& extras) {
 
 CCommandParser::CCommandParser(const char* command, std::string usage, std::string description,
                                std::string notes)
-    : m_command(command), m_app(std::move(description), std::string(kCliProgramName) + " " + command) {
+    : m_command(command),
+      m_app(std::move(description), std::string(kCliProgramName) + " " + command) {
     // The help flag is not listed among the flags: the usage lines name it for every command.
     m_app.set_help_flag("-h,--help")->group("")->disable_flag_override();
     m_app.footer(std::move(notes));
@@ -109,9 +110,8 @@ std::string CCommandParser::ExplainMismatch(const CommandArgs& args,
     for (const std::string& word : args) {
         const std::size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
-        const CLI::Option* flag = name.size() > 2 && name.starts_with("--")
-                                      ? m_app.get_option_no_throw(name)
-                                      : nullptr;
+        const CLI::Option* flag =
+            name.size() > 2 && name.starts_with("--") ? m_app.get_option_no_throw(name) : nullptr;
         if (flag == nullptr) {
             continue;
         }

@@ -1,118 +1,65 @@
 #include "cli/OptionsJson.h"
 
-#include <cstdint>
-#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <type_traits>
 #include <variant>
 
 #include "options/OptionFields.h"
 
 namespace {
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t minimum = 0;
-        std::uint32_t code = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            minimum = 0x80;
-            code = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            minimum = 0x800;
-            code = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            minimum = 0x10000;
-            code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
+using Json = nlohmann::ordered_json;  // the fields stay in the record's order
+
+bool IsValidUtf8(const std::string& text) {
+    try {
+        (void)Json(text).dump();
+        return true;
+    } catch (const Json::type_error&) {
+        return false;
     }
-    return true;
+}
+
+// Each byte as the character of the same number (Latin-1), in UTF-8.
+std::string Latin1ToUtf8(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
 }
 }  // namespace
 
 std::string FormatOptionsJson(const OptionRecord& record) {
-    std::string json = "{";
+    Json object = Json::object();
+    bool bAllUtf8 = true;
     for (const OptionField& field : OptionFields()) {
-        if (json.size() > 1) {
-            json += ",";
-        }
-        // Appended piece by piece: "literal" + temporary string trips a false -Wrestrict in
-        // GCC 12 at -O3, which fails the Release build.
-        json += '"';
-        json += field.name;
-        json += "\":";
-        const OptionFieldValue value = OptionFieldValueOf(record, field);
-        if (const auto* text = std::get_if<std::string>(&value)) {
-            json += '"';
-            json += JsonEscape(*text);
-            json += '"';
-        } else {
-            json += OptionFieldText(record, field);
-        }
+        const std::string name(field.name);
+        std::visit(
+            [&](const auto& value) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>) {
+                    if (IsValidUtf8(value)) {
+                        object[name] = value;
+                    } else {
+                        bAllUtf8 = false;
+                        object[name] = Latin1ToUtf8(value);
+                    }
+                } else {
+                    object[name] = value;
+                }
+            },
+            OptionFieldValueOf(record, field));
     }
-    return json + "}\n";
-}
-
-std::string JsonEscape(std::string_view text) {
-    const bool bUtf8 = IsValidUtf8(text);
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                continue;
-            case '\\':
-                out += "\\\\";
-                continue;
-            case '\n':
-                out += "\\n";
-                continue;
-            case '\r':
-                out += "\\r";
-                continue;
-            case '\t':
-                out += "\\t";
-                continue;
-            case '\b':
-                out += "\\b";
-                continue;
-            case '\f':
-                out += "\\f";
-                continue;
-            default:
-                break;
-        }
-        if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !bUtf8)) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else {
-            out += c;
-        }
+    // Only a folder that was not UTF-8 is written all in ASCII: there every byte above 0x7F
+    // becomes \u00XX; a UTF-8 folder stays as the user wrote it.
+    std::string json = object.dump(-1, ' ', !bAllUtf8);
+    // DEL is no control character to JSON, but it is one to a terminal: escaped like the others.
+    for (std::size_t at = json.find('\x7f'); at != std::string::npos; at = json.find('\x7f', at)) {
+        json.replace(at, 1, "\\u007f");
     }
-    return out;
+    return json + "\n";
 }
