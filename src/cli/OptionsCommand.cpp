@@ -13,12 +13,11 @@ namespace {
 constexpr char kOptionsUsage[] =
     "Usage: tillstream-cli options [--json]\n"
     "       tillstream-cli options set FIELD=VALUE [FIELD=VALUE...]\n";
-constexpr char kOptionsDescription[] =
+constexpr char kOptionsPrints[] =
     "Prints every field of the stored option record, one 'name=value' per line, or with --json\n"
-    "as one JSON object (numbers as numbers, captureFolder and remoteAddress as strings).\n"
-    "Fields: loopEnabled, delayMs, outputInterface (0 TCP, 1 UDP, 2 RS-232), outputComPort,\n"
-    "outputBaudRate, outputParity, outputDataBits, outputStopBits, inputComPort, inputBaudRate,\n"
-    "inputParity, inputDataBits, inputStopBits, captureFolder, remoteAddress, remotePort.\n"
+    "as one JSON object (numbers as numbers, captureFolder and remoteAddress as strings).\n";
+constexpr char kOptionsSets[] =
+    "outputInterface is 0 for TCP, 1 for UDP, 2 for RS-232.\n"
     "'options set' reads values as the option dialogs do: numbers up to the first non-digit\n"
     "(0 when there is none); parity by name (NONE ODD EVEN MARK SPACE) or code 0..4; stop bits\n"
     "as 1, 1.5 or 2 (0 is taken as the code of 1); COM ports by the number after the last 'M'\n"
@@ -29,6 +28,25 @@ constexpr char kOptionsNotes[] =
     "Exit codes: 0 done, 1 the record could not be saved, 2 bad arguments.\n";
 
 constexpr char kCaller[] = "tillstream-cli options";
+constexpr std::size_t kHelpLineWidth = 90;
+
+// "Fields: loopEnabled, delayMs, ..." from the field table, wrapped like the rest of the help.
+std::string FieldList() {
+    std::string text = "Fields:";
+    std::size_t lineStart = 0;
+    const auto fields = OptionFields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string word = std::string(fields[i].name) + (i + 1 < fields.size() ? "," : ".");
+        if (text.size() - lineStart + 1 + word.size() > kHelpLineWidth) {
+            text += '\n';
+            lineStart = text.size();
+        } else {
+            text += ' ';
+        }
+        text += word;
+    }
+    return text + '\n';
+}
 
 OptionRecord LoadRecord() {
     OptionRecord record = MakeDefaultOptionRecord();
@@ -39,7 +57,8 @@ OptionRecord LoadRecord() {
 }  // namespace
 
 int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    CCommandParser parser("options", kOptionsUsage, kOptionsDescription, kOptionsNotes);
+    CCommandParser parser("options", kOptionsUsage,
+                          std::string(kOptionsPrints) + FieldList() + kOptionsSets, kOptionsNotes);
     std::vector<std::string> words;
     bool bJson = false;
     parser.App().add_option("WORDS", words)->group("");
