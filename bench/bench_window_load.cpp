@@ -1,13 +1,17 @@
 // How fast the window loads a large data file: a generated file of 1,000,000 lines (about 60 MB)
 // is chosen with "..." until the data list shows its first page. Prints the time, the memory the
 // load added above an empty window (peak resident size), and the time of `wc -l` on the same
-// file in the same run as a yardstick for reading the file once.
+// file in the same run as a yardstick for reading the file once. Then the same for a file of one
+// 50 MB line without a line end (a binary capture), which must load like a small file.
 //
-// Usage: bench_window_load [lines]   (runs on the offscreen platform unless one is chosen)
+// Usage: bench_window_load [lines [long-line-MB]]
+//        (runs on the offscreen platform unless one is chosen)
 #include <unistd.h>
+#include <QAbstractItemView>
 #include <QApplication>
-#include <QTreeView>
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -32,6 +36,15 @@ long StatusKiB(const char* field) {
     return -1;
 }
 
+// Starts the peak resident size (VmHWM) afresh from the current one, so that each load is
+// measured on its own. False where the kernel does not offer it.
+bool ResetPeak() {
+    std::ofstream clearRefs("/proc/self/clear_refs");
+    clearRefs << "5\n";
+    clearRefs.flush();
+    return static_cast<bool>(clearRefs);
+}
+
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -48,6 +61,46 @@ double TimeWc(const std::string& path) {
         best = std::min(best, Seconds(Clock::now() - start));
     }
     return best;
+}
+
+struct LoadFigures {
+    int lines = 0;
+    double seconds = 0;
+    QSize firstPage;
+    long rssEmpty = 0;    // KiB, the shown window before the load
+    long peakEmpty = 0;   // KiB
+    long rssLoaded = 0;   // KiB
+    long peakLoaded = 0;  // KiB
+};
+
+// Opens a window, chooses `path` with "..." and measures until the list's first page is drawn.
+LoadFigures MeasureLoad(const std::string& path) {
+    LoadFigures figures;
+    CTillstreamDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    ResetPeak();
+    figures.rssEmpty = StatusKiB("VmRSS");
+    figures.peakEmpty = StatusKiB("VmHWM");
+
+    SetFileChooserHandler([&path] { return QString::fromStdString(path); });
+    auto* list = qobject_cast<QAbstractItemView*>(dlg.Control(IDC_LIST_DATA));
+    const auto start = Clock::now();
+    dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
+    QApplication::processEvents();
+    // The first page is drawn when the list's viewport has been rendered once.
+    figures.firstPage = list->viewport()->grab().size();
+    figures.seconds = Seconds(Clock::now() - start);
+    figures.peakLoaded = StatusKiB("VmHWM");
+    figures.rssLoaded = StatusKiB("VmRSS");
+    figures.lines = dlg.LineCount();
+    SetFileChooserHandler(nullptr);
+    dlg.done(0);
+    return figures;
+}
+
+long long FileSize(const std::string& path) {
+    return static_cast<long long>(std::ifstream(path, std::ios::ate | std::ios::binary).tellg());
 }
 }  // namespace
 
@@ -81,42 +134,56 @@ int main(int argc, char** argv) {
     const double wcWarm = TimeWc(path);  // also brings the file into the page cache
     (void)wcWarm;
 
+    // One line of pseudo-random bytes without a line end, like a binary capture.
+    const long longLineMiB = argc > 2 ? std::atol(argv[2]) : 50;
+    const std::string longPath = root + "/one-line.bin";
+    {
+        std::ofstream out(longPath, std::ios::binary);
+        std::string block(1 << 20, '\0');
+        std::uint32_t state = 2463534242u;
+        for (long mib = 0; mib < longLineMiB; ++mib) {
+            for (char& c : block) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                c = static_cast<char>(state & 0xFF);
+                if (c == '\n') {
+                    c = 'x';
+                }
+            }
+            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+        }
+    }
+    (void)TimeWc(longPath);
+
     QApplication app(argc, argv);
-    CTillstreamDlg dlg;
-    dlg.show();
-    QApplication::processEvents();
-    const long rssEmpty = StatusKiB("VmRSS");
-    const long peakEmpty = StatusKiB("VmHWM");
-
-    SetFileChooserHandler([&path] { return QString::fromStdString(path); });
-    auto* list = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_DATA));
-    const auto start = Clock::now();
-    dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
-    QApplication::processEvents();
-    // The first page is drawn when the list's viewport has been rendered once.
-    const QPixmap firstPage = list->viewport()->grab();
-    const double loadSeconds = Seconds(Clock::now() - start);
-    const long peakLoaded = StatusKiB("VmHWM");
-    const long rssLoaded = StatusKiB("VmRSS");
-
+    const LoadFigures many = MeasureLoad(path);
     const double wcSeconds = TimeWc(path);
-    std::printf(
-        "bench_window_load: %ld lines, %lld bytes\n", static_cast<long>(dlg.LineCount()),
-        static_cast<long long>(std::ifstream(path, std::ios::ate | std::ios::binary).tellg()));
-    std::printf("  load until first page shown: %.3f s (first page %dx%d px)\n", loadSeconds,
-                firstPage.width(), firstPage.height());
+    std::printf("bench_window_load: %d lines, %lld bytes\n", many.lines, FileSize(path));
+    std::printf("  load until first page shown: %.3f s (first page %dx%d px)\n", many.seconds,
+                many.firstPage.width(), many.firstPage.height());
     std::printf("  wc -l on the same file:       %.3f s\n", wcSeconds);
     std::printf("  ratio load / wc -l:           %.1f\n",
-                wcSeconds > 0 ? loadSeconds / wcSeconds : 0.0);
-    std::printf("  empty window RSS:             %ld KiB (peak %ld KiB)\n", rssEmpty, peakEmpty);
-    std::printf("  after load RSS:               %ld KiB (peak %ld KiB)\n", rssLoaded, peakLoaded);
-    std::printf("  peak RSS above empty window:  %ld KiB (%.1f bytes per line)\n",
-                peakLoaded - rssEmpty,
-                lines > 0 ? (peakLoaded - rssEmpty) * 1024.0 / static_cast<double>(lines) : 0.0);
+                wcSeconds > 0 ? many.seconds / wcSeconds : 0.0);
+    std::printf("  empty window RSS:             %ld KiB (peak %ld KiB)\n", many.rssEmpty,
+                many.peakEmpty);
+    std::printf("  after load RSS:               %ld KiB (peak %ld KiB)\n", many.rssLoaded,
+                many.peakLoaded);
+    std::printf(
+        "  peak RSS above empty window:  %ld KiB (%.1f bytes per line)\n",
+        many.peakLoaded - many.rssEmpty,
+        lines > 0 ? (many.peakLoaded - many.rssEmpty) * 1024.0 / static_cast<double>(lines) : 0.0);
+    std::fflush(stdout);
 
-    SetFileChooserHandler(nullptr);
-    dlg.done(0);
+    const LoadFigures one = MeasureLoad(longPath);
+    std::printf("bench_window_load: one line of %lld bytes without a line end\n",
+                FileSize(longPath));
+    std::printf("  one long line, load until first page shown: %.3f s\n", one.seconds);
+    std::printf("  one long line, peak RSS above empty window: %ld KiB\n",
+                one.peakLoaded - one.rssEmpty);
+
     std::remove(path.c_str());
+    std::remove(longPath.c_str());
     std::system(("rm -rf '" + root + "'").c_str());
-    return dlg.LineCount() == lines ? 0 : 1;
+    return many.lines == lines && one.lines == 1 ? 0 : 1;
 }

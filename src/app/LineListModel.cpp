@@ -45,8 +45,19 @@ QVariant CLineListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole: {
-            const std::string line = m_index.LineAt(static_cast<std::size_t>(index.row()));
-            return VisibleText(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
+            // Only the head of a long line is read and turned into text: the whole of a line
+            // of megabytes would cost gigabytes once laid out, and the column shows far less.
+            const auto row = static_cast<std::size_t>(index.row());
+            std::string line;
+            if (!m_index.ReadLineAt(row, line, kShownBytes)) {
+                return QString();
+            }
+            QString text =
+                VisibleText(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
+            if (m_index.LengthAt(row) > kShownBytes) {
+                text += QChar(0x2026);  // HORIZONTAL ELLIPSIS
+            }
+            return text;
         }
         case RawBytesRole: {
             const std::string line = m_index.LineAt(static_cast<std::size_t>(index.row()));

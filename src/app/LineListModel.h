@@ -4,10 +4,13 @@
 // that a list of a million lines costs a few bytes per line instead of its text.
 // Each row shows its bytes as read in binary mode; control bytes are drawn as their visible
 // symbols and other bytes as Windows-1252 text, while RawBytesRole gives the bytes themselves.
+// A row shows at most the first kShownBytes bytes of its line, then an ellipsis, so that a file
+// of one huge line (a binary capture without line ends) draws as fast as any other.
 // GUI thread only. Load() reports failure by its result.
 #include <QAbstractListModel>
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 #include <string>
 
 #include "datafile/LineIndex.h"
@@ -15,8 +18,11 @@
 class CLineListModel : public QAbstractListModel {
     Q_OBJECT
   public:
-    // The line's bytes exactly as read (a CR before the line end kept), as a QByteArray.
+    // The line's bytes exactly as read (a CR before the line end kept), as a QByteArray; the
+    // whole line, however long.
     static constexpr int RawBytesRole = Qt::UserRole + 1;
+    // How many bytes of a line the row's text (and tooltip) shows before the ellipsis.
+    static constexpr std::size_t kShownBytes = 4096;
 
     explicit CLineListModel(QObject* parent = nullptr);
 

@@ -1,12 +1,13 @@
 #include "app/OptionStatusRows.h"
 
-QString DottedAddress(quint32 address) {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg((address >> 24) & 0xFF)
-        .arg((address >> 16) & 0xFF)
-        .arg((address >> 8) & 0xFF)
-        .arg(address & 0xFF);
+#include "options/OptionFields.h"
+
+namespace {
+// A field's value as the option record's field table writes it.
+QString FieldText(const OptionRecord& record, auto member) {
+    return QString::fromStdString(OptionFieldText(record, member));
 }
+}  // namespace
 
 QList<OptionStatusRow> MakeOptionStatusRows(const OptionRecord& record) {
     QList<OptionStatusRow> rows;
@@ -16,19 +17,23 @@ QList<OptionStatusRow> MakeOptionStatusRows(const OptionRecord& record) {
     if (record.outputInterface == kInterfaceRs232) {
         // The text ends without a closing parenthesis: that is how users have always seen it.
         add(QStringLiteral("Port Information"),
-            QString::asprintf("COM%d (BaudRate: %u, DataBits: %d, Parity: %d, StopBits: %d",
-                              record.outputComPort, record.outputBaudRate, record.outputDataBits,
-                              record.outputParity, record.outputStopBits),
+            QStringLiteral("COM%1 (BaudRate: %2, DataBits: %3, Parity: %4, StopBits: %5")
+                .arg(FieldText(record, &OptionRecord::outputComPort),
+                     FieldText(record, &OptionRecord::outputBaudRate),
+                     FieldText(record, &OptionRecord::outputDataBits),
+                     FieldText(record, &OptionRecord::outputParity),
+                     FieldText(record, &OptionRecord::outputStopBits)),
             QStringLiteral("RS232"));
     } else if (record.outputInterface == kInterfaceTcpClient) {
         add(QStringLiteral("Connection Information"),
             QStringLiteral("IP: %1, Port: %2")
-                .arg(DottedAddress(record.remoteAddress))
-                .arg(record.remotePort),
+                .arg(FieldText(record, &OptionRecord::remoteAddress),
+                     FieldText(record, &OptionRecord::remotePort)),
             QStringLiteral("TCP Client"));
     }
     add(QStringLiteral("Loop Option"),
         record.loopEnabled != 0 ? QStringLiteral("ON") : QStringLiteral("OFF"), QString());
-    add(QStringLiteral("Delay Time"), QString::asprintf("%u msec", record.delayMs), QString());
+    add(QStringLiteral("Delay Time"),
+        FieldText(record, &OptionRecord::delayMs) + QStringLiteral(" msec"), QString());
     return rows;
 }

@@ -16,20 +16,19 @@ class QLocalSocket;
 class CShowWindowListener : public QObject {
     Q_OBJECT
   public:
-    static constexpr const char* kName = "HWM_TRAY_REGISTERED_MSG";
     // The longest request taken: a number and its newline fit easily.
     static constexpr int kMaxRequestLength = 32;
 
     explicit CShowWindowListener(QObject* parent = nullptr);
     ~CShowWindowListener() override;
 
-    // Starts listening at `path`, or at kName in the user's runtime folder when it is empty.
+    // Starts listening at `path`, or at DefaultPath() when it is empty.
     bool Listen(const QString& path = QString());
     void Close();
     bool IsListening() const;
     QString ServerPath() const;
 
-    // The full path of the socket in the user's runtime folder.
+    // The socket every show-window request goes to (ShowWindowRequestTarget()).
     static QString DefaultPath();
     // The answer a request gets and what it asks for: true when `request` (without its newline)
     // is the decimal number 1 or 9.

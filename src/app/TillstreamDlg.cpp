@@ -16,6 +16,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/LineListModel.h"
+#include "app/LineListView.h"
 #include "app/OptionStatusRows.h"
 #include "datafile/Conversion.h"
 #include "datafile/DataFileKind.h"
@@ -26,6 +27,7 @@
 #include "dialogs/ResourceStrings.h"
 #include "dialogs/Resources.h"
 #include "dialogs/UserPrompts.h"
+#include "engine/EngineShutdown.h"
 #include "engine/ListPaging.h"
 #include "options/OptionStore.h"
 #include "platform/FileSystem.h"
@@ -60,7 +62,10 @@ CTillstreamDlg::CTillstreamDlg(QWidget* parent)
 }
 
 CTillstreamDlg::~CTillstreamDlg() {
-    Shutdown();
+    if (!Shutdown()) {
+        // An engine is still inside a call on the members destroyed below; see CEngineShutdown.
+        CEngineShutdown::EndProgramNow(0);
+    }
 }
 
 void CTillstreamDlg::OnInitDialog() {
@@ -68,10 +73,22 @@ void CTillstreamDlg::OnInitDialog() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    // The data list may hold millions of lines: it gets a view that keeps next to nothing per
+    // row. Every other list view is the builder's own.
+    m_widgets.RegisterKind(
+        QStringLiteral("listview"), [](const ControlTemplate& control, QWidget* owner) -> QWidget* {
+            if (control.id != IDC_LIST_DATA) {
+                return nullptr;
+            }
+            auto* view = new CLineListView(owner);
+            view->horizontalHeader()->setVisible(!control.Has("noheader"));
+            view->setFrameShape(control.Has("border") ? QFrame::StyledPanel : QFrame::NoFrame);
+            return view;
+        });
     m_widgets.Build(DialogTemplate::Load(kMainTemplate), this);
     m_listOption = m_widgets.ControlAs<QTreeView>(IDC_LIST_OPTION);
     m_progress = m_widgets.ControlAs<QProgressBar>(IDC_PROGRESS);
-    m_listData = m_widgets.ControlAs<QTreeView>(IDC_LIST_DATA);
+    m_listData = m_widgets.ControlAs<CLineListView>(IDC_LIST_DATA);
     for (int id : {IDC_BUTTON_SELECT_FILE, IDC_BUTTON_OUTPUT_OPTION, IDC_BUTTON_OUTPUT_START,
                    IDC_BUTTON_OUTPUT_STOP, IDC_BUTTON_INPUT_START, IDC_BUTTON_INPUT_STOP,
                    IDC_BUTTON_INPUT_OPTION, IDC_BUTTON_MAKE_TILLSTREAM_DATA}) {
@@ -247,7 +264,10 @@ void CTillstreamDlg::OnButtonSelectFile() {
 
 void CTillstreamDlg::LoadChosenFile(const QString& chosen) {
     const std::string path = ToFileName(chosen);
-    if (!PathExists(path)) {
+    // Only a regular file can be a data file: a named pipe would hold this thread in its open,
+    // a device such as /dev/zero would never end. Such a file is refused like a missing one.
+    FileKind kind = FileKind::Regular;
+    if (CheckRegularFile(path, kind) != FileError::None) {
         ShowMessageBox(this, QStringLiteral("ERROR - Can't Open file.\r\n%1").arg(chosen),
                        windowTitle());
         return;
@@ -263,14 +283,14 @@ void CTillstreamDlg::ApplyFileKind(int r) {
     bool bEnabled = false;
     int captionId = IDS_MAKE_TILLSTREAM_DATA;
     m_bConvertedFile = 0;
-    if (r == 1) {
+    if (r == kDataFileConverted) {
         m_bConvertedFile = 1;
         // A converted file can be restored only while its backup is there.
-        if (PathExists(BackupFilePath(m_strDataFile))) {
+        if (PathExists(ConversionBackupPath(m_strDataFile))) {
             bEnabled = true;
             captionId = IDS_RESTORE_DATA;
         }
-    } else if (r == 0) {
+    } else if (r == kDataFileStampedLog) {
         bEnabled = true;  // a stamped hex log, whatever backup may lie next to it
     }
     auto* button = m_widgets.ControlAs<QPushButton>(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
@@ -496,9 +516,15 @@ void CTillstreamDlg::changeEvent(QEvent* event) {
 // --- the window's end --------------------------------------------------------------------------
 
 void CTillstreamDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter ends the window like Esc does, whatever control has the focus.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        // A push button with the keyboard focus is the default button for that moment: Enter
+        // presses it. Only from any other control does Enter end the window, as OK would.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button != nullptr && button->isEnabled() && button->isVisible()) {
+            button->click();
+            return;
+        }
         accept();
         return;
     }
@@ -510,24 +536,27 @@ void CTillstreamDlg::done(int r) {
     QDialog::done(r);
 }
 
-void CTillstreamDlg::Shutdown() {
+bool CTillstreamDlg::Shutdown() {
     if (m_bShutDown) {
-        return;
+        return m_bEnginesEnded;
     }
     m_bShutDown = true;
     // A worker waiting on a box must not keep the window from ending.
     m_messageBox.Release();
+    CEngineShutdown shutdown(kEngineEndWait);
     if (m_outputPlayback.IsRunning()) {
         OnButtonOutputStop();
-        if (!m_outputPlayback.WaitUntilEnded(kEngineEndWait)) {
-            Trace("[%s][CTillstreamDlg::Shutdown] ERROR - playback did not end", kProgramName);
-        }
+        shutdown.WaitForEngine("playback", [this](std::chrono::milliseconds limit) {
+            return m_outputPlayback.WaitUntilEnded(limit);
+        });
     }
     if (m_inputCapture.IsRunning()) {
         OnButtonInputStop();
-        if (!m_inputCapture.WaitUntilEnded(kEngineEndWait)) {
-            Trace("[%s][CTillstreamDlg::Shutdown] ERROR - capture did not end", kProgramName);
-        }
+        shutdown.WaitForEngine("capture", [this](std::chrono::milliseconds limit) {
+            return m_inputCapture.WaitUntilEnded(limit);
+        });
     }
     m_showWindowListener.Close();
+    m_bEnginesEnded = shutdown.AllEnded();
+    return m_bEnginesEnded;
 }

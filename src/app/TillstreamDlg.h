@@ -24,6 +24,7 @@
 #include "transport/SocketServer.h"
 
 class CLineListModel;
+class CLineListView;
 class QProgressBar;
 class QStandardItemModel;
 class QTreeView;
@@ -90,8 +91,9 @@ class CTillstreamDlg : public QDialog {
     void RestoreFromTray();
 
     // Stops playback and capture and waits for them (at most 10 s each), once; the window's
-    // end runs it, and so does its destruction.
-    void Shutdown();
+    // end runs it, and so does its destruction. True when both have ended; when one has not,
+    // the destruction ends the program at once instead of waiting for it (CEngineShutdown).
+    bool Shutdown();
 
     // The engines' notices, run on this thread.
     void ShowPlaybackStart();
@@ -145,7 +147,7 @@ class CTillstreamDlg : public QDialog {
     CTemplateWidgets m_widgets;
     QTreeView* m_listOption = nullptr;
     QProgressBar* m_progress = nullptr;
-    QTreeView* m_listData = nullptr;
+    CLineListView* m_listData = nullptr;
     CLineListModel* m_pDataModel = nullptr;
     QStandardItemModel* m_pOptionModel = nullptr;
 
@@ -153,6 +155,7 @@ class CTillstreamDlg : public QDialog {
     std::uint64_t m_nOutputRunId = 0;
     std::uint64_t m_nInputRunId = 0;
     bool m_bShutDown = false;
+    bool m_bEnginesEnded = true;
 
     // The engines come last: they are destroyed (stopped and joined) before anything they use.
     CBlockingMessageBox m_messageBox;

@@ -8,6 +8,10 @@ OptionRecord CWindowPlaybackHost::CurrentOptions() {
     return m_options.Get();
 }
 
+std::uint64_t CWindowPlaybackHost::OptionsChangeCount() {
+    return m_options.ChangeCount();
+}
+
 void CWindowPlaybackHost::ShowRunStart() {
     QMetaObject::invokeMethod(
         &m_dlg, [dlg = &m_dlg] { dlg->ShowPlaybackStart(); }, Qt::QueuedConnection);

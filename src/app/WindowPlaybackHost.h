@@ -19,6 +19,11 @@ class CWindowPlaybackHost : public CPlaybackHost {
         : m_dlg(dlg), m_options(options), m_box(box) {}
 
     OptionRecord CurrentOptions() override;
+    std::uint64_t OptionsChangeCount() override;
+    // About a screen refresh: the window shows nothing finer.
+    std::chrono::milliseconds LineNoticeInterval() override {
+        return std::chrono::milliseconds(15);
+    }
     void ShowRunStart() override;
     void ShowCurrentLine(int index, int percent) override;
     void ShowRewind(int lastIndex) override;

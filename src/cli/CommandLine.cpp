@@ -1,10 +1,10 @@
 #include <ostream>
 
+#include "ProgramVersion.h"
 #include "cli/Commands.h"
 #include "platform/Interrupt.h"
 
 namespace {
-constexpr char kVersion[] = "1.0.0";
 
 constexpr char kOverview[] =
     "Usage: tillstream-cli COMMAND [ARGS...]\n"
@@ -22,8 +22,8 @@ constexpr char kOverview[] =
     "\n"
     "'tillstream-cli COMMAND --help' describes a command.\n"
     "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched),\n"
-    "130 stopped by Ctrl-C, 143 stopped by SIGTERM (on Windows: 149 Ctrl-Break,\n"
-    "129 console closed, 143 logoff or shutdown).\n";
+    "129 stopped by SIGHUP, 130 stopped by Ctrl-C, 143 stopped by SIGTERM (on Windows:\n"
+    "149 Ctrl-Break, 129 console closed, 143 logoff or shutdown).\n";
 }  // namespace
 
 void PrintCommandError(std::ostream& err, const char* command, const std::string& message) {
@@ -34,28 +34,19 @@ void PrintCommandError(std::ostream& err, const char* command, const std::string
     err << ": " << message << std::endl;
 }
 
-bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
-                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
-                      int& exitCode) {
-    std::string error;
-    if (!parser.Parse(args, parsed, error)) {
-        PrintCommandError(err, command, error + " (see 'tillstream-cli " + command + " --help')");
-        exitCode = kExitUsage;
-        return false;
-    }
-    if (parsed.Has("help")) {
-        out << help;
-        exitCode = kExitOk;
-        return false;
-    }
-    return true;
-}
-
 int InterruptedExitCode(int otherwise) {
-    // The shells' rule for a program ended by signal n; the Windows console events arrive under
-    // the numbers of their nearest signals (see Interrupt.h).
-    const int signalNumber = InterruptSignalNumber();
-    return signalNumber > 0 && signalNumber < 128 ? 128 + signalNumber : otherwise;
+    switch (InterruptSignalNumber()) {
+        case 1:
+            return kExitHungUp;
+        case 2:
+            return kExitInterrupted;
+        case 15:
+            return kExitTerminated;
+        case 21:
+            return kExitBreak;
+        default:
+            return otherwise;
+    }
 }
 
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err) {
@@ -70,7 +61,7 @@ int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err
         return kExitOk;
     }
     if (command == "--version") {
-        out << kCliProgramName << " " << kVersion << "\n";
+        out << kCliProgramName << " " << kProgramVersion << "\n";
         return kExitOk;
     }
     if (command == "play") {

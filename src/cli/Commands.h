@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/ArgParser.h"
-
 // Exit codes shared by every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;        // the work could not be done (file, port, address...)
 inline constexpr int kExitUsage = 2;          // unknown flag or bad value; nothing was touched
+inline constexpr int kExitHungUp = 129;       // ended by SIGHUP (the terminal went away)
 inline constexpr int kExitInterrupted = 130;  // ended by Ctrl-C (SIGINT) after a clean stop
 inline constexpr int kExitTerminated = 143;   // ended by SIGTERM after a clean stop
+inline constexpr int kExitBreak = 149;        // ended by Ctrl-Break (Windows) after a clean stop
 
 inline constexpr char kCliProgramName[] = "tillstream-cli";
 
@@ -31,16 +31,15 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 // for no words, "--help" or "help", the version for "--version".
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
-// The exit code for a run that ended because the interrupt request was raised: 128 + the signal's
-// number (130 for SIGINT or Ctrl-C, 143 for SIGTERM, 149 for Ctrl-Break, 129 for a closed
-// console), `otherwise` when the program raised it itself.
+// The exit code for a run that ended because the interrupt request was raised: 129 for SIGHUP
+// (on Windows a closed console), 130 for SIGINT or Ctrl-C, 143 for SIGTERM (logoff, shutdown),
+// 149 for Ctrl-Break, `otherwise` when the program raised it itself.
 int InterruptedExitCode(int otherwise);
 
 // Writes "tillstream-cli COMMAND: MESSAGE" and a line end to `err`.
 void PrintCommandError(std::ostream& err, const char* command, const std::string& message);
 
-// Parses a command's words. On a usage error prints it (naming the flag) and sets `exitCode` to
-// kExitUsage; on --help prints `help` to `out` and sets kExitOk. True when the command should run.
-bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
-                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
-                      int& exitCode);
+// Lets only a regular file through as a data file: a named pipe, a device, a folder or a socket
+// is refused at once with "'FILE' is a named pipe, not a regular file" (naming what it is) and
+// false. A FILE that cannot be looked at passes: reading it reports that in the command's words.
+bool CheckRegularDataFile(std::ostream& err, const char* command, const std::string& path);

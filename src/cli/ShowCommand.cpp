@@ -1,13 +1,16 @@
+#include <optional>
 #include <ostream>
 
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
 #include "platform/ShowWindowRequest.h"
 
 namespace {
-constexpr char kShowHelp[] =
-    "Usage: tillstream-cli show\n"
+constexpr char kShowUsage[] = "Usage: tillstream-cli show\n";
+constexpr char kShowDescription[] =
     "Asks the Tillstream window of this user to come to the front (the request the tray icon\n"
-    "makes) and prints the window's answer.\n"
+    "makes) and prints the window's answer.\n";
+constexpr char kShowNotes[] =
     "Exit codes: 0 the window answered, 1 no window is listening or it did not answer,\n"
     "2 bad arguments.\n";
 
@@ -15,16 +18,9 @@ constexpr int kAnswerTimeoutMs = 5000;
 }  // namespace
 
 int RunShowCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("show", parser, args, kShowHelp, parsed, out, err, exitCode)) {
-        return exitCode;
-    }
-    if (!parsed.Positionals().empty()) {
-        PrintCommandError(err, "show",
-                          "unexpected argument '" + parsed.Positionals().front() + "'");
-        return kExitUsage;
+    CCommandParser parser("show", kShowUsage, kShowDescription, kShowNotes);
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
     std::string answer;
     std::string error;

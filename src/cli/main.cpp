@@ -13,5 +13,7 @@ int main(int argc, char** argv) {
     const CommandArgs args(argv + 1, argv + argc);
     const int code = RunCommandLine(args, std::cout, std::cerr);
     std::cout.flush();
-    return code;
+    // A command that finished while a signal asked the program to end still ends as the signal
+    // asked (a conversion that completed meanwhile is complete, and says so).
+    return IsInterruptRequested() ? InterruptedExitCode(code) : code;
 }

@@ -19,6 +19,19 @@ bool SameFile(const std::string& a, const std::string& b) {
     return CanonicalPath(a) == CanonicalPath(b);
 }
 
+// D for `path`: the file that the name finally leads to. A name that leads nowhere is taken as
+// it is; `bLeadsNowhere` then tells a link to a missing file (or a loop of links), which cannot
+// be opened, from a data file that is simply not there.
+std::string DataFileOf(const std::string& path, bool& bLeadsNowhere) {
+    std::string resolved;
+    if (ResolveFilePath(path, resolved) == FileError::None) {
+        bLeadsNowhere = false;
+        return resolved;
+    }
+    bLeadsNowhere = PathExists(path);
+    return path;
+}
+
 // Takes the data file away from playback and from other conversions: fails while the file is
 // registered as in play here or locked by anyone (another program playing it). The returned
 // handle holds the exclusive lock until it is destroyed.
@@ -174,9 +187,12 @@ int MakeTillstreamDataFile(const std::string& path) {
     bool bTempCreated = false;
     std::string temp;
     try {
-        const std::string backup = BackupFilePath(path);
-        temp = TempFilePath(path);
-        return MakeUnguarded(path, backup, temp, bTempCreated);
+        // A link that leads nowhere fails at the first open, like a missing file.
+        bool bLeadsNowhere = false;
+        const std::string dataFile = DataFileOf(path, bLeadsNowhere);
+        const std::string backup = BackupFilePath(dataFile);
+        temp = TempFilePath(dataFile);
+        return MakeUnguarded(dataFile, backup, temp, bTempCreated);
     } catch (const std::exception& e) {
         Trace("[%s][MakeTillstreamDataFile] ERROR - Unexpected(%s)", kProgramName, e.what());
     } catch (...) {
@@ -188,12 +204,19 @@ int MakeTillstreamDataFile(const std::string& path) {
     return kMakeUnexpected;
 }
 
+std::string ConversionBackupPath(const std::string& path) {
+    bool bLeadsNowhere = false;
+    return BackupFilePath(DataFileOf(path, bLeadsNowhere));
+}
+
 int RestoreDataFile(const std::string& path) {
     if (path.empty()) {
         return kRestoreNoDataFile;
     }
     try {
-        const std::string backup = BackupFilePath(path);
+        bool bLeadsNowhere = false;
+        const std::string dataFile = DataFileOf(path, bLeadsNowhere);
+        const std::string backup = BackupFilePath(dataFile);
         if (!PathExists(backup)) {
             Trace(
                 "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't find backup file(Path: "
@@ -202,21 +225,23 @@ int RestoreDataFile(const std::string& path) {
             return kRestoreBackupMissing;
         }
         CFileHandle lock;
-        FileError error = HoldForChange(path, lock, true);
-        if (error == FileError::None && SameFile(path, backup)) {
+        // A missing data file is made anew from its backup; a link that leads nowhere is not
+        // replaced by a file.
+        FileError error = bLeadsNowhere ? FileError::NotFound : HoldForChange(dataFile, lock, true);
+        if (error == FileError::None && SameFile(dataFile, backup)) {
             // Restoring a file from itself and then deleting "the backup" would delete it.
             error = FileError::SharingViolation;
         }
         if (error == FileError::None) {
             // Released first, as in the conversion: the copy replaces the file as a whole.
             lock.Close();
-            error = CopyFileReplace(backup, path);
+            error = CopyFileReplace(backup, dataFile);
         }
         if (error != FileError::None) {
             Trace(
                 "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't restore data file(Src "
                 "Path: %s, Dst Path: %s, ErrCode: %u)",
-                backup.c_str(), path.c_str(), FileErrorCode(error));
+                backup.c_str(), dataFile.c_str(), FileErrorCode(error));
             return kRestoreCopyBackFailed;
         }
         if (const FileError deleteError = RemoveFile(backup); deleteError != FileError::None) {

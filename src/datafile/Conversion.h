@@ -5,7 +5,9 @@
 // time exclude each other through the file lock (the second fails). Failures are reported by the
 // result codes below and traced; no exception leaves these functions.
 //
-// D is the data file, B its backup file and T its temporary file (see FileNames.h).
+// D is the data file: the file that the given path finally names, every symbolic link followed,
+// so that working through a link changes the file it points to and the link stays a link. B is
+// D's backup file and T its temporary file (see FileNames.h), both beside D.
 #include <string>
 
 // Results of MakeTillstreamDataFile:
@@ -31,12 +33,18 @@ inline constexpr int kMakeUnexpected = -100;  // anything else (e.g. out of memo
 // is kept when it is at least 4 characters long and begins with "0x". Returns a kMake... code.
 int MakeTillstreamDataFile(const std::string& path);
 
+// B for `path` as conversion and restore use it: the backup file beside the file that `path`
+// finally names (a name that leads nowhere gives the backup file of the name as it is). Never
+// fails. Tells, for instance, whether a converted file can be restored.
+std::string ConversionBackupPath(const std::string& path);
+
 // Results of RestoreDataFile:
 inline constexpr int kRestoreOk = 0;               // D holds B's bytes again, B deleted
 inline constexpr int kRestoreNoDataFile = -1;      // `path` is empty; nothing touched
 inline constexpr int kRestoreBackupMissing = -2;   // B does not exist; nothing touched
-inline constexpr int kRestoreCopyBackFailed = -3;  // B could not be copied over D, or D is in
-                                                   // play; D unchanged, B kept
+inline constexpr int kRestoreCopyBackFailed = -3;  // B could not be copied over D, D is in
+                                                   // play, or `path` is a link that leads
+                                                   // nowhere; D unchanged, B kept
 inline constexpr int kRestoreUnexpected = -100;    // anything else; D unchanged, B kept
 
 // Copies B over D = `path` atomically (a temporary copy renamed over D), then deletes B. A backup

@@ -9,13 +9,50 @@ namespace {
 constexpr std::size_t kMarkerLength = sizeof kTillstreamDataMarker - 1;
 }
 
-CLineIndex::CLineIndex(std::size_t bufferSize)
-    : m_nBufferSize(std::max<std::size_t>(bufferSize, 1)) {}
+CLineIndex::CLineIndex(std::size_t bufferSize, unsigned lowBits)
+    : m_nBufferSize(std::max<std::size_t>(bufferSize, 1)),
+      m_nLowBits(std::clamp(lowBits, 1u, kDefaultLowBits)) {}
 
 void CLineIndex::Clear() {
-    m_lines.clear();
-    m_lines.shrink_to_fit();
+    m_startLow.clear();
+    m_startLow.shrink_to_fit();
+    m_highStarts.clear();
+    m_highStarts.shrink_to_fit();
+    m_endsBeforeSkipped.clear();
+    m_endsBeforeSkipped.shrink_to_fit();
+    m_nLastEnd = 0;
     m_file.Close();
+}
+
+void CLineIndex::AddLine(std::uint64_t start, std::uint64_t end) {
+    if (!m_startLow.empty() && m_nLastEnd + 1 != start) {
+        m_endsBeforeSkipped.emplace_back(m_startLow.size() - 1, m_nLastEnd);
+    }
+    while ((static_cast<std::uint64_t>(m_highStarts.size()) + 1) << m_nLowBits <= start) {
+        m_highStarts.push_back(m_startLow.size());
+    }
+    const std::uint64_t lowMask = (std::uint64_t{1} << m_nLowBits) - 1;
+    m_startLow.push_back(static_cast<std::uint32_t>(start & lowMask));
+    m_nLastEnd = end;
+}
+
+std::uint64_t CLineIndex::StartAt(std::size_t i) const {
+    const auto high = static_cast<std::uint64_t>(
+        std::upper_bound(m_highStarts.begin(), m_highStarts.end(), i) - m_highStarts.begin());
+    return high << m_nLowBits | m_startLow[i];
+}
+
+std::uint64_t CLineIndex::EndAt(std::size_t i) const {
+    if (i + 1 == m_startLow.size()) {
+        return m_nLastEnd;
+    }
+    const auto skipped = std::lower_bound(m_endsBeforeSkipped.begin(), m_endsBeforeSkipped.end(), i,
+                                          [](const std::pair<std::size_t, std::uint64_t>& entry,
+                                             std::size_t line) { return entry.first < line; });
+    if (skipped != m_endsBeforeSkipped.end() && skipped->first == i) {
+        return skipped->second;
+    }
+    return StartAt(i + 1) - 1;  // the LF just before the next line
 }
 
 int CLineIndex::Build(const std::string& path) {
@@ -35,7 +72,7 @@ int CLineIndex::Build(const std::string& path) {
         const bool bMarker = headLength == kMarkerLength &&
                              std::memcmp(head, kTillstreamDataMarker, kMarkerLength) == 0;
         if (!bMarker) {
-            m_lines.push_back(LineSpan{lineStart, end - lineStart});
+            AddLine(lineStart, end);
         }
     };
 
@@ -77,14 +114,17 @@ int CLineIndex::Build(const std::string& path) {
     return 0;
 }
 
-bool CLineIndex::ReadLineAt(std::size_t i, std::string& line) const {
+std::uint64_t CLineIndex::LengthAt(std::size_t i) const {
+    return i < m_startLow.size() ? EndAt(i) - StartAt(i) : 0;
+}
+
+bool CLineIndex::ReadLineAt(std::size_t i, std::string& line, std::size_t maxBytes) const {
     line.clear();
-    if (i >= m_lines.size() || !m_file.IsOpen()) {
+    if (i >= m_startLow.size() || !m_file.IsOpen()) {
         return false;
     }
-    const LineSpan& span = m_lines[i];
-    line.resize(static_cast<std::size_t>(span.length));
-    const FileReadResult read = m_file.ReadAt(span.offset, line.data(), line.size());
+    line.resize(static_cast<std::size_t>(std::min<std::uint64_t>(LengthAt(i), maxBytes)));
+    const FileReadResult read = m_file.ReadAt(StartAt(i), line.data(), line.size());
     if (read.error != FileError::None || read.bytes != line.size()) {
         // The file was cut short behind our back (rewritten in place, not replaced).
         line.clear();

@@ -30,7 +30,8 @@ std::string LocalText(const QString& text) {
 }
 }  // namespace
 
-CInputOptionDlg::CInputOptionDlg(QWidget* parent) : COptionDialog(kTemplateId, parent) {
+CInputOptionDlg::CInputOptionDlg(QWidget* parent)
+    : COptionDialog(kTemplateId, IDC_BUTTON_CANCEL, parent) {
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_BROWSE), &QPushButton::clicked, this,
             &CInputOptionDlg::OnButtonBrowse);
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_OK), &QPushButton::clicked, this,

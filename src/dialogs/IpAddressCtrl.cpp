@@ -4,13 +4,41 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
+#include <QValidator>
 
 namespace {
 int FieldValue(const QLineEdit* pField) {
     // Blank reads as 0; the field takes three digits at most, so only 256..999 need clamping.
     const int value = pField->text().toInt();
     return value > 255 ? 255 : value;
+}
+
+// What one field takes: up to three digits, never shown with leading zeros ("01" becomes "1",
+// "0" alone stays), so that a zero typed before a number does not stay in front of it.
+class CFieldValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& pos) const override {
+        for (const QChar c : input) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                return Invalid;
+            }
+        }
+        qsizetype zeros = 0;
+        while (zeros + 1 < input.size() && input[zeros] == QLatin1Char('0')) {
+            ++zeros;
+        }
+        if (zeros > 0) {
+            input.remove(0, zeros);
+            pos = static_cast<int>(qMax<qsizetype>(0, pos - zeros));
+        }
+        return input.size() <= 3 ? Acceptable : Invalid;
+    }
+};
+
+bool CaretAtEnd(const QLineEdit* pField) {
+    return !pField->hasSelectedText() && pField->cursorPosition() == pField->text().size();
 }
 }  // namespace
 
@@ -25,14 +53,13 @@ CIpAddressCtrl::CIpAddressCtrl(QWidget* parent) : QFrame(parent) {
         field->setFrame(false);
         field->setAlignment(Qt::AlignCenter);
         field->setMaxLength(3);
-        field->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("[0-9]{0,3}")), field));
+        field->setValidator(new CFieldValidator(field));
         field->installEventFilter(this);
-        // A complete number moves on to the next field, as typing an address expects.
+        // A third digit typed at the end completes the number and moves on to the next field,
+        // with its text selected so that typing replaces it.
         connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-            if (text.size() == 3 && i + 1 < m_fields.size()) {
-                m_fields[i + 1]->setFocus();
-                m_fields[i + 1]->selectAll();
+            if (text.size() == 3 && CaretAtEnd(m_fields[i]) && i + 1 < m_fields.size()) {
+                EnterField(i + 1);
             }
         });
         // A number above 255 is shown as 255 once the field is left.
@@ -81,14 +108,17 @@ bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
             if (watched != m_fields[i]) {
                 continue;
             }
-            // A dot ends the number and moves on; Backspace in an empty field moves back.
-            if (key->key() == Qt::Key_Period && i + 1 < m_fields.size()) {
-                if (!m_fields[i]->text().isEmpty()) {
-                    m_fields[i + 1]->setFocus();
-                    m_fields[i + 1]->selectAll();
+            // A dot after a number typed in this field ends it and moves on. In an empty field,
+            // or one just entered with its text selected (after three digits moved on), it does
+            // nothing, so "127.0.0.1" typed straight through fills the four fields.
+            if (key->key() == Qt::Key_Period) {
+                if (i + 1 < m_fields.size() && !m_fields[i]->text().isEmpty() &&
+                    CaretAtEnd(m_fields[i])) {
+                    EnterField(i + 1);
                 }
                 return true;
             }
+            // Backspace in an empty field moves back.
             if (key->key() == Qt::Key_Backspace && i > 0 && m_fields[i]->text().isEmpty()) {
                 m_fields[i - 1]->setFocus();
                 m_fields[i - 1]->end(false);
@@ -97,6 +127,11 @@ bool CIpAddressCtrl::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void CIpAddressCtrl::EnterField(size_t index) {
+    m_fields[index]->setFocus();
+    m_fields[index]->selectAll();
 }
 
 void CIpAddressCtrl::resizeEvent(QResizeEvent* event) {

@@ -1,7 +1,9 @@
 #pragma once
 // An IPv4 address field: four number fields of 0 to 255 separated by dots. It holds the
 // address in host order, the first dotted number in the most significant byte. A blank field
-// reads as 0 and a number above 255 as 255. GUI thread only.
+// reads as 0 and a number above 255 as 255. It types like the address fields users know: a
+// field entered by "." or by a third digit has its text selected, so typing replaces it, and a
+// number never shows leading zeros. GUI thread only.
 #include <QFrame>
 #include <array>
 #include <cstdint>
@@ -25,6 +27,8 @@ class CIpAddressCtrl : public QFrame {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // Moves the focus to field `index` with its text selected.
+    void EnterField(size_t index);
     void LayOutFields();
 
     std::array<QLineEdit*, 4> m_fields{};

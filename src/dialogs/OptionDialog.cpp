@@ -4,7 +4,8 @@
 #include <QKeyEvent>
 #include <cstring>
 
-COptionDialog::COptionDialog(int templateId, QWidget* parent) : QDialog(parent) {
+COptionDialog::COptionDialog(int templateId, int cancelId, QWidget* parent)
+    : QDialog(parent), m_nCancelId(cancelId) {
     std::memset(&m_optionNew, 0, sizeof(m_optionNew));
     std::memset(&m_optionOld, 0, sizeof(m_optionOld));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -57,7 +58,13 @@ bool COptionDialog::eventFilter(QObject* watched, QEvent* event) {
             }
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
                 event->accept();
-                OnButtonOk();
+                // Enter runs OK from every control, the "..." button included, except from the
+                // dialog's own Cancel: there it would save what the user chose to throw away.
+                if (widget == m_widgets.Control(m_nCancelId)) {
+                    done(0);
+                } else {
+                    OnButtonOk();
+                }
                 return true;
             }
         }

@@ -2,7 +2,8 @@
 // What the two option dialogs share: a private copy of the whole option record handed in with
 // SetOptionData, a modal run that ends with 0 (cancelled), 1 (OK, nothing changed) or 2 (OK,
 // something changed), GetOptionData after a 2, and the key rule: Escape cancels and Enter runs
-// OK whichever control has the focus (the dialog's own OK and Cancel are not default buttons).
+// OK whichever control has the focus (the dialog's own OK and Cancel are not default buttons),
+// except on the focused Cancel button, where Enter cancels.
 // GUI thread only.
 #include <QDialog>
 
@@ -30,12 +31,13 @@ class COptionDialog : public QDialog {
     void reject() override;
 
   protected:
-    // Builds the controls of template `templateId`.
-    COptionDialog(int templateId, QWidget* parent);
+    // Builds the controls of template `templateId`, whose Cancel button has the ID `cancelId`.
+    COptionDialog(int templateId, int cancelId, QWidget* parent);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     OptionRecord m_optionNew;
     OptionRecord m_optionOld;
     CTemplateWidgets m_widgets;
     bool m_bInitialized = false;
+    int m_nCancelId;
 };

@@ -65,7 +65,8 @@ bool ClientSettingsDiffer(const OptionRecord& a, const OptionRecord& b) {
 }
 }  // namespace
 
-COutputOptionDlg::COutputOptionDlg(QWidget* parent) : COptionDialog(kTemplateId, parent) {
+COutputOptionDlg::COutputOptionDlg(QWidget* parent)
+    : COptionDialog(kTemplateId, IDC_BUTTON_CANCEL, parent) {
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_OK), &QPushButton::clicked, this,
             &COutputOptionDlg::OnButtonOk);
     connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_CANCEL), &QPushButton::clicked, this,

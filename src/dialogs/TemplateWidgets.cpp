@@ -77,7 +77,9 @@ void CTemplateWidgets::Build(const DialogTemplate& dialogTemplate, QWidget* pare
 QWidget* CTemplateWidgets::Create(const ControlTemplate& control, QWidget* parent) {
     const QString& kind = control.kind;
     if (auto factory = m_factories.find(kind); factory != m_factories.end()) {
-        return (*factory)(control, parent);
+        if (QWidget* widget = (*factory)(control, parent)) {
+            return widget;
+        }
     }
     if (kind == QLatin1String("pushbutton")) {
         auto* button = new QPushButton(control.text, parent);

@@ -14,7 +14,9 @@
 
 class CTemplateWidgets {
   public:
-    // Makes the widget of a kind the builder does not know itself (for example "ipaddress").
+    // Makes the widget of a kind the builder does not know itself (for example "ipaddress"), or
+    // of a kind it knows for some controls only: a factory that returns nullptr leaves the
+    // control to the builder.
     using Factory = std::function<QWidget*(const ControlTemplate&, QWidget* parent)>;
 
     void RegisterKind(const QString& kind, Factory factory) { m_factories.insert(kind, factory); }

@@ -1,5 +1,6 @@
 #include "engine/OutputPlayback.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "engine/PlaybackHost.h"
 #include "options/OptionRecord.h"
 #include "platform/PauseTimer.h"
+#include "platform/ThreadPriority.h"
 #include "platform/Trace.h"
 #include "transport/CommThread.h"
 #include "transport/SerialVocabulary.h"
@@ -29,37 +31,132 @@ constexpr int kErrorOpenFile = -2;
 // A read error of the data file: not a coded failure, it ends the run as an exception.
 struct FileReadFailure {};
 
-// Keeps the lines on a fixed schedule: line k starts delayMs after line k-1 started, so the time
-// spent sending does not add up over a long file. A line that could not start on time (its
-// predecessor's send took longer than the delay) starts the schedule afresh from itself, so a slow
-// receiver never causes a burst of lines sent back to back to catch up.
+// Keeps every two lines at least the delay apart, the pause counted from the moment a line has
+// gone out (its send has returned), without letting the timer's small lateness add up over a
+// long file. While each line goes out within the allowance of its time, line k+1 is due one delay
+// after line k was due: a fixed schedule, no drift. A line that went out later than that (after a
+// slow connect or a reconnect, a box the user had to dismiss, a send held up by a slow receiver)
+// starts the schedule afresh from the moment it went out: the next line waits a whole delay and
+// never follows it back to back to catch up. The first line of a run always starts the schedule,
+// so the time its transport took to open never shortens the pause after it.
+//
+// While it paces, the run's thread asks for a priority above ordinary threads where the system
+// allows it, so that it still wakes on time when every processor is busy; with no delay it sends
+// without pause and goes back to ordinary scheduling.
 class CLinePacer {
   public:
     explicit CLinePacer(std::stop_token stop) : m_stop(std::move(stop)) {}
 
-    void MarkFirstLine() { m_lineStart = Clock::now(); }
-
-    // Waits until the next line is due, or until the run is asked to stop.
-    void WaitForNextLine(std::uint32_t delayMs) {
+    // The line just sent went out at `sentAt`; waits until the next line is due (`delayMs` after
+    // it) or until the run is asked to stop. A delay of 0 does not wait.
+    void PauseAfterLine(std::uint32_t delayMs, Clock::time_point sentAt) {
         if (delayMs == 0) {
-            // Give the other threads (the window, the transports) a turn on every line.
-            std::this_thread::yield();
-            m_lineStart = Clock::now();
+            m_bScheduled = false;  // the next delayed line starts a schedule of its own
+            if (m_bRaised) {
+                RestoreOrdinaryPriority();
+                m_bRaised = false;
+                m_bRaiseTried = false;
+            }
             return;
         }
-        const Clock::time_point due = m_lineStart + std::chrono::milliseconds(delayMs);
-        if (Clock::now() >= due) {
-            m_lineStart = Clock::now();
-            return;
+        if (!m_bRaiseTried) {
+            m_bRaiseTried = true;
+            m_bRaised = RaiseCadencePriority();
         }
-        m_timer.WaitUntil(due, m_stop);
-        m_lineStart = due;
+        const auto delay =
+            std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(delayMs));
+        // On time is within a quarter of the delay and at most a millisecond: the timer's usual
+        // lateness, but never so much that two lines come noticeably closer than the delay.
+        const Clock::duration allowance = std::min<Clock::duration>(kLateAllowance, delay / 4);
+        if (m_bScheduled && sentAt <= m_due + allowance) {
+            m_due += delay;
+        } else {
+            m_due = sentAt + delay;
+        }
+        m_bScheduled = true;
+        m_timer.WaitUntil(m_due, m_stop);
     }
 
   private:
+    static constexpr Clock::duration kLateAllowance = std::chrono::milliseconds(1);
+
     std::stop_token m_stop;
     CPauseTimer m_timer;
-    Clock::time_point m_lineStart{};
+    bool m_bScheduled = false;  // m_due is the time the line just sent was due
+    Clock::time_point m_due{};
+    bool m_bRaiseTried = false;  // asked once per stretch of paced lines
+    bool m_bRaised = false;
+};
+
+// What the host is told about the lines of a run. With a delay every line is shown before its
+// send and the totals told after it. With no delay a host call per line would cost more than the
+// send, so only the line being sent when the host's interval has passed is told; whatever was not
+// told yet is told before the run rewinds, waits for its transport, or ends (Flush), so the host
+// always ends up with the latest line and the exact totals.
+class CLineNotices {
+  public:
+    explicit CLineNotices(CPlaybackHost& host)
+        : m_host(host),
+          m_interval(std::chrono::duration_cast<Clock::duration>(host.LineNoticeInterval())) {}
+
+    // Line `index` at `percent` is about to be sent; `bCoalesce` when no pause follows it.
+    void BeforeSend(int index, int percent, bool bCoalesce) {
+        m_nIndex = index;
+        m_nPercent = percent;
+        m_bTelling = true;
+        if (bCoalesce && m_interval.count() > 0) {
+            const Clock::time_point now = Clock::now();
+            if (m_bToldOnce && now - m_lastTold < m_interval) {
+                m_bTelling = false;
+                m_bLineUntold = true;
+                return;
+            }
+            m_lastTold = now;
+            m_bToldOnce = true;
+        }
+        m_host.ShowCurrentLine(index, percent);
+        m_bLineUntold = false;
+    }
+
+    // The line announced by BeforeSend has been handed on (`delivered`) or lost.
+    void AfterSend(bool delivered) {
+        ++m_nLines;
+        if (!delivered) {
+            ++m_nLost;
+        }
+        if (m_bTelling) {
+            m_host.OnLinesSent(m_nLines, m_nLost);
+            m_bTotalsUntold = false;
+        } else {
+            m_bTotalsUntold = true;
+        }
+    }
+
+    void Flush() {
+        if (m_bLineUntold) {
+            m_host.ShowCurrentLine(m_nIndex, m_nPercent);
+            m_bLineUntold = false;
+        }
+        if (m_bTotalsUntold) {
+            m_host.OnLinesSent(m_nLines, m_nLost);
+            m_bTotalsUntold = false;
+        }
+    }
+
+    std::uint64_t Lines() const { return m_nLines; }
+
+  private:
+    CPlaybackHost& m_host;
+    const Clock::duration m_interval;
+    Clock::time_point m_lastTold{};
+    bool m_bToldOnce = false;  // the first line is always told
+    int m_nIndex = -1;
+    int m_nPercent = 0;
+    bool m_bTelling = false;
+    bool m_bLineUntold = false;
+    bool m_bTotalsUntold = false;
+    std::uint64_t m_nLines = 0;
+    std::uint64_t m_nLost = 0;
 };
 
 bool StartsWithMarker(const std::string& line) {
@@ -109,6 +206,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
     CCommThread channel(&m_host);
     CUdpSender udpSender;
     CLineReader file(LineMode::Binary);
+    CLineNotices notices(m_host);
     Trace("[CTillstreamDlg::ThreadReadDataFromFile] Thread Start");
 
     try {
@@ -118,29 +216,39 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
         if (file.OpenForPlayback(request.path) != FileError::None) {
             throw kErrorOpenFile;
         }
-        // The port is named once per run; the other options are read afresh at every line.
-        const std::string strPortName = ComPortName(m_host.CurrentOptions().outputComPort);
+        // One whole record at a time, so a dialog saved meanwhile never mixes two settings; it
+        // is copied again only when the host says it changed, from the next line on. The count
+        // is read first: a change that lands in between is then seen (once more) next time.
+        std::uint64_t nOptionsChange = m_host.OptionsChangeCount();
+        OptionRecord options = m_host.CurrentOptions();
+        // The port is named once per run.
+        const std::string strPortName = ComPortName(options.outputComPort);
         m_host.ShowRunStart();
 
         CLinePacer pacer(stop);
-        pacer.MarkFirstLine();
         std::string line;
         unsigned char buffer[kPayloadBufferSize];
         int i = 0;
 
         while (!stop.stop_requested()) {
-            // One whole record per line, so a dialog saved meanwhile never mixes two settings.
-            const OptionRecord options = m_host.CurrentOptions();
+            if (const std::uint64_t nChange = m_host.OptionsChangeCount();
+                nChange != nOptionsChange) {
+                nOptionsChange = nChange;
+                options = m_host.CurrentOptions();
+            }
 
-            // Open the transport when it is down; a working one is not touched.
+            // Open the transport when it is down; a working one is not touched. Opening may take
+            // a while (a connect, a box), so the host first learns where the run is.
             if (options.outputInterface == kInterfaceRs232) {
                 if (!channel.IsOpen()) {
+                    notices.Flush();
                     channel.SetLineSettings(options.outputBaudRate, options.outputParity,
                                             options.outputDataBits, options.outputStopBits);
                     channel.OpenPort(strPortName, COMM_MODE_WRITE);
                 }
             } else if (options.outputInterface == kInterfaceTcpClient) {
                 if (!m_socketClient.IsConnected()) {
+                    notices.Flush();
                     // A failed connect is not looked at: the send below fails and closes.
                     m_socketClient.Connect(&m_host, options.remoteAddress, options.remotePort,
                                            stop);
@@ -167,6 +275,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                     throw FileReadFailure{};
                 }
                 if (i > 0) {
+                    notices.Flush();
                     m_host.ShowRewind(i - 1);
                 } else {
                     // A pass that played nothing (an empty file, a marker alone) has no pause
@@ -200,7 +309,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 nLength = line.size();
             }
 
-            m_host.ShowCurrentLine(i, ProgressPercent(i, request.lineCount));
+            notices.BeforeSend(i, ProgressPercent(i, request.lineCount), options.delayMs == 0);
 
             bool bDelivered = false;
             if (options.outputInterface == kInterfaceTcpClient) {
@@ -218,10 +327,19 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 channel.QueueSend(std::string_view(pData, nLength));
                 bDelivered = channel.HasChannelThread();
             }
-            m_host.OnLineSent(i, bDelivered);
+            const Clock::time_point sentAt =
+                options.delayMs != 0 ? Clock::now() : Clock::time_point{};
+            notices.AfterSend(bDelivered);
 
             ++i;
-            pacer.WaitForNextLine(options.delayMs);
+            pacer.PauseAfterLine(options.delayMs, sentAt);
+            if (request.lineLimit != 0 && notices.Lines() >= request.lineLimit) {
+                // The last line asked for has had its pause: end as at the end of the file.
+                if (channel.IsOpen()) {
+                    channel.WaitUntilSent(stop);
+                }
+                break;
+            }
         }
     } catch (int nCode) {
         Trace("[CTillstreamDlg::ThreadReadDataFromFile] ERROR - %d", nCode);
@@ -230,6 +348,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
     }
 
     // End of the run, whatever ended it.
+    notices.Flush();
     file.Close();
     if (channel.IsOpen()) {
         channel.ClosePort();

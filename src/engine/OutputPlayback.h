@@ -29,6 +29,9 @@ struct PlaybackRequest {
     std::string path;            // full path of the loaded data file
     bool convertedFile = false;  // the file is a converted data file (marker + payload lines)
     std::int32_t lineCount = 0;  // lines in the data list (payload lines for a converted file)
+    // 0: no limit. Otherwise the run ends after this many lines (every pass counted), once the
+    // pause after the last of them is over, exactly as at the end of the file with looping off.
+    std::uint64_t lineLimit = 0;
 };
 
 class COutputPlayback {

@@ -6,6 +6,11 @@
 // Threads: every call is made on the playback thread. ShowMessage may block until the user has
 // dismissed the box; every other call must return promptly and must not wait for the thread that
 // owns the COutputPlayback (post the work to it instead). No call reports failure.
+//
+// With no delay between lines a run sends far more lines than anyone can watch, and a host call
+// per line would cost more than the send itself; the run then coalesces what it tells the host
+// (LineNoticeInterval). With a delay every line is told.
+#include <chrono>
 #include <cstdint>
 
 #include "options/OptionRecord.h"
@@ -14,8 +19,20 @@
 class CPlaybackHost : public CMessageSink {
   public:
     // A fresh whole copy of the live option record. Read at the start of the run (port name)
-    // and once at the start of every line, so a saved dialog change applies from the next line.
+    // and whenever OptionsChangeCount has moved, so a saved dialog change applies from the next
+    // line.
     virtual OptionRecord CurrentOptions() = 0;
+
+    // A number that changes whenever the record CurrentOptions returns may have changed. Asked at
+    // the start of every line, so it must be cheap (no lock, no copy); the run copies the record
+    // only when the number differs from the one it saw with its last copy.
+    virtual std::uint64_t OptionsChangeCount() = 0;
+
+    // With a delay of 0 the run calls ShowCurrentLine and OnLinesSent at most once per this
+    // interval (for the line being sent at that moment), and in any case for the latest line
+    // before it rewinds, waits for its transport or ends, so the last line and the totals are
+    // always told. 0: every line. Asked once, when the run starts.
+    virtual std::chrono::milliseconds LineNoticeInterval() { return std::chrono::milliseconds(0); }
 
     // The run has opened its file and is about to play the first line: scroll the data list to
     // its top and set the bar to 0.
@@ -23,7 +40,7 @@ class CPlaybackHost : public CMessageSink {
 
     // Line `index` of the current pass is being sent: select item `index`, unselect the one
     // selected before, keep it in view (PageTopForLine) and set the bar to `percent` (0 to 100).
-    // A window may coalesce these (only the latest one matters).
+    // Only the latest call matters: with no delay, lines between two calls are not told.
     virtual void ShowCurrentLine(int index, int percent) = 0;
 
     // The file ended with looping on and the run starts again at its first line: unselect
@@ -31,13 +48,14 @@ class CPlaybackHost : public CMessageSink {
     // played no line at all.
     virtual void ShowRewind(int lastIndex) { (void)lastIndex; }
 
-    // Line `index` has been handed on: `delivered` is true when the transport took all of its
-    // bytes (the TCP connection or the UDP socket sent them, the serial channel queued them on an
-    // open port) and false when the line was lost (no connection, a failed send, no port, no
-    // interface). The window shows nothing of it; the command line counts it.
-    virtual void OnLineSent(int index, bool delivered) {
-        (void)index;
-        (void)delivered;
+    // The run's totals so far, after the send of the line last shown: `nLines` lines handed on
+    // (every pass counted), `nLost` of them lost (no connection, a failed send, no port, no
+    // interface) rather than taken whole by the transport (sent by the TCP connection or the UDP
+    // socket, queued by the serial channel on an open port). The window shows nothing of it; the
+    // command line counts with it. The last call before OnRunEnded holds the run's final totals.
+    virtual void OnLinesSent(std::uint64_t nLines, std::uint64_t nLost) {
+        (void)nLines;
+        (void)nLost;
     }
 
     // Run `runId` is over, whatever ended it: the file and the transports are closed. This is the

@@ -34,6 +34,8 @@ const char* FileErrorText(FileError error) {
             return "not the same device";
         case FileError::IoError:
             return "input/output error";
+        case FileError::NotRegularFile:
+            return "not a regular file";
         case FileError::Unexpected:
             break;
     }

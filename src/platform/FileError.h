@@ -22,6 +22,9 @@ enum class FileError : std::uint32_t {
     CrossDevice = 17,  // a rename cannot move a file to another file system
     IoError = 1117,    // the device reported an input/output error
     Unexpected = 31,   // anything else
+    // A named pipe, device, folder or socket where a data file is needed: reading it could
+    // wait or go on for ever, so it is refused at once.
+    NotRegularFile = 222,
 };
 
 // The number shown in trace texts ("ErrCode: %u").

@@ -32,9 +32,11 @@ class CFileHandle {
     CFileHandle(const CFileHandle&) = delete;
     CFileHandle& operator=(const CFileHandle&) = delete;
 
-    // Opens an existing file for reading. Others may go on reading and writing it (and, on
-    // Windows, renaming and deleting it).
-    // A handle that was open is closed first.
+    // Opens an existing regular file for reading. Others may go on reading and writing it (and,
+    // on Windows, renaming and deleting it).
+    // A handle that was open is closed first. The open never waits: a named pipe, a device, a
+    // folder or a socket is refused at once with FileError::NotRegularFile, judged by the file
+    // that was opened, not by its name, so that nothing swapped in between gets through.
     FileError OpenForRead(const std::string& path);
     // Creates the file, or truncates an existing one, for writing (permissions 0666 less umask).
     FileError CreateForWrite(const std::string& path);

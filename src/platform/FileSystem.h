@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/FileError.h"
+#include "platform/FileKind.h"
 
 // The separator that the program puts into the paths it builds ("\" on Windows, "/" on Linux).
 char PreferredPathSeparator();
@@ -15,14 +16,29 @@ bool IsPathSeparator(char c);
 
 // True when anything (file, folder, device, link) exists under `path`.
 bool PathExists(const std::string& path);
+// Tells whether `path` (links followed) names a regular file, without opening it, so that asking
+// never waits on a named pipe or wakes a device: FileError::None for a regular file,
+// FileError::NotRegularFile for anything else with `kind` saying what it is, or the error of the
+// look-up (FileError::NotFound also for a link that leads nowhere). `kind` is set only when the
+// look-up succeeded. The answer is for refusing early and naming what was refused; opening a data
+// file (CFileHandle::OpenForRead) checks again on the opened file.
+FileError CheckRegularFile(const std::string& path, FileKind& kind);
+// The file that `path` finally names: absolute, with "." and ".." and every symbolic link on the
+// way and at its end resolved. Fails with FileError::NotFound when the name leads nowhere (no such
+// file, or a link whose target is missing) and FileError::PathNotFound for a loop of links;
+// `resolved` is then unchanged.
+FileError ResolveFilePath(const std::string& path, std::string& resolved);
 // Deletes a file (not a folder).
 FileError RemoveFile(const std::string& path);
 // Renames `from` to `to`, replacing an existing `to` in one step: a reader of `to` sees either the
 // old file or the new one, never a mixture or nothing. Both must be on the same file system.
 FileError RenameReplace(const std::string& from, const std::string& to);
-// Copies the bytes and permission bits of `from` to `to`, replacing an existing `to` atomically:
-// the copy is written to a hidden temporary file next to `to`, synced and renamed over it. On
-// failure `to` is unchanged and the temporary file is gone.
+// Copies the bytes and permission bits of the regular file `from` to `to`, replacing an existing
+// `to` atomically: the copy is made in `to`'s folder, synced, and only then put in `to`'s place,
+// so that `to` is always either wholly the old file or wholly the copy. On failure `to` is
+// unchanged and nothing of the copy remains. A copy cut short by the end of the process (a kill)
+// leaves nothing where the system can make files without a name; elsewhere it leaves a hidden
+// file, which the next copy into that folder removes once its process has ended.
 FileError CopyFileReplace(const std::string& from, const std::string& to);
 // Creates one folder (its parent must exist). An existing entry gives FileError::AlreadyExists.
 FileError MakeDirectory(const std::string& path);

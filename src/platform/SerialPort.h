@@ -11,13 +11,19 @@
 
 class CWakeEvent;
 
-// Error codes of serial operations. Where no code of our own applies, the system's error
-// number is the code (a missing device is 2).
+// Error codes of serial operations: the program's own, numbered as the Windows serial driver
+// numbers the same failures, so that a code reads the same on both systems.
+// The device does not exist.
 inline constexpr uint32_t kSerialErrorFileNotFound = 2;
-// The port is held by another program (or another channel of this one).
+// The port is held by another program (or another channel of this one), and only then.
 inline constexpr uint32_t kSerialErrorAccessDenied = 5;
 // The port refuses the line settings (data bits, parity, stop bits or baud rate).
 inline constexpr uint32_t kSerialErrorInvalidParameter = 87;
+// Any other failure of the system is this bit plus the system's own error number. Windows leaves
+// the bit to applications (none of its own codes has it), so a system number can never be taken
+// for one of the codes above: an I/O error of a pulled USB adapter (5 on Linux) is 0x20000005,
+// not the 5 of a port held by another program.
+inline constexpr uint32_t kSerialErrorSystem = 0x20000000;
 
 // Line settings as the option record stores them.
 struct SerialLineSettings {
@@ -42,7 +48,8 @@ class CSerialPort {
     CSerialPort& operator=(const CSerialPort&) = delete;
 
     // Opens the device for reading and writing, exclusively. Returns 0, kSerialErrorAccessDenied
-    // when someone else holds it, or another code.
+    // when someone else holds it, kSerialErrorFileNotFound when there is no such device, or
+    // another code.
     uint32_t Open(const std::string& devicePath);
     bool IsOpen() const { return m_hPort >= 0; }
     // Releases the port; a closed port stays closed.

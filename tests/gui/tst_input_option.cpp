@@ -264,6 +264,7 @@ class InputOptionTest : public QObject {
         QTest::addRow("Cancel") << 0;
         QTest::addRow("Escape in a combo box") << 1;
         QTest::addRow("close box") << 2;
+        QTest::addRow("Enter on the focused Cancel") << 3;
     }
     void cancelEscapeAndCloseBoxEndWith0() {
         QFETCH(int, how);
@@ -275,6 +276,9 @@ class InputOptionTest : public QObject {
                          Button(d, 1041)->click();
                      } else if (how == 1) {
                          QTest::keyClick(Combo(d, 1036), Qt::Key_Escape);
+                     } else if (how == 3) {
+                         Button(d, 1041)->setFocus();
+                         QTest::keyClick(Button(d, 1041), Qt::Key_Return);
                      } else {
                          d.close();
                      }

@@ -1,5 +1,7 @@
 // The main window as a user meets it: the option status rows at start-up, choosing data files of
 // each kind, converting and restoring them, and ending the window.
+#include <sys/stat.h>
+
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCheckBox>
@@ -8,11 +10,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <stop_token>
+#include <thread>
 
+#include "LoopbackServer.h"
 #include "app/AboutDlg.h"
 #include "app/LineListModel.h"
 #include "app/TillstreamDlg.h"
@@ -41,6 +51,27 @@ QByteArray RawItem(CTillstreamDlg& dlg, int row) {
     return dlg.DataModel()->index(row, 0).data(CLineListModel::RawBytesRole).toByteArray();
 }
 
+// Ends the test program with a message when the step in its scope has not come back within
+// `limit`, so that a step that hangs fails the run instead of holding it for ever.
+class CHangWatch {
+  public:
+    CHangWatch(std::string what, std::chrono::seconds limit)
+        : m_thread([what = std::move(what), limit](std::stop_token stop) {
+              std::mutex mutex;
+              std::condition_variable_any changed;
+              std::unique_lock lock(mutex);
+              if (!changed.wait_for(lock, stop, limit, [] { return false; }) &&
+                  !stop.stop_requested()) {
+                  std::fprintf(stderr, "FAIL: %s did not come back within %lld s\n", what.c_str(),
+                               static_cast<long long>(limit.count()));
+                  std::_Exit(1);
+              }
+          }) {}
+
+  private:
+    std::jthread m_thread;
+};
+
 }  // namespace
 
 class MainWindowTest : public CWindowTest {
@@ -67,8 +98,9 @@ class MainWindowTest : public CWindowTest {
         QCOMPARE(dlg.OptionModel()->headerData(3, Qt::Horizontal).toString(),
                  QStringLiteral("Etc"));
 
-        auto* data = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_DATA));
-        QVERIFY(data->header()->isHidden());
+        auto* data = qobject_cast<QTableView*>(dlg.Control(IDC_LIST_DATA));
+        QVERIFY(data->horizontalHeader()->isHidden());
+        QVERIFY(data->verticalHeader()->isHidden());
         QCOMPARE(data->columnWidth(0), 450);
         QCOMPARE(dlg.DataModel()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Content"));
@@ -207,17 +239,98 @@ class MainWindowTest : public CWindowTest {
         QCOMPARE(dlg.DataModel()->index(0, 0).data().toString(), text);
     }
 
-    void aNameThatDoesNotExistShowsTheErrorAndKeepsTheFile() {
+    void dataListKeysGoFromLineToLine() {
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        std::string bytes;
+        for (int i = 0; i < 100; ++i) {
+            bytes += "line " + std::to_string(i) + "\r\n";
+        }
+        Choose(dlg, File("hundred.txt", bytes));
+        auto* list = qobject_cast<QAbstractItemView*>(dlg.Control(IDC_LIST_DATA));
+        const int perPage = dlg.DataListCountPerPage();
+        QVERIFY(perPage > 1 && perPage < 100);
+        auto shown = [&](Qt::Key key) {
+            QTest::keyClick(list, key);
+            const QModelIndexList selected = list->selectionModel()->selectedRows();
+            const int row = list->currentIndex().row();
+            const int top = dlg.DataListTopRow();
+            // One whole line selected, the current one, and in view.
+            return selected.size() == 1 && selected[0].row() == row && top <= row &&
+                           row < top + perPage
+                       ? row
+                       : -1;
+        };
+        list->setFocus(Qt::TabFocusReason);  // makes the first line current, not selected
+        QCOMPARE(shown(Qt::Key_Down), 1);
+        QCOMPARE(shown(Qt::Key_End), 99);
+        QCOMPARE(shown(Qt::Key_Up), 98);
+        QCOMPARE(shown(Qt::Key_Home), 0);
+        QCOMPARE(dlg.DataListTopRow(), 0);
+        const int pageDown = shown(Qt::Key_PageDown);
+        QVERIFY2(pageDown >= perPage - 1 && pageDown <= perPage,
+                 qPrintable(QString::number(pageDown)));
+        QCOMPARE(shown(Qt::Key_PageUp), 0);
+        QTest::keyClick(list, Qt::Key_Tab);
+        QVERIFY(!list->hasFocus());
+    }
+
+    void aLineOfMegabytesIsShownCutShort() {
+        // A binary capture without line ends: one line of 3 MB, control bytes and all.
+        std::string bytes(3 << 20, '\0');
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            bytes[i] = static_cast<char>(i % 251 == 10 ? 'x' : i % 251);
+        }
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        Choose(dlg, File("capture.bin", bytes));
+        QCOMPARE(dlg.LineCount(), 1);
+        QCOMPARE(dlg.DataModel()->rowCount(), 1);
+        const QString expected =
+            CLineListModel::VisibleText(QByteArray(bytes.data(), CLineListModel::kShownBytes)) +
+            QChar(0x2026);
+        const QModelIndex line = dlg.DataModel()->index(0, 0);
+        QCOMPARE(line.data().toString(), expected);
+        QCOMPARE(line.data(Qt::ToolTipRole).toString(), expected);
+        QCOMPARE(RawItem(dlg, 0).size(), qsizetype(bytes.size()));
+
+        // A line exactly as long as what is shown has no ellipsis.
+        Choose(dlg, File("exact.txt", std::string(CLineListModel::kShownBytes, 'A') + "\n"));
+        QCOMPARE(dlg.DataModel()->index(0, 0).data().toString(),
+                 QString(qsizetype(CLineListModel::kShownBytes), QLatin1Char('A')));
+    }
+
+    void aNameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("does not exist") << "nothing-here.txt";
+        QTest::newRow("named pipe") << "fifo";
+        QTest::newRow("character device") << "/dev/zero";
+        QTest::newRow("directory") << "folder";
+    }
+    void aNameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile() {
+        QFETCH(QString, name);
+        QVERIFY(::mkfifo(m_home->Path("fifo").c_str(), 0600) == 0);
+        QVERIFY(std::filesystem::create_directory(m_home->Path("folder")));
+        const std::string chosen =
+            name.startsWith('/') ? name.toStdString() : m_home->Path(name.toStdString());
         CTillstreamDlg dlg;
         const std::string loaded = File("kept.txt", "one\ntwo\n");
         Choose(dlg, loaded);
-        const std::string missing = m_home->Path("nothing-here.txt");
-        Choose(dlg, missing);
+        {
+            // A pipe without writer would hold the load in its open, /dev/zero would never end:
+            // a load that does not come back fails the run instead of holding it.
+            CHangWatch watch("loading " + chosen, std::chrono::seconds(30));
+            Choose(dlg, chosen);
+        }
         QCOMPARE(m_prompts->texts,
-                 QStringList{QStringLiteral("ERROR - Can't Open file.\r\n") + QPath(missing)});
+                 QStringList{QStringLiteral("ERROR - Can't Open file.\r\n") + QPath(chosen)});
         QCOMPARE(m_prompts->captions, QStringList{"Tillstream"});
         QCOMPARE(dlg.DataFile(), loaded);
+        QCOMPARE(qobject_cast<QLineEdit*>(dlg.Control(IDC_EDIT_DATA_FILE))->text(), QPath(loaded));
         QCOMPARE(dlg.LineCount(), 2);
+        QCOMPARE(dlg.DataModel()->rowCount(), 2);
 
         // Cancelling the chooser changes nothing and says nothing.
         dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
@@ -254,6 +367,32 @@ class MainWindowTest : public CWindowTest {
         dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
         QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Make tillstream data."));
         QCOMPARE(ReadFileBytes(BackupFilePath(path)), std::string(kHexLog));
+    }
+
+    void makeAndRestoreThroughALinkChangeTheFileItPointsTo() {
+        QVERIFY(std::filesystem::create_directory(m_home->Path("data")));
+        const std::string real = File("data/log.txt", kHexLog);
+        const std::string link = m_home->Path("day.log");
+        std::filesystem::create_symlink("data/log.txt", link);
+        CTillstreamDlg dlg;
+        Choose(dlg, link);
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Make tillstream data."));
+        QVERIFY(std::filesystem::is_symlink(link));
+        QCOMPARE(ReadFileBytes(BackupFilePath(real)), std::string(kHexLog));
+        QCOMPARE(dlg.LineCount(), 2);
+
+        // Loaded again through the link, the backup beside the file it points to is found.
+        Choose(dlg, link);
+        QCOMPARE(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->text(),
+                 QStringLiteral("Restore Data"));
+        QVERIFY(Button(dlg, IDC_BUTTON_MAKE_TILLSTREAM_DATA)->isEnabled());
+        dlg.OnCommand(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+        QCOMPARE(m_prompts->texts.last(), QStringLiteral("Success, Restore data."));
+        QVERIFY(std::filesystem::is_symlink(link));
+        QCOMPARE(ReadFileBytes(real), std::string(kHexLog));
+        QVERIFY(!FileExists(BackupFilePath(real)));
+        QVERIFY(!FileExists(BackupFilePath(link)));
     }
 
     void convertingAConvertedFileKeepsOnlyItsMarkerLine() {
@@ -365,22 +504,84 @@ class MainWindowTest : public CWindowTest {
     }
 
     void enterAndEscEndTheWindow_data() {
+        QTest::addColumn<int>("focus");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("result");
-        QTest::newRow("Enter") << int(Qt::Key_Return) << int(QDialog::Accepted);
-        QTest::newRow("Esc") << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::newRow("Enter in the file name field")
+            << IDC_EDIT_DATA_FILE << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("Enter in the data list")
+            << IDC_LIST_DATA << int(Qt::Key_Enter) << int(QDialog::Accepted);
+        QTest::newRow("Esc on a button")
+            << IDC_BUTTON_OUTPUT_START << int(Qt::Key_Escape) << int(QDialog::Rejected);
     }
     void enterAndEscEndTheWindow() {
+        QFETCH(int, focus);
         QFETCH(int, key);
         QFETCH(int, result);
         CTillstreamDlg dlg;
         dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         int finished = -1;
         connect(&dlg, &QDialog::finished, this, [&finished](int r) { finished = r; });
-        QTest::keyClick(dlg.Control(IDC_LIST_DATA), static_cast<Qt::Key>(key));
+        dlg.Control(focus)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
         QCOMPARE(finished, result);
         QVERIFY(!dlg.isVisible());
+    }
+
+    void enterPressesTheFocusedButtonAndTheWindowStays() {
+        LoopbackTcpServer receiver;
+        OptionRecord record = MakeDefaultOptionRecord();
+        record.outputInterface = kInterfaceTcpClient;
+        record.remoteAddress = kLoopbackAddress;
+        record.remotePort = receiver.Port();
+        record.loopEnabled = 1;
+        record.delayMs = 600000;  // the run goes on until it is stopped
+        StoreOptions(record);
+        CTillstreamDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        Choose(dlg, File("day.txt", "L0\r\nL1\r\n"));
+        int finished = -1;
+        connect(&dlg, &QDialog::finished, this, [&finished](int r) { finished = r; });
+        auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+
+        // From the file name field Tab reaches "..." and then Output Start (the conversion
+        // button is disabled for a plain data file).
+        dlg.Control(IDC_EDIT_DATA_FILE)->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dlg.Control(IDC_BUTTON_OUTPUT_START));
+        press(Qt::Key_Return);
+        QVERIFY(dlg.IsOutputRunning());
+        QVERIFY(receiver.WaitForBytes(4));
+        QCOMPARE(receiver.Received(), std::string("L0\r\n"));
+
+        // Output Start gave its focus away when it was disabled; Output Stop is one Shift+Tab
+        // back from where it went, and Enter there stops the run.
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), dlg.Control(IDC_BUTTON_OUTPUT_STOP));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(Button(dlg, IDC_BUTTON_OUTPUT_START)->isEnabled());
+        QVERIFY(receiver.WaitForClosed(1));
+
+        // Option... opens its dialog.
+        QString seenCaption;
+        QTimer::singleShot(0, this, [&seenCaption] {
+            if (auto* options =
+                    qobject_cast<COutputOptionDlg*>(QApplication::activeModalWidget())) {
+                seenCaption = options->windowTitle();
+                options->OnButtonCancel();
+            }
+        });
+        dlg.Control(IDC_BUTTON_OUTPUT_OPTION)->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Return);
+        QCOMPARE(seenCaption, QStringLiteral("Output Option"));
+
+        QCOMPARE(finished, -1);
+        QVERIFY(dlg.isVisible());
     }
 
     void aboutBoxOpensFromTheWindow() {

@@ -233,6 +233,43 @@ class OutputOptionTest : public QObject {
         QCOMPARE(address.GetAddress(), 0u);
     }
 
+    void typedAddressReplacesWhatTheFieldsHeld_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<uint>("stored");
+        // Typed into 192.168.0.10, starting in the first field.
+        QTest::addRow("three digits move on, the dot after them is no second move")
+            << "127.0.0.1" << QStringList{"127", "0", "0", "1"} << 0x7F000001u;
+        QTest::addRow("a dot in a field just entered stays")
+            << "1..2.3.4" << QStringList{"1", "2", "3", "4"} << 0x01020304u;
+        QTest::addRow("no leading zeros")
+            << "10.01.00.7" << QStringList{"10", "1", "0", "7"} << 0x0A010007u;
+        QTest::addRow("above 255 reads as 255")
+            << "10.1.2.300" << QStringList{"10", "1", "2", "300"} << 0x0A0102FFu;
+    }
+    void typedAddressReplacesWhatTheFieldsHeld() {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, shown);
+        QFETCH(uint, stored);
+        m_record.remoteAddress = 0xC0A8000A;
+        QStringList fields;
+        QCOMPARE(Run([&](Dlg& d) {
+                     if (!QTest::qWaitForWindowActive(&d)) {
+                         return;
+                     }
+                     CIpAddressCtrl* address = AddressCtrl(d);
+                     address->Field(0)->setFocus(Qt::TabFocusReason);
+                     QTest::keyClicks(nullptr, typed);  // each key to the field with the focus
+                     for (int i = 0; i < 4; ++i) {
+                         fields << address->Field(i)->text();
+                     }
+                     Button(d, 1004)->click();
+                 }),
+                 2);
+        QCOMPARE(fields, shown);
+        QCOMPARE(m_record.remoteAddress, stored);
+    }
+
     void otherPageEditsAreDropped() {
         m_record.remoteAddress = 0x0A000001;
         QCOMPARE(Run([](Dlg& d) {
@@ -253,6 +290,7 @@ class OutputOptionTest : public QObject {
         QTest::addRow("Escape in the delay edit") << 1;
         QTest::addRow("Escape on a page") << 2;
         QTest::addRow("close box") << 3;
+        QTest::addRow("Enter on the focused Cancel") << 4;
     }
     void cancelEscapeAndCloseBoxEndWith0() {
         QFETCH(int, how);
@@ -271,6 +309,10 @@ class OutputOptionTest : public QObject {
                          case 2:
                              QTest::keyClick(d.RS232Page()->Control(1025), Qt::Key_Escape);
                              break;
+                         case 4:
+                             Button(d, 1005)->setFocus();
+                             QTest::keyClick(Button(d, 1005), Qt::Key_Return);
+                             break;
                          default:
                              d.close();
                              break;
@@ -285,7 +327,7 @@ class OutputOptionTest : public QObject {
         QTest::addRow("delay edit") << 0;
         QTest::addRow("port edit on the page") << 1;
         QTest::addRow("address field") << 2;
-        QTest::addRow("Cancel button") << 3;
+        QTest::addRow("OK button") << 3;
     }
     void enterActsAsOkWhereverTheFocusIs() {
         QFETCH(int, where);
@@ -297,7 +339,7 @@ class OutputOptionTest : public QObject {
                      } else if (where == 2) {
                          target = AddressCtrl(d)->Field(2);
                      } else if (where == 3) {
-                         target = Button(d, 1005);
+                         target = Button(d, 1004);
                      }
                      target->setFocus();
                      QTest::keyClick(target, Qt::Key_Return);

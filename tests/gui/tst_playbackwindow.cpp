@@ -1,10 +1,10 @@
 // Playing a file from the window to a real loopback receiver: the buttons, the list and the bar
 // while a run goes on, stopping it, and the window's end during a run.
+#include <QAbstractItemView>
 #include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeView>
 
 #include "LoopbackServer.h"
 #include "app/LineListModel.h"
@@ -18,7 +18,7 @@ namespace {
 constexpr int kWaitMs = 10000;
 
 QList<int> SelectedRows(CTillstreamDlg& dlg) {
-    auto* list = qobject_cast<QTreeView*>(dlg.Control(IDC_LIST_DATA));
+    auto* list = qobject_cast<QAbstractItemView*>(dlg.Control(IDC_LIST_DATA));
     QList<int> rows;
     for (const QModelIndex& index : list->selectionModel()->selectedRows()) {
         rows << index.row();

@@ -1,10 +1,12 @@
 // The window layouts load from their templates with every control at its place.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
+#include "app/AboutDlg.h"
 #include "dialogs/DialogTemplate.h"
 #include "dialogs/MenuTemplate.h"
 #include "dialogs/ResourceStrings.h"
@@ -53,6 +55,16 @@ class TemplatesTest : public QObject {
         QVERIFY(!widgets.ControlAs<QPushButton>(1021)->isEnabled());
         QVERIFY(widgets.ControlAs<QLineEdit>(1019)->isReadOnly());
         QVERIFY(widgets.ControlAs<QPushButton>(1028)->isHidden());
+    }
+
+    void aboutBoxShowsTheVersionOfTheBuild() {
+        CAboutDlg about;
+        QStringList lines;
+        for (const QLabel* label : about.findChildren<QLabel*>()) {
+            lines << label->text();
+        }
+        QVERIFY2(lines.contains(QStringLiteral("Tillstream Version 1.0")),
+                 qPrintable(lines.join('|')));
     }
 
     void dialogUnitsFollowTheBaseUnits() {

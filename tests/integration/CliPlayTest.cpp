@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "HangupPty.h"
 #include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "StoreAccess.h"

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <random>
 #include <string>
@@ -33,6 +35,17 @@ std::string StampedHexLog(int lines) {
         text += line;
     }
     return text;
+}
+// The names of the hidden copies that file copies make in `folder`.
+std::vector<std::string> HiddenCopiesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(".tillstream-copy-")) {
+            names.push_back(name);
+        }
+    }
+    return names;
 }
 }  // namespace
 
@@ -79,6 +92,27 @@ TEST_F(CliFaultsTest, ConversionKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) 
             EXPECT_TRUE(FileExists(backup)) << "round " << round << ": converted without backup";
         }
     }
-    std::printf("[ figures  ] conversion %lld us; 25 kills: %d old, %d converted, %d backups\n",
-                static_cast<long long>(duration.count()), wasOld, wasNew, backups);
+    // What the kills left beside the data file: hidden copies only from a kill between naming
+    // a finished copy and renaming it into place; the temporary file from a kill while the lines
+    // were written.
+    const std::string temp = home.Path("day.tmp");
+    const std::vector<std::string> leftAfterKills = HiddenCopiesIn(home.Root());
+    std::uintmax_t leftBytes = 0;
+    for (const std::string& name : leftAfterKills) {
+        leftBytes += std::filesystem::file_size(home.Path(name));
+    }
+    std::printf(
+        "[ figures  ] conversion %lld us; 25 kills: %d old, %d converted, %d backups; "
+        "left: %zu hidden copies (%ju bytes), %s %jd bytes\n",
+        static_cast<long long>(duration.count()), wasOld, wasNew, backups, leftAfterKills.size(),
+        leftBytes, FileExists(temp) ? "day.tmp" : "no day.tmp",
+        FileExists(temp) ? static_cast<std::intmax_t>(std::filesystem::file_size(temp))
+                         : std::intmax_t{0});
+
+    // One more conversion of the file clears all of it.
+    WriteFileBytes(path, original);
+    ASSERT_EQ(RunChild(kCli, {"convert", path}, nullptr, &err), 0) << err;
+    EXPECT_EQ(ReadFileBytes(path), converted);
+    EXPECT_EQ(HiddenCopiesIn(home.Root()), std::vector<std::string>{});
+    EXPECT_FALSE(FileExists(temp));
 }

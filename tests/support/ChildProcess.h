@@ -37,6 +37,8 @@ class ChildProcess {
 
     // Asks the child to stop as a user's Ctrl-C does (SIGINT; the console's Ctrl-C event).
     void Interrupt() const;
+    // Sends the child signal `signalNumber` (Linux only: Windows has no signals to send).
+    void Signal(int signalNumber) const;
     // Ends the child at once, with no chance to clean up (SIGKILL; TerminateProcess).
     void Kill() const;
     // The exit code (128 + n for a death by signal n, 137 after Kill on Windows), or nothing when

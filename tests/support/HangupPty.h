@@ -25,6 +25,11 @@ class HangupPty {
     std::string Read(std::size_t count, std::chrono::milliseconds timeout) const;
     // Takes the far end away: the device is gone.
     void Hangup();
+    // Holds the slave open from here on, as a program that had the adapter open when it was
+    // pulled does, and returns a path through which any process of this user opens that same
+    // device again (/proc/PID/fd/N). After Hangup() the device lingers: opening it fails with EIO.
+    // Linux only: the Windows fixture has no such path.
+    std::string HoldSlaveOpen();
 
     struct Impl;
 

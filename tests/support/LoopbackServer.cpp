@@ -1,5 +1,6 @@
 #include "LoopbackServer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -92,17 +93,70 @@ LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
         SetTestSocketOption(Native(m_listenFd), SOL_SOCKET, SO_RCVBUF,
                             &m_options.nReceiveBufferSize, sizeof m_options.nReceiveBufferSize);
     }
+    // Arrival stamps for LineArrivals; accepted sockets inherit the option, and every packet from
+    // now on is stamped, including those that arrive before the connection is accepted.
+    EnableArrivalStamps(Native(m_listenFd));
     m_port = BindLoopback(Native(m_listenFd));
-    if (::listen(Native(m_listenFd), 16) != 0) {
+    // A backlog of 0 lets the queue be held full with one connection of our own.
+    if (::listen(Native(m_listenFd), m_options.acceptAfter.count() > 0 ? 0 : 16) != 0) {
         throw std::runtime_error("LoopbackTcpServer: listen failed");
     }
+    if (m_options.acceptAfter.count() > 0) {
+        HoldConnects();
+    }
     m_thread = std::thread([this] { Run(); });
+}
+
+void LoopbackTcpServer::HoldConnects() {
+    const sockaddr_in address = LoopbackAddress(m_port);
+    const TestSocket listener = Native(m_listenFd);
+    if (!IsAcceptQueueFull(listener).has_value()) {
+        return;  // the system does not tell whether the queue is full: no hold to rely on
+    }
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false);
+         ++attempt) {
+        const TestSocket filler = OpenTestSocket(SOCK_STREAM);
+        if (filler == kNoTestSocket) {
+            break;
+        }
+        SetTestSocketNonBlocking(filler);
+        m_fillers.push_back(Stored(filler));
+        if (::connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            pollfd item{};
+            item.fd = filler;
+            item.events = POLLOUT;
+            PollTestSockets(&item, 1, 5000);  // the handshake completes at once on loopback
+        }
+    }
+    m_bHolding = IsAcceptQueueFull(listener).value_or(false);
+}
+
+void LoopbackTcpServer::ReleaseConnects() {
+    // Take the fillers out of the queue (they are the only ones in it: every other connect was
+    // left unanswered) and drop them; the next connect attempt then gets through.
+    for (std::size_t n = 0; n < m_fillers.size(); ++n) {
+        pollfd item = Item(m_listenFd, POLLIN);
+        if (PollTestSockets(&item, 1, 1000) <= 0) {
+            break;
+        }
+        const TestSocket accepted = AcceptTestSocket(Native(m_listenFd));
+        if (accepted != kNoTestSocket) {
+            CloseTestSocket(accepted);
+        }
+    }
+    for (const std::intptr_t filler : m_fillers) {
+        CloseTestSocket(Native(filler));
+    }
+    m_fillers.clear();
 }
 
 LoopbackTcpServer::~LoopbackTcpServer() {
     m_bStop = true;
     Wake();
     m_thread.join();
+    for (const std::intptr_t filler : m_fillers) {
+        CloseTestSocket(Native(filler));
+    }
     for (Peer& peer : m_peers) {
         if (peer.fd >= 0) {
             CloseTestSocket(Native(peer.fd));
@@ -117,6 +171,15 @@ void LoopbackTcpServer::Wake() {
 }
 
 void LoopbackTcpServer::Run() {
+    if (m_options.acceptAfter.count() > 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            m_made + m_options.acceptAfter - std::chrono::steady_clock::now());
+        pollfd wake = Item(m_wakeFd, POLLIN);
+        if (left.count() > 0 && PollTestSockets(&wake, 1, static_cast<int>(left.count())) > 0) {
+            return;  // stopped while still holding
+        }
+        ReleaseConnects();
+    }
     std::vector<char> buffer(m_options.nReadChunk);
     while (!m_bStop) {
         std::vector<pollfd> items = {Item(m_wakeFd, POLLIN), Item(m_listenFd, POLLIN)};
@@ -167,12 +230,17 @@ void LoopbackTcpServer::Run() {
             if (items[k].revents == 0) {
                 continue;
             }
-            const auto got = ::recv(items[k].fd, buffer.data(), static_cast<int>(buffer.size()), 0);
+            auto arrived = std::chrono::system_clock::now();
+            const auto got = ReceiveStamped(Native(items[k].fd), buffer.data(), buffer.size(), arrived);
             const int error = got < 0 ? LastTestSocketError() : 0;
             std::lock_guard lock(m_mutex);
             Peer& peer = m_peers[owners[k - 2]];
             if (got > 0) {
                 peer.bytes.append(buffer.data(), static_cast<std::size_t>(got));
+                peer.lineArrivals.insert(
+                    peer.lineArrivals.end(),
+                    static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + got, '\n')),
+                    arrived);
                 bRead = true;
             } else if (got == 0 || !IsPassingSocketError(error)) {
                 CloseTestSocket(Native(peer.fd));
@@ -256,6 +324,13 @@ std::vector<std::string> LoopbackTcpServer::ReceivedPerConnection() const {
         result.push_back(peer.bytes);
     }
     return result;
+}
+
+std::vector<std::chrono::system_clock::time_point> LoopbackTcpServer::LineArrivals(
+    std::size_t index) const {
+    std::lock_guard lock(m_mutex);
+    return index < m_peers.size() ? m_peers[index].lineArrivals
+                                  : std::vector<std::chrono::system_clock::time_point>{};
 }
 
 void LoopbackTcpServer::StartReading() {

@@ -33,6 +33,11 @@ struct LoopbackTcpOptions {
     // Reset each connection as soon as it is accepted. The client's connect may then succeed or
     // fail, whichever it sees first; for a reset after a known point use ResetConnections().
     bool bResetOnAccept = false;
+    // > 0: take no connection before this much time has passed since the server was made. Until
+    // then the accept queue is held full, so a client's connect gets no answer at all; it
+    // completes with the client's next try after that (the system tries again about a second
+    // after the first attempt). See IsHoldingConnects().
+    std::chrono::milliseconds acceptAfter{0};
 };
 
 class LoopbackTcpServer {
@@ -43,6 +48,9 @@ class LoopbackTcpServer {
     LoopbackTcpServer& operator=(const LoopbackTcpServer&) = delete;
 
     std::uint16_t Port() const { return m_port; }
+    // With acceptAfter: false when the system still answered a connect, so a test cannot rely
+    // on the hold.
+    bool IsHoldingConnects() const { return m_bHolding; }
 
     // Bounded waits; each returns whether the condition was reached.
     bool WaitForConnections(std::size_t count, std::chrono::milliseconds timeout = kLoopbackWait);
@@ -56,6 +64,10 @@ class LoopbackTcpServer {
     // Every byte received, connection after connection in the order they were accepted.
     std::string Received() const;
     std::vector<std::string> ReceivedPerConnection() const;
+    // When each line feed received on connection `index` (0 the first) arrived, as the system
+    // stamped the data on arrival (on loopback: when the sender handed it over), so that a late
+    // reading thread does not shift it.
+    std::vector<std::chrono::system_clock::time_point> LineArrivals(std::size_t index) const;
 
     void StartReading();      // a server made with bRead = false begins to read
     void ResetConnections();  // resets every open connection (the peer sees ECONNRESET)
@@ -65,8 +77,11 @@ class LoopbackTcpServer {
         std::intptr_t fd = -1;
         std::string bytes;
         bool bClosed = false;
+        std::vector<std::chrono::system_clock::time_point> lineArrivals;
     };
     void Run();
+    void HoldConnects();
+    void ReleaseConnects();
     bool WaitFor(std::chrono::milliseconds timeout, const std::function<bool()>& condition);
     void Wake();
 
@@ -74,6 +89,9 @@ class LoopbackTcpServer {
     std::intptr_t m_listenFd = -1;  // sockets: descriptors on Linux, SOCKETs on Windows
     std::intptr_t m_wakeFd = -1;
     std::uint16_t m_port = 0;
+    std::vector<std::intptr_t> m_fillers;  // connections that keep the accept queue full while holding
+    bool m_bHolding = false;
+    std::chrono::steady_clock::time_point m_made = std::chrono::steady_clock::now();
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bReading{false};
     std::atomic<bool> m_bResetRequested{false};

@@ -13,8 +13,8 @@ FileError LastSystemError() {
     return FileErrorFromSystemCode(errno);
 }
 
-// O_NOCTTY: a data file may be a terminal device; opening it must never make it the
-// controlling terminal of the program.
+// O_NOCTTY: a name may lead to a terminal device; opening it, even only to refuse it, must never
+// make it the controlling terminal of the program.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY;
 }  // namespace
 
@@ -49,7 +49,34 @@ FileError OpenInto(std::intptr_t& hFile, const std::string& path, int flags, mod
 
 FileError CFileHandle::OpenForRead(const std::string& path) {
     Close();
-    return OpenInto(m_hFile, path, O_RDONLY, 0);
+    // O_NONBLOCK: the open of a named pipe without a writer, or of a terminal without carrier,
+    // would otherwise wait for ever. What was opened is then judged by its descriptor.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | kOpenFlags);
+    } while (fd == -1 && errno == EINTR);
+    if (fd == -1) {
+        // Only special files fail like this: a socket, or a device without a driver.
+        return errno == ENXIO || errno == ENODEV ? FileError::NotRegularFile : LastSystemError();
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const FileError error = LastSystemError();
+        ::close(fd);
+        return error;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return FileError::NotRegularFile;
+    }
+    // A regular file is read as usual from here on (the flag matters to some network file
+    // systems with mandatory locks).
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    m_hFile = fd;
+    return FileError::None;
 }
 
 FileError CFileHandle::CreateForWrite(const std::string& path) {

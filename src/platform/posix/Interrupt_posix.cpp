@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -17,7 +19,13 @@ struct InterruptState {
     std::atomic<bool> bRequested{false};
     std::atomic<int> nSignal{0};
     std::atomic<int> hEvent{-1};
-    std::mutex mutex;  // guards callback
+    // The limits' watch: woken when a signal raised the request and when the command confirms
+    // that it has stopped.
+    std::mutex limitMutex;
+    std::condition_variable limitChanged;
+    bool bSignalled = false;      // under limitMutex
+    bool bStopConfirmed = false;  // under limitMutex
+    std::mutex mutex;             // guards callback
     // Held while a callback runs, so that replacing the callback also waits for one in flight:
     // whoever removes it may then destroy what it pointed at.
     std::mutex running;
@@ -37,6 +45,13 @@ void Raise(int signalNumber) {
         return;
     }
     state.nSignal.store(signalNumber);
+    if (signalNumber != 0) {
+        {
+            std::lock_guard lock(state.limitMutex);
+            state.bSignalled = true;
+        }
+        state.limitChanged.notify_all();
+    }
     if (const int fd = state.hEvent.load(); fd >= 0) {
         const uint64_t one = 1;
         while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
@@ -59,12 +74,24 @@ void WatchSignals(sigset_t set) {
         if (::sigwait(&set, &signalNumber) != 0) {
             continue;
         }
+        // Only the first one counts; the limits below end the program if it does not stop.
         Raise(signalNumber);
-        if (signalNumber == SIGTERM) {
-            // A second SIGTERM after the first must still end a program that hangs.
-            continue;
-        }
     }
+}
+
+// Ends the program at once when it has not stopped within the limits after a signal. A thread of
+// its own, so that neither a callback nor anything the command waits for can hold it up.
+void WatchLimits() {
+    InterruptState& state = State();
+    std::unique_lock lock(state.limitMutex);
+    state.limitChanged.wait(lock, [&state] { return state.bSignalled; });
+    const auto signalled = std::chrono::steady_clock::now();
+    if (state.limitChanged.wait_until(lock, signalled + kInterruptStopLimit,
+                                      [&state] { return state.bStopConfirmed; })) {
+        state.limitChanged.wait_for(lock, kInterruptEndLimit, [] { return false; });
+    }
+    // Nothing that could wait for a lock held by a stuck thread: no stdio, no destructors.
+    ::_exit(128 + state.nSignal.load());
 }
 }  // namespace
 
@@ -80,16 +107,28 @@ bool InstallInterruptWatch() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
         return false;
     }
     try {
+        // The limits' watch first: once signals are taken, nothing may be able to hold them off.
+        std::thread(WatchLimits).detach();
         std::thread(WatchSignals, set).detach();
     } catch (...) {
         ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
         return false;
     }
     return true;
+}
+
+void ConfirmInterruptStop() {
+    InterruptState& state = State();
+    {
+        std::lock_guard lock(state.limitMutex);
+        state.bStopConfirmed = true;
+    }
+    state.limitChanged.notify_all();
 }
 
 void RequestInterrupt() {

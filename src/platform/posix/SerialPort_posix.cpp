@@ -24,8 +24,9 @@ namespace {
 
 // The one place where a system error of the serial back end becomes the program's code.
 // A port held by someone else (our lock or the terminal's exclusive flag) is the access-denied
-// case; settings the driver refuses are an invalid parameter; everything else keeps its number,
-// so a missing device is 2.
+// case; a device that is not there is file-not-found; settings the driver refuses are an invalid
+// parameter. Every other number keeps its value in the system range, apart from the program's
+// codes: EIO and EACCES say something else than "held by another program".
 uint32_t SerialErrorFromErrno(int error) {
     switch (error) {
         case EWOULDBLOCK:
@@ -34,10 +35,12 @@ uint32_t SerialErrorFromErrno(int error) {
 #endif
         case EBUSY:
             return kSerialErrorAccessDenied;
+        case ENOENT:
+            return kSerialErrorFileNotFound;
         case EINVAL:
             return kSerialErrorInvalidParameter;
         default:
-            return static_cast<uint32_t>(error);
+            return kSerialErrorSystem | static_cast<uint32_t>(error);
     }
 }
 

@@ -98,6 +98,12 @@ void ChildProcess::Interrupt() const {
     }
 }
 
+void ChildProcess::Signal(int signalNumber) const {
+    if (m_hProcess != -1 && !m_exitCode) {
+        ::kill(static_cast<pid_t>(m_hProcess), signalNumber);
+    }
+}
+
 void ChildProcess::Kill() const {
     if (m_hProcess != -1 && !m_exitCode) {
         ::kill(static_cast<pid_t>(m_hProcess), SIGKILL);

@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 #include "HangupPty.h"
 #include "platform/UserFolders.h"
 
 struct HangupPty::Impl {
     int master = -1;
+    int heldSlave = -1;
     std::string slavePath;
 };
 
@@ -35,6 +37,9 @@ bool HangupPty::IsOpen() const {
 
 HangupPty::~HangupPty() {
     Hangup();
+    if (m_impl->heldSlave >= 0) {
+        ::close(m_impl->heldSlave);
+    }
 }
 
 void HangupPty::LinkAsComPort(int n) const {
@@ -88,4 +93,15 @@ void HangupPty::Hangup() {
         ::close(m_impl->master);
         m_impl->master = -1;
     }
+}
+
+std::string HangupPty::HoldSlaveOpen() {
+    int& held = m_impl->heldSlave;
+    if (held < 0) {
+        held = ::open(m_impl->slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (held < 0) {
+            throw std::runtime_error("cannot hold the pty slave open");
+        }
+    }
+    return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(held);
 }

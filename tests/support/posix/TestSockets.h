@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <optional>
 
 using TestSocket = int;
@@ -69,4 +71,34 @@ inline std::optional<bool> IsAcceptQueueFull(TestSocket listener) {
         return false;
     }
     return info.tcpi_unacked > info.tcpi_sacked;
+}
+
+// Has the system stamp each packet with its arrival time (accepted sockets inherit it).
+inline void EnableArrivalStamps(TestSocket socket) {
+    const int on = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+}
+
+// A recv() that also sets `arrived` to the system's arrival stamp of the data, when it has one.
+inline long ReceiveStamped(TestSocket socket, char* buffer, std::size_t size,
+                           std::chrono::system_clock::time_point& arrived) {
+    iovec data{buffer, size};
+    alignas(cmsghdr) char control[128];
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t got = ::recvmsg(socket, &message, 0);
+    for (cmsghdr* c = got > 0 ? CMSG_FIRSTHDR(&message) : nullptr; c != nullptr;
+         c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec when{};
+            std::memcpy(&when, CMSG_DATA(c), sizeof when);
+            arrived = std::chrono::system_clock::time_point(
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                    std::chrono::seconds(when.tv_sec) + std::chrono::nanoseconds(when.tv_nsec)));
+        }
+    }
+    return static_cast<long>(got);
 }

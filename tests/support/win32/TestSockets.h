@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <chrono>
 #include <optional>
 
 #include "platform/Socket.h"
@@ -60,4 +61,14 @@ inline void SetLargeReceiveBuffer(TestSocket socket, int size) {
 // Windows Sockets does not report the accept queue.
 inline std::optional<bool> IsAcceptQueueFull(TestSocket /*listener*/) {
     return std::nullopt;
+}
+
+// Windows Sockets has no arrival stamps: the stamp is the moment the data is read.
+inline void EnableArrivalStamps(TestSocket /*socket*/) {}
+
+inline long ReceiveStamped(TestSocket socket, char* buffer, std::size_t size,
+                           std::chrono::system_clock::time_point& arrived) {
+    const int got = recv(socket, buffer, static_cast<int>(size), 0);
+    arrived = std::chrono::system_clock::now();
+    return got;
 }

@@ -1,9 +1,7 @@
 // Make Tillstream Data and Restore Data on real files: what the data file, its backup and its
 // temporary file hold afterwards.
 #include <atomic>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <thread>
 
@@ -38,7 +36,7 @@ TEST_F(ConversionTest, KeepsThePayloadOfEveryRecordThatHasOne) {
     EXPECT_EQ(ReadFileBytes(D), kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n");
     EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
     EXPECT_FALSE(FileExists(T));
-    EXPECT_EQ(IsTillstreamDataFile(D), 1);
+    EXPECT_EQ(IsTillstreamDataFile(D), kDataFileConverted);
 }
 
 TEST_F(ConversionTest, WhichLinesBecomeRecords) {
@@ -245,6 +243,14 @@ TEST_F(ConversionTest, BackupThatCannotBeMadeLeavesTheDataFile) {
     ASSERT_EQ(MakeDirectory(B), FileError::None);  // a folder holds B's name
     EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
     EXPECT_EQ(ReadFileBytes(D), kThreeRecords);
+    EXPECT_FALSE(FileExists(T));
+}
+
+TEST_F(ConversionTest, ATempFileLeftByAKilledConversionIsReusedAndGone) {
+    WriteFileBytes(D, kThreeRecords);
+    WriteFileBytes(T, std::string(100000, 'x'));  // longer than the converted file
+    ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(D), kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n");
     EXPECT_FALSE(FileExists(T));
 }
 

@@ -1,6 +1,7 @@
 // The index behind the data list: the lines it gives must be exactly the lines a binary-mode
 // reader sees, less those that begin with the converted-file marker.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TempHome.h"
@@ -47,17 +48,30 @@ TEST_F(LineIndexTest, ShowsTheLinesOfEveryKindOfFile) {
         "[TILLSTREAM_DATA]\n[TILLSTREAM_DATA] again\nx[TILLSTREAM_DATA]\n[TILLSTREAM_DAT\n",
         "a\0b\r\n\0\n"s,
         std::string(1000, 'x') + "\n" + "[TILLSTREAM_DATA]\n" + std::string(999, 'y'),
+        // Several marker lines between two lines and one after the last.
+        "a\n[TILLSTREAM_DATA]\n[TILLSTREAM_DATA] 2\r\nb\r\n[TILLSTREAM_DATA]\n",
+        // Line ends on the boundaries of the small buffers, and empty lines.
+        "0123456789abcdef\n0123456789abcdef\n\n\nx",
     };
     for (const std::string& bytes : files) {
         WriteFileBytes(home.Path("f"), bytes);
         const auto expected = ShownByReader(home.Path("f"));
-        for (std::size_t bufferSize :
-             {std::size_t{1}, std::size_t{4}, std::size_t{16}, std::size_t{17}, std::size_t{18},
-              std::size_t{100}, CLineIndex::kDefaultBufferSize}) {
-            SCOPED_TRACE(bytes.substr(0, 30) + " / buffer " + std::to_string(bufferSize));
-            CLineIndex index(bufferSize);
+        // Offsets kept in 3 low bits pass a high-bits step every 8 bytes, and a long line
+        // passes several at once: what 4 GiB steps do in files too large for a test.
+        for (const auto& [bufferSize, lowBits] :
+             {std::pair{std::size_t{1}, 3u}, std::pair{std::size_t{4}, 32u},
+              std::pair{std::size_t{16}, 3u}, std::pair{std::size_t{17}, 32u},
+              std::pair{std::size_t{18}, 1u}, std::pair{std::size_t{100}, 32u},
+              std::pair{CLineIndex::kDefaultBufferSize, 3u},
+              std::pair{CLineIndex::kDefaultBufferSize, CLineIndex::kDefaultLowBits}}) {
+            SCOPED_TRACE(bytes.substr(0, 30) + " / buffer " + std::to_string(bufferSize) +
+                         " / low bits " + std::to_string(lowBits));
+            CLineIndex index(bufferSize, lowBits);
             ASSERT_EQ(index.Build(home.Path("f")), 0);
             EXPECT_EQ(ShownByIndex(index), expected);
+            for (std::size_t i = 0; i < index.Count(); ++i) {
+                EXPECT_EQ(index.LengthAt(i), index.LineAt(i).size());
+            }
         }
     }
 }

@@ -101,14 +101,10 @@ TEST_F(LineReaderTest, FailuresAreReportedNotHidden) {
     EXPECT_EQ(reader.Open(home.Path("missing")), FileError::NotFound);
     EXPECT_FALSE(reader.IsOpen());
 
-    // A folder is no file of lines: Linux opens it and refuses the read, Windows the open.
-    if (reader.Open(home.Root()) == FileError::None) {
-        EXPECT_EQ(reader.ReadLine(line), ReadLineResult::Error);
-        EXPECT_EQ(reader.LastError(), FileError::AccessDenied);
-    } else {
-        EXPECT_EQ(reader.LastError(), FileError::AccessDenied);
-        EXPECT_FALSE(reader.IsOpen());
-    }
+    // A folder is no data file: refused at the open, not left to fail at the first read.
+    EXPECT_EQ(reader.Open(home.Root()), FileError::NotRegularFile);
+    EXPECT_FALSE(reader.IsOpen());
+    EXPECT_EQ(reader.ReadLine(line), ReadLineResult::Error);
 }
 
 TEST_F(LineReaderTest, PlaybackHoldsTheFileAndDisplayReadersDoNot) {

@@ -37,6 +37,10 @@ class RecordingPlaybackHost : public CPlaybackHost {
         Enter();
         return m_options.Get();
     }
+    std::uint64_t OptionsChangeCount() override { return m_options.ChangeCount(); }
+    // 0 (the default): every line is told, so a test sees each one.
+    std::chrono::milliseconds LineNoticeInterval() override { return m_noticeInterval; }
+    void SetLineNoticeInterval(std::chrono::milliseconds interval) { m_noticeInterval = interval; }
     void ShowRunStart() override {
         Enter();
         std::lock_guard lock(m_mutex);
@@ -58,9 +62,11 @@ class RecordingPlaybackHost : public CPlaybackHost {
         m_events.push_back("line " + std::to_string(index));
         m_changed.notify_all();
     }
-    void OnLineSent(int /*index*/, bool delivered) override {
+    void OnLinesSent(std::uint64_t nLines, std::uint64_t nLost) override {
         std::lock_guard lock(m_mutex);
-        ++(delivered ? m_nDelivered : m_nLost);
+        m_nDelivered = static_cast<int>(nLines - nLost);
+        m_nLost = static_cast<int>(nLost);
+        m_changed.notify_all();
     }
     void ShowRewind(int lastIndex) override {
         Enter();
@@ -122,7 +128,7 @@ class RecordingPlaybackHost : public CPlaybackHost {
         }
         return percents;
     }
-    // Lines the engine reported as handed on to the transport, and as lost.
+    // The run's totals as last told: lines taken whole by the transport, and lines lost.
     int Delivered() const {
         std::lock_guard lock(m_mutex);
         return m_nDelivered;
@@ -163,6 +169,7 @@ class RecordingPlaybackHost : public CPlaybackHost {
     }
 
     CSharedOptions m_options;
+    std::chrono::milliseconds m_noticeInterval{0};
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::function<void(int)> m_onLine;

@@ -1,6 +1,7 @@
 // The file handle and whole-file operations, on real files in a private temporary folder.
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "TempHome.h"
@@ -178,6 +179,11 @@ TEST_F(FileSystemTest, CanonicalPathGivesOneNamePerFile) {
     EXPECT_EQ(CanonicalPath(home.Path("d/../d/new")),
               CanonicalPath(home.Path("d")) + PreferredPathSeparator() + "new");
     EXPECT_FALSE(PathExists(""));
+    std::string resolved;
+    ASSERT_EQ(ResolveFilePath(home.Path("d/f"), resolved), FileError::None);
+    EXPECT_EQ(resolved, canonical);
+    EXPECT_EQ(ResolveFilePath(home.Path("d/new"), resolved), FileError::NotFound);
+    EXPECT_EQ(resolved, canonical);
     if (!MakeSymbolicLink(home.Path("d/f"), home.Path("link"))) {
         GTEST_SKIP() << "no symbolic links can be made here (Wine)";
     }
@@ -185,6 +191,13 @@ TEST_F(FileSystemTest, CanonicalPathGivesOneNamePerFile) {
     // A dangling link exists as an entry.
     ASSERT_TRUE(MakeSymbolicLink(home.Path("nowhere"), home.Path("dangling")));
     EXPECT_TRUE(PathExists(home.Path("dangling")));
+
+    // Resolving follows a chain of links to the file, and fails where the chain leads nowhere.
+    ASSERT_TRUE(MakeSymbolicLink("link", home.Path("link2")));
+    ASSERT_EQ(ResolveFilePath(home.Path("link2"), resolved), FileError::None);
+    EXPECT_EQ(resolved, canonical);
+    EXPECT_EQ(ResolveFilePath(home.Path("dangling"), resolved), FileError::NotFound);
+    EXPECT_EQ(resolved, canonical);
 }
 
 TEST(LocalTimeTest, IsTheClockInTheLocalZone) {

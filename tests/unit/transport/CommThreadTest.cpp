@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "HangupPty.h"
 #include "PtyPair.h"
 #include "RecordingMessageSink.h"
 #include "TempHome.h"
@@ -300,7 +301,7 @@ TEST_F(CommThreadTest, PortHeldByAnotherOpenerIsAlreadyUsed) {
     EXPECT_EQ(sink.Messages(), expected);
 }
 
-TEST_F(CommThreadTest, MissingPortShowsOpenErrorWithItsCode) {
+TEST_F(CommThreadTest, PortsThatCannotBeOpenedShowOpenErrorWithTheirCodes) {
     // An absent configured device must not fall back to another line.
     PtyPair::MakeComPortAbsent(7);
     PtyPair::MakeComPortAbsent(12);

@@ -9,13 +9,13 @@ namespace {
 
 using DataFileKindPosixTest = TempHomeTest;
 
-TEST_F(DataFileKindPosixTest, AFileWithoutReadPermissionIsMinusOne) {
+TEST_F(DataFileKindPosixTest, AFileWithoutReadPermissionIsUnreadable) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root reads anything";
     }
     WriteFileBytes(home.Path("locked"), "[TILLSTREAM_DATA]\r\n");
     ::chmod(home.Path("locked").c_str(), 0);
-    EXPECT_EQ(IsTillstreamDataFile(home.Path("locked")), -1);
+    EXPECT_EQ(IsTillstreamDataFile(home.Path("locked")), kDataFileUnreadable);
 }
 
 }  // namespace

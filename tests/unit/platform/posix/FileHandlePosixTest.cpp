@@ -1,21 +1,36 @@
 // Files on Linux: locks seen across processes, a rename over a file that is open, permission
 // bits carried by a copy, unreadable files, and the local time's zone.
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <ctime>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "TempHome.h"
 #include "platform/FileHandle.h"
+#include "platform/FileKind.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
 
 namespace {
 
 using FileHandlePosixTest = TempHomeTest;
+
+std::size_t EntriesIn(const std::string& folder) {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
+        ++count;
+    }
+    return count;
+}
 
 TEST_F(FileHandlePosixTest, UnreadableFileIsAccessDenied) {
     if (::geteuid() == 0) {
@@ -109,5 +124,112 @@ TEST(LocalTimePosixTest, FollowsTheTimeZoneVariable) {
     }
     ::tzset();
 }
+
+TEST_F(FileHandlePosixTest, OnlyARegularFileOpensForReadingAndTheOthersAreNamed) {
+    const std::string fifo = home.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A writer holds the pipe open, so that even an open that waited for one would return here.
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_NE(writer, -1);
+    ASSERT_EQ(::symlink(fifo.c_str(), home.Path("link-to-fifo").c_str()), 0);
+    ASSERT_EQ(MakeDirectory(home.Path("dir")), FileError::None);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = home.Path("sock");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+    const struct {
+        std::string path;
+        const char* kind;
+    } cases[] = {
+        {fifo, "a named pipe"},
+        {home.Path("link-to-fifo"), "a named pipe"},
+        {"/dev/zero", "a character device"},
+        {home.Path("dir"), "a directory"},
+        {socketPath, "a socket"},
+    };
+    for (const auto& c : cases) {
+        CFileHandle file;
+        EXPECT_EQ(file.OpenForRead(c.path), FileError::NotRegularFile) << c.path;
+        EXPECT_FALSE(file.IsOpen()) << c.path;
+        FileKind kind = FileKind::Regular;
+        EXPECT_EQ(CheckRegularFile(c.path, kind), FileError::NotRegularFile) << c.path;
+        EXPECT_STREQ(FileKindText(kind), c.kind);
+    }
+    ::close(listener);
+    ::close(writer);
+
+    // A regular file opens, and reads as usual: its descriptor does not stay non-blocking.
+    WriteFileBytes(home.Path("f"), "data");
+    CFileHandle file;
+    ASSERT_EQ(file.OpenForRead(home.Path("f")), FileError::None);
+    EXPECT_EQ(::fcntl(file.Get(), F_GETFL) & O_NONBLOCK, 0);
+    FileKind kind = FileKind::Other;
+    EXPECT_EQ(CheckRegularFile(home.Path("f"), kind), FileError::None);
+    EXPECT_EQ(kind, FileKind::Regular);
+    ASSERT_EQ(::symlink(home.Path("gone").c_str(), home.Path("dangling").c_str()), 0);
+    EXPECT_EQ(CheckRegularFile(home.Path("dangling"), kind), FileError::NotFound);
+    EXPECT_EQ(CheckRegularFile(home.Path("missing"), kind), FileError::NotFound);
+}
+
+
+TEST_F(FileHandlePosixTest, CopyRemovesHiddenCopiesLeftByEndedProcesses) {
+    // No process has the number pid_max: a copy named after it belongs to one that has ended.
+    std::ifstream limit("/proc/sys/kernel/pid_max");
+    long pidMax = 0;
+    if (!(limit >> pidMax)) {
+        GTEST_SKIP() << "no pid_max to name a process that cannot exist";
+    }
+    const std::string folder = home.Path("work");
+    ASSERT_EQ(MakeDirectory(folder), FileError::None);
+    WriteFileBytes(folder + "/src", "new");
+    const std::string ended =
+        folder + "/.tillstream-copy-" + std::to_string(pidMax) + "-3-0badf00d";
+    const std::string running =
+        folder + "/.tillstream-copy-" + std::to_string(::getpid()) + "-3-0badf00d";
+    const std::string notACopy = folder + "/.tillstream-copy-notes";
+    for (const std::string& path : {ended, running, notACopy}) {
+        WriteFileBytes(path, std::string(4096, 'x'));
+    }
+
+    ASSERT_EQ(CopyFileReplace(folder + "/src", folder + "/dst"), FileError::None);
+    EXPECT_EQ(ReadFileBytes(folder + "/dst"), "new");
+    EXPECT_FALSE(FileExists(ended));
+    EXPECT_TRUE(FileExists(running));  // a copy still being made elsewhere is left alone
+    EXPECT_TRUE(FileExists(notACopy));
+    EXPECT_EQ(EntriesIn(folder), 4u);
+}
+
+
+TEST(LocalTimePosixTest, UtcOffsetIsTheZonesWhateverTheTimeOfDay) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old != nullptr ? old : "";
+    // The two ends of the zones in use lie more than a day apart: at any moment one of them is
+    // where the time of day alone gives the wrong answer.
+    const struct {
+        const char* zone;
+        std::int64_t offset;
+    } zones[] = {{"UTC0", 0},
+                 {"<+0530>-5:30", 19800},
+                 {"<-0930>9:30", -34200},
+                 {"<+14>-14", 14 * 3600},
+                 {"<+1345>-13:45", 49500},
+                 {"<-12>12", -12 * 3600}};
+    for (const auto& z : zones) {
+        ::setenv("TZ", z.zone, 1);
+        ::tzset();
+        EXPECT_EQ(LocalUtcOffsetSeconds(), z.offset) << z.zone;
+    }
+    if (old != nullptr) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "HangupPty.h"
 #include "PtyPair.h"
 #include "RecordingMessageSink.h"
 #include "TempHome.h"
@@ -117,4 +118,18 @@ TEST_F(CommThreadPosixTest, ReceiveThreadThatCannotWatchTellsTheUser) {
     EXPECT_FALSE(ProbeComPort("COM3"));
     channel.ClosePort();
     EXPECT_TRUE(ProbeComPort("COM3"));
+}
+
+TEST_F(CommThreadPosixTest, APulledAdapterIsAnOpenErrorOfItsOwn) {
+    // An adapter pulled while another program had it open lingers and fails with an I/O error,
+    // whose number is the access-denied code's: it must not read "already used".
+    HangupPty pulled;
+    std::filesystem::create_symlink(pulled.HoldSlaveOpen(), home.SettingsFolder() + "/ports/COM4");
+    pulled.Hangup();
+    CCommThread channel(&sink);
+    EXPECT_FALSE(channel.OpenPort("COM4", COMM_MODE_WRITE));
+    EXPECT_FALSE(channel.HasChannelThread());
+    const std::vector<Message> expected = {
+        {"Serial Port(COM4) open error(0x20000005)", "Slipwarden"}};
+    EXPECT_EQ(sink.Messages(), expected);
 }
