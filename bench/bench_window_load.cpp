@@ -17,8 +17,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/TillstreamDlg.h"
-#include "dialogs/UserPrompts.h"
+#include "gui_qt/UserPrompts.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

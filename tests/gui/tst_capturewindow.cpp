@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/TillstreamDlg.h"
 #include "support/WindowHarness.h"
 #include "support/WindowTest.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 constexpr int kWaitMs = 10000;

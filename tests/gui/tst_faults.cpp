@@ -27,10 +27,10 @@
 #include <thread>
 
 #include "LoopbackServer.h"
-#include "app/TillstreamDlg.h"
-#include "dialogs/OutputOptionDlg.h"
 #include "support/WindowHarness.h"
 #include "support/WindowTest.h"
+#include "ui/OutputOptionDlg.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 constexpr int kWaitMs = 10000;

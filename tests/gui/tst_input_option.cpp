@@ -11,10 +11,10 @@
 #include <memory>
 
 #include "TempHome.h"
-#include "dialogs/InputOptionDlg.h"
 #include "gui/support/OptionDialogHarness.h"
 #include "options/OptionRecord.h"
 #include "platform/SerialPort.h"
+#include "ui/InputOptionDlg.h"
 
 namespace {
 using Dlg = CInputOptionDlg;

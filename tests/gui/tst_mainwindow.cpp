@@ -23,14 +23,14 @@
 #include <thread>
 
 #include "LoopbackServer.h"
-#include "app/AboutDlg.h"
-#include "app/LineListModel.h"
-#include "app/TillstreamDlg.h"
 #include "datafile/FileNames.h"
 #include "datafile/FilesInPlay.h"
-#include "dialogs/OutputOptionDlg.h"
+#include "gui_qt/LineListModel.h"
 #include "support/WindowHarness.h"
 #include "support/WindowTest.h"
+#include "ui/AboutDlg.h"
+#include "ui/OutputOptionDlg.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 const char kHexLog[] =

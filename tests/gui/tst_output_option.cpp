@@ -14,15 +14,15 @@
 #include <memory>
 
 #include "TempHome.h"
-#include "dialogs/ClientPropertyDlg.h"
-#include "dialogs/DialogTemplate.h"
-#include "dialogs/IpAddressCtrl.h"
-#include "dialogs/OutputOptionDlg.h"
-#include "dialogs/RS232PropertyDlg.h"
-#include "dialogs/TemplateWidgets.h"
 #include "gui/support/OptionDialogHarness.h"
+#include "gui_qt/IpAddressCtrl.h"
+#include "gui_qt/TemplateWidgets.h"
 #include "options/OptionRecord.h"
 #include "platform/SerialPort.h"
+#include "ui/ClientPropertyDlg.h"
+#include "ui/DialogTemplate.h"
+#include "ui/OutputOptionDlg.h"
+#include "ui/RS232PropertyDlg.h"
 
 namespace {
 using Dlg = COutputOptionDlg;

@@ -7,12 +7,12 @@
 #include <QTest>
 
 #include "LoopbackServer.h"
-#include "app/LineListModel.h"
-#include "app/TillstreamDlg.h"
 #include "datafile/FileNames.h"
 #include "engine/ListPaging.h"
+#include "gui_qt/LineListModel.h"
 #include "support/WindowHarness.h"
 #include "support/WindowTest.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 constexpr int kWaitMs = 10000;

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/ShowWindowListener.h"
-#include "app/TillstreamDlg.h"
+#include "gui_qt/ShowWindowListener.h"
 #include "support/WindowHarness.h"
 #include "support/WindowTest.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 constexpr int kWaitMs = 10000;

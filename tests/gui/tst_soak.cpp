@@ -19,8 +19,8 @@
 #include <string>
 #include <thread>
 
-#include "app/TillstreamDlg.h"
 #include "support/WindowHarness.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 constexpr int kFileLines = 10000;

@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "dialogs/DialogTemplate.h"
-#include "dialogs/MenuTemplate.h"
-#include "dialogs/ResourceStrings.h"
-#include "dialogs/TemplateWidgets.h"
+#include "gui_qt/TemplateWidgets.h"
+#include "ui/DialogTemplate.h"
+#include "ui/MenuTemplate.h"
+#include "ui/ResourceStrings.h"
 
 class TemplatesTest : public QObject {
     Q_OBJECT

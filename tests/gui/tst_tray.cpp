@@ -13,10 +13,10 @@
 #include <cstring>
 
 #include "LoopbackServer.h"
-#include "app/ShowWindowListener.h"
-#include "app/TillstreamDlg.h"
+#include "gui_qt/ShowWindowListener.h"
 #include "support/WindowHarness.h"
 #include "support/WindowTest.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 constexpr int kWaitMs = 10000;

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "dialogs/UserPrompts.h"
+#include "gui_qt/UserPrompts.h"
 #include "options/OptionRecord.h"
 #include "platform/UserFolders.h"
 

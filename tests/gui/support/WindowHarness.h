@@ -10,7 +10,7 @@
 #include <string>
 
 #include "TempHome.h"
-#include "dialogs/UserPrompts.h"
+#include "gui_qt/UserPrompts.h"
 #include "options/OptionRecord.h"
 #include "options/OptionStore.h"
 

@@ -13,7 +13,7 @@
 
 #include "TempHome.h"
 #include "WindowHarness.h"
-#include "app/TillstreamDlg.h"
+#include "ui/TillstreamDlg.h"
 
 // The window's push button `id`.
 inline QPushButton* Button(CTillstreamDlg& dlg, int id) {

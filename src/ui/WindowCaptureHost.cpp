@@ -1,0 +1,13 @@
+#include "ui/WindowCaptureHost.h"
+
+#include "ui/BlockingMessageBox.h"
+#include "ui/TillstreamDlg.h"
+
+void CWindowCaptureHost::OnCaptureFailed(std::uint64_t runId) {
+    QMetaObject::invokeMethod(
+        &m_dlg, [dlg = &m_dlg, runId] { dlg->OnCaptureFailed(runId); }, Qt::QueuedConnection);
+}
+
+void CWindowCaptureHost::ShowMessage(const std::string& text, const std::string& caption) {
+    m_box.Show(text, caption);
+}
