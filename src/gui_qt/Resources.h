@@ -1,5 +1,5 @@
 #pragma once
-// Makes the program's compiled-in resources (templates, menus, strings, icon) available.
+// Makes the program's compiled-in Qt resources (the icon) available.
 // Needed because they live in a static library, whose initialiser the linker would drop.
 // GUI thread; safe to call any number of times.
 void EnsureTillstreamResources();

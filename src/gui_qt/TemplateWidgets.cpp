@@ -1,7 +1,5 @@
 #include "gui_qt/TemplateWidgets.h"
 
-#include "gui_qt/Resources.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -15,13 +13,49 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTreeView>
+#include <QVariant>
+
+#include "gui_qt/IpAddressCtrl.h"
+#include "gui_qt/LineListView.h"
+#include "gui_qt/Resources.h"
+
+namespace {
+constexpr char kControlIdProperty[] = "controlId";
+
+QRect ToQRect(const TemplateRect& rect) {
+    return QRect(rect.x, rect.y, rect.width, rect.height);
+}
+
+QString Text(const std::string& text) {
+    return QString::fromStdString(text);
+}
+}  // namespace
 
 QFont CTemplateWidgets::TemplateFont(const DialogTemplate& dialogTemplate) {
     // The fonts templates name are not on Linux machines; the family is kept as a wish and the
     // platform's sans-serif face of the same size stands in.
-    QFont font(dialogTemplate.fontFamily, dialogTemplate.fontPointSize);
+    QFont font(Text(dialogTemplate.fontFamily), dialogTemplate.fontPointSize);
     font.setStyleHint(QFont::SansSerif);
     return font;
+}
+
+QRect CTemplateWidgets::PixelRect(const DialogTemplate& dialogTemplate, const TemplateRect& rect) {
+    return CDialogUnits(TemplateFont(dialogTemplate)).ToPixels(ToQRect(rect));
+}
+
+QSize CTemplateWidgets::PixelSize(const DialogTemplate& dialogTemplate) {
+    return CDialogUnits(TemplateFont(dialogTemplate))
+        .ToPixels(QSize(dialogTemplate.width, dialogTemplate.height));
+}
+
+int CTemplateWidgets::ControlIdOf(const QWidget* widget) {
+    for (const QWidget* w = widget; w != nullptr && !w->isWindow(); w = w->parentWidget()) {
+        const QVariant id = w->property(kControlIdProperty);
+        if (id.isValid()) {
+            return id.toInt();
+        }
+    }
+    return -1;
 }
 
 void CTemplateWidgets::Build(const DialogTemplate& dialogTemplate, QWidget* parent, bool fixSize) {
@@ -29,23 +63,24 @@ void CTemplateWidgets::Build(const DialogTemplate& dialogTemplate, QWidget* pare
     parent->setFont(m_font);
     m_units = std::make_unique<CDialogUnits>(m_font);
     if (fixSize) {
-        parent->setFixedSize(m_units->ToPixels(dialogTemplate.size));
+        parent->setFixedSize(m_units->ToPixels(QSize(dialogTemplate.width, dialogTemplate.height)));
     }
-    if (!dialogTemplate.caption.isEmpty()) {
-        parent->setWindowTitle(dialogTemplate.caption);
+    if (!dialogTemplate.caption.empty()) {
+        parent->setWindowTitle(Text(dialogTemplate.caption));
     }
     QWidget* previousTabStop = nullptr;
     QList<QWidget*> groupBoxes;
     for (const ControlTemplate& control : dialogTemplate.controls) {
         QWidget* widget = Create(control, parent);
-        QRect geometry = m_units->ToPixels(control.rect);
-        if (control.kind == QLatin1String("combobox")) {
+        QRect geometry = m_units->ToPixels(ToQRect(control.rect));
+        if (control.kind == "combobox") {
             // A combo box's rectangle includes its dropped list; only the field is laid out.
             geometry.setHeight(qMin(widget->sizeHint().height(), m_units->Y(13)));
         }
         widget->setGeometry(geometry);
         if (control.id != -1) {
             widget->setObjectName(QStringLiteral("control_%1").arg(control.id));
+            widget->setProperty(kControlIdProperty, control.id);
             m_controls.insert(control.id, widget);
         }
         if (control.Has("hidden")) {
@@ -54,17 +89,17 @@ void CTemplateWidgets::Build(const DialogTemplate& dialogTemplate, QWidget* pare
         if (control.Has("disabled")) {
             widget->setEnabled(false);
         }
-        if (control.Has("tabstop") || control.kind == QLatin1String("radio") ||
-            control.kind == QLatin1String("checkbox")) {
+        if (control.Has("tabstop") || control.kind == "radio" || control.kind == "checkbox") {
             widget->setFocusPolicy(Qt::StrongFocus);
             if (previousTabStop != nullptr) {
                 QWidget::setTabOrder(previousTabStop, widget);
             }
             previousTabStop = widget;
-        } else if (control.kind != QLatin1String("ipaddress")) {
+            m_tabStops.append(widget);
+        } else if (control.kind != "ipaddress") {
             widget->setFocusPolicy(Qt::NoFocus);
         }
-        if (control.kind == QLatin1String("groupbox")) {
+        if (control.kind == "groupbox") {
             groupBoxes.append(widget);
         }
     }
@@ -75,20 +110,15 @@ void CTemplateWidgets::Build(const DialogTemplate& dialogTemplate, QWidget* pare
 }
 
 QWidget* CTemplateWidgets::Create(const ControlTemplate& control, QWidget* parent) {
-    const QString& kind = control.kind;
-    if (auto factory = m_factories.find(kind); factory != m_factories.end()) {
-        if (QWidget* widget = (*factory)(control, parent)) {
-            return widget;
-        }
-    }
-    if (kind == QLatin1String("pushbutton")) {
-        auto* button = new QPushButton(control.text, parent);
+    const std::string& kind = control.kind;
+    if (kind == "pushbutton") {
+        auto* button = new QPushButton(Text(control.text), parent);
         button->setAutoDefault(false);
         button->setDefault(control.Has("default"));
         return button;
     }
-    if (kind == QLatin1String("edit")) {
-        auto* edit = new QLineEdit(control.text, parent);
+    if (kind == "edit") {
+        auto* edit = new QLineEdit(Text(control.text), parent);
         edit->setReadOnly(control.Has("readonly"));
         edit->setFrame(control.Has("border"));
         if (control.Has("number")) {
@@ -98,22 +128,29 @@ QWidget* CTemplateWidgets::Create(const ControlTemplate& control, QWidget* paren
         }
         return edit;
     }
-    if (kind == QLatin1String("static")) {
-        auto* label = new QLabel(control.text, parent);
-        label->setWordWrap(control.rect.height() > 10);
+    if (kind == "static") {
+        auto* label = new QLabel(Text(control.text), parent);
+        label->setWordWrap(control.rect.height > 10);
         return label;
     }
-    if (kind == QLatin1String("icon")) {
+    if (kind == "icon") {
         EnsureTillstreamResources();
         auto* label = new QLabel(parent);
         label->setPixmap(QIcon(QStringLiteral(":/icons/tillstream.png"))
-                             .pixmap(m_units->ToPixels(control.rect).size()));
+                             .pixmap(m_units->ToPixels(ToQRect(control.rect)).size()));
         return label;
     }
-    if (kind == QLatin1String("groupbox")) {
-        return new QGroupBox(control.text, parent);
+    if (kind == "groupbox") {
+        return new QGroupBox(Text(control.text), parent);
     }
-    if (kind == QLatin1String("listview")) {
+    if (kind == "listview" && control.Has("ownerdata")) {
+        // A list that may hold millions of rows keeps next to nothing per row.
+        auto* view = new CLineListView(parent);
+        view->horizontalHeader()->setVisible(!control.Has("noheader"));
+        view->setFrameShape(control.Has("border") ? QFrame::StyledPanel : QFrame::NoFrame);
+        return view;
+    }
+    if (kind == "listview") {
         auto* view = new QTreeView(parent);
         view->setRootIsDecorated(false);
         view->setItemsExpandable(false);
@@ -127,27 +164,30 @@ QWidget* CTemplateWidgets::Create(const ControlTemplate& control, QWidget* paren
         view->setFrameShape(control.Has("border") ? QFrame::StyledPanel : QFrame::NoFrame);
         return view;
     }
-    if (kind == QLatin1String("progress")) {
+    if (kind == "progress") {
         auto* bar = new QProgressBar(parent);
         bar->setTextVisible(false);
         return bar;
     }
-    if (kind == QLatin1String("checkbox")) {
-        return new QCheckBox(control.text, parent);
+    if (kind == "checkbox") {
+        return new QCheckBox(Text(control.text), parent);
     }
-    if (kind == QLatin1String("radio")) {
-        return new QRadioButton(control.text, parent);
+    if (kind == "radio") {
+        return new QRadioButton(Text(control.text), parent);
     }
-    if (kind == QLatin1String("combobox")) {
+    if (kind == "combobox") {
         auto* combo = new QComboBox(parent);
         combo->setEditable(!control.Has("dropdownlist"));
         combo->setInsertPolicy(QComboBox::NoInsert);
         return combo;
     }
-    if (kind == QLatin1String("frame")) {
+    if (kind == "ipaddress") {
+        return new CIpAddressCtrl(parent);
+    }
+    if (kind == "frame") {
         auto* frame = new QFrame(parent);
         frame->setFrameShape(QFrame::NoFrame);
         return frame;
     }
-    qFatal("dialog template control of unknown kind '%s'", qPrintable(kind));
+    qFatal("dialog template control of unknown kind '%s'", kind.c_str());
 }

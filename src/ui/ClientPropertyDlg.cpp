@@ -14,9 +14,6 @@ constexpr int IDC_EDIT_REMOTE_PORT = 1048;
 
 CClientPropertyDlg::CClientPropertyDlg(QWidget* parent) : CPropertyDlg(parent) {
     std::memset(&m_settings, 0, sizeof(m_settings));
-    m_widgets.RegisterKind(QStringLiteral("ipaddress"), [](const ControlTemplate&, QWidget* owner) {
-        return new CIpAddressCtrl(owner);
-    });
 }
 
 void CClientPropertyDlg::SetProperty(const OptionRecord& source) {

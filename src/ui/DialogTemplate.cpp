@@ -1,27 +1,57 @@
 #include "ui/DialogTemplate.h"
-#include "gui_qt/Resources.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+
+#include "ui/EmbeddedResources.h"
 
 namespace {
+using Json = nlohmann::json;
 
-QRect RectFrom(const QJsonArray& values) {
-    return QRect(values.at(0).toInt(), values.at(1).toInt(), values.at(2).toInt(),
-                 values.at(3).toInt());
+bool HasStyle(const std::vector<std::string>& styles, std::string_view style) {
+    return std::find(styles.begin(), styles.end(), style) != styles.end();
 }
 
-QStringList StringsFrom(const QJsonArray& values) {
-    QStringList list;
-    for (const QJsonValue& value : values) {
-        list << value.toString();
+[[noreturn]] void TemplateFault(const std::string& name, const char* what) {
+    std::fprintf(stderr, "dialog template %s: %s\n", name.c_str(), what);
+    std::abort();
+}
+
+DialogTemplate Parse(const Json& root) {
+    DialogTemplate result;
+    result.id = root.value("id", 0);
+    result.caption = root.value("caption", std::string());
+    const Json& size = root.at("size");
+    result.width = size.at(0).get<int>();
+    result.height = size.at(1).get<int>();
+    const Json font = root.value("font", Json::object());
+    result.fontFamily = font.value("family", std::string());
+    result.fontPointSize = font.value("pointSize", 8);
+    result.styles = root.value("styles", std::vector<std::string>());
+    for (const Json& object : root.at("controls")) {
+        ControlTemplate control;
+        control.id = object.value("id", -1);
+        control.kind = object.at("kind").get<std::string>();
+        control.text = object.value("text", std::string());
+        const Json& rect = object.at("rect");
+        control.rect = {rect.at(0).get<int>(), rect.at(1).get<int>(), rect.at(2).get<int>(),
+                        rect.at(3).get<int>()};
+        control.styles = object.value("styles", std::vector<std::string>());
+        result.controls.push_back(std::move(control));
     }
-    return list;
+    return result;
+}
+}  // namespace
+
+bool ControlTemplate::Has(std::string_view style) const {
+    return HasStyle(styles, style);
 }
 
-}  // namespace
+bool DialogTemplate::Has(std::string_view style) const {
+    return HasStyle(styles, style);
+}
 
 const ControlTemplate* DialogTemplate::Control(int controlId) const {
     for (const ControlTemplate& control : controls) {
@@ -32,37 +62,19 @@ const ControlTemplate* DialogTemplate::Control(int controlId) const {
     return nullptr;
 }
 
+ControlTemplate* DialogTemplate::Control(int controlId) {
+    return const_cast<ControlTemplate*>(std::as_const(*this).Control(controlId));
+}
+
 DialogTemplate DialogTemplate::Load(int templateId) {
-    EnsureTillstreamResources();
-    const QString path = QStringLiteral(":/dialogs/%1.json").arg(templateId);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qFatal("dialog template %s is missing", qPrintable(path));
+    const std::string name = "dialogs/" + std::to_string(templateId) + ".json";
+    const std::string_view data = EmbeddedResource(name);
+    if (data.empty()) {
+        TemplateFault(name, "missing");
     }
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        qFatal("dialog template %s: %s", qPrintable(path), qPrintable(error.errorString()));
+    try {
+        return Parse(Json::parse(data));
+    } catch (const Json::exception& error) {
+        TemplateFault(name, error.what());
     }
-    const QJsonObject root = document.object();
-    DialogTemplate result;
-    result.id = root.value("id").toInt();
-    result.caption = root.value("caption").toString();
-    const QJsonArray size = root.value("size").toArray();
-    result.size = QSize(size.at(0).toInt(), size.at(1).toInt());
-    const QJsonObject font = root.value("font").toObject();
-    result.fontFamily = font.value("family").toString();
-    result.fontPointSize = font.value("pointSize").toInt(8);
-    result.styles = StringsFrom(root.value("styles").toArray());
-    for (const QJsonValue& value : root.value("controls").toArray()) {
-        const QJsonObject object = value.toObject();
-        ControlTemplate control;
-        control.id = object.value("id").toInt(-1);
-        control.kind = object.value("kind").toString();
-        control.text = object.value("text").toString();
-        control.rect = RectFrom(object.value("rect").toArray());
-        control.styles = StringsFrom(object.value("styles").toArray());
-        result.controls.append(control);
-    }
-    return result;
 }

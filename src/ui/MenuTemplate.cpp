@@ -1,42 +1,27 @@
 #include "ui/MenuTemplate.h"
-#include "gui_qt/Resources.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMenu>
+#include <nlohmann/json.hpp>
+
+#include "ui/EmbeddedResources.h"
 
 MenuTemplate MenuTemplate::Load(int menuId) {
-    EnsureTillstreamResources();
     MenuTemplate result;
-    QFile file(QStringLiteral(":/menus/%1.json").arg(menuId));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const std::string_view data = EmbeddedResource("menus/" + std::to_string(menuId) + ".json");
+    const nlohmann::json root = nlohmann::json::parse(data, nullptr, false);
+    if (!root.is_object()) {
         return result;
     }
-    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-    result.id = root.value("id").toInt();
-    result.popupTitle = root.value("popup").toString();
-    for (const QJsonValue& value : root.value("items").toArray()) {
-        const QJsonObject object = value.toObject();
-        MenuItemTemplate item;
-        item.separator = object.value("separator").toBool(false);
-        item.id = object.value("id").toInt(0);
-        item.text = object.value("text").toString();
-        result.items.append(item);
-    }
-    return result;
-}
-
-QMenu* MenuTemplate::BuildMenu(QWidget* parent) const {
-    auto* menu = new QMenu(popupTitle, parent);
-    for (const MenuItemTemplate& item : items) {
-        if (item.separator) {
-            menu->addSeparator();
+    result.id = root.value("id", 0);
+    result.popupTitle = root.value("popup", std::string());
+    for (const nlohmann::json& object : root.value("items", nlohmann::json::array())) {
+        if (!object.is_object()) {
             continue;
         }
-        QAction* action = menu->addAction(item.text);
-        action->setData(item.id);
+        MenuItemTemplate item;
+        item.separator = object.value("separator", false);
+        item.id = object.value("id", 0);
+        item.text = object.value("text", std::string());
+        result.items.push_back(std::move(item));
     }
-    return menu;
+    return result;
 }

@@ -1,23 +1,25 @@
 #include "ui/ResourceStrings.h"
-#include "gui_qt/Resources.h"
 
-#include <QFile>
-#include <QHash>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <cstdlib>
+#include <map>
+#include <nlohmann/json.hpp>
 
-QString LoadResourceString(int id) {
-    EnsureTillstreamResources();
-    static const QHash<int, QString> table = [] {
-        QHash<int, QString> strings;
-        QFile file(QStringLiteral(":/strings.json"));
-        if (file.open(QIODevice::ReadOnly)) {
-            const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
-            for (auto it = root.begin(); it != root.end(); ++it) {
-                strings.insert(it.key().toInt(), it.value().toString());
+#include "ui/EmbeddedResources.h"
+
+std::string LoadResourceString(int id) {
+    static const std::map<int, std::string> table = [] {
+        std::map<int, std::string> strings;
+        const nlohmann::json root =
+            nlohmann::json::parse(EmbeddedResource("strings.json"), nullptr, false);
+        if (root.is_object()) {
+            for (const auto& [key, value] : root.items()) {
+                if (value.is_string()) {
+                    strings[std::atoi(key.c_str())] = value.get<std::string>();
+                }
             }
         }
         return strings;
     }();
-    return table.value(id);
+    const auto found = table.find(id);
+    return found != table.end() ? found->second : std::string();
 }

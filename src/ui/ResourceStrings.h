@@ -1,7 +1,7 @@
 #pragma once
 // The program's string table (resources/strings.json): captions and result texts by ID.
-// GUI thread only. An unknown ID gives an empty text, as a missing table entry would.
-#include <QString>
+// Any thread may call it. An unknown ID gives an empty text, as a missing table entry would.
+#include <string>
 
 #include "datafile/ConversionTexts.h"  // numbers 102 to 107, shared with the command line
 
@@ -11,4 +11,4 @@ inline constexpr int IDS_MAKE_FAIL = IDS_FAIL_MAKE_TILLSTREAM_DATA;
 inline constexpr int IDS_RESTORE_SUCCESS = IDS_SUCCESS_RESTORE_DATA;
 inline constexpr int IDS_RESTORE_FAIL = IDS_FAIL_RESTORE_DATA;
 
-QString LoadResourceString(int id);
+std::string LoadResourceString(int id);

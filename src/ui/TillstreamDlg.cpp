@@ -73,18 +73,6 @@ void CTillstreamDlg::OnInitDialog() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    // The data list may hold millions of lines: it gets a view that keeps next to nothing per
-    // row. Every other list view is the builder's own.
-    m_widgets.RegisterKind(
-        QStringLiteral("listview"), [](const ControlTemplate& control, QWidget* owner) -> QWidget* {
-            if (control.id != IDC_LIST_DATA) {
-                return nullptr;
-            }
-            auto* view = new CLineListView(owner);
-            view->horizontalHeader()->setVisible(!control.Has("noheader"));
-            view->setFrameShape(control.Has("border") ? QFrame::StyledPanel : QFrame::NoFrame);
-            return view;
-        });
     m_widgets.Build(DialogTemplate::Load(kMainTemplate), this);
     m_listOption = m_widgets.ControlAs<QTreeView>(IDC_LIST_OPTION);
     m_progress = m_widgets.ControlAs<QProgressBar>(IDC_PROGRESS);
@@ -99,7 +87,7 @@ void CTillstreamDlg::OnInitDialog() {
 
     // The About entry: on Linux the window manager owns the system menu, so the item goes into
     // the window's context menu, with F1 as its key.
-    const QString aboutText = LoadResourceString(IDS_ABOUTBOX);
+    const QString aboutText = QString::fromStdString(LoadResourceString(IDS_ABOUTBOX));
     if (!aboutText.isEmpty()) {
         auto* separator = new QAction(this);
         separator->setSeparator(true);
@@ -295,7 +283,7 @@ void CTillstreamDlg::ApplyFileKind(int r) {
     }
     auto* button = m_widgets.ControlAs<QPushButton>(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
     button->setEnabled(bEnabled);
-    button->setText(LoadResourceString(captionId));
+    button->setText(QString::fromStdString(LoadResourceString(captionId)));
 }
 
 int CTillstreamDlg::LoadDataToList(const std::string& path) {
@@ -313,14 +301,16 @@ int CTillstreamDlg::LoadDataToList(const std::string& path) {
 
 void CTillstreamDlg::OnButtonMakeTillstreamData() {
     auto* button = m_widgets.ControlAs<QPushButton>(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
-    if (button->text() == LoadResourceString(IDS_MAKE_TILLSTREAM_DATA)) {
+    if (button->text() == QString::fromStdString(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA))) {
         const int r = MakeTillstreamDataFile(m_strDataFile);
         if (r < 0) {
-            ShowMessageBox(this, LoadResourceString(IDS_MAKE_FAIL), Caption());
+            ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_MAKE_FAIL)),
+                           Caption());
             return;
         }
-        button->setText(LoadResourceString(IDS_RESTORE_DATA));
-        ShowMessageBox(this, LoadResourceString(IDS_MAKE_SUCCESS), Caption());
+        button->setText(QString::fromStdString(LoadResourceString(IDS_RESTORE_DATA)));
+        ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_MAKE_SUCCESS)),
+                       Caption());
         m_bConvertedFile = 1;
         LoadDataToList(m_strDataFile);
         return;
@@ -329,16 +319,19 @@ void CTillstreamDlg::OnButtonMakeTillstreamData() {
     const int r = RestoreDataFile(m_strDataFile);
     if (r == kRestoreBackupMissing) {
         // The backup has gone: the file is what it is, so it is judged again as loading does.
-        ShowMessageBox(this, LoadResourceString(IDS_RESTORE_FAIL), Caption());
+        ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_RESTORE_FAIL)),
+                       Caption());
         ApplyFileKind(IsTillstreamDataFile(m_strDataFile));
         return;
     }
     if (r < 0) {
-        ShowMessageBox(this, LoadResourceString(IDS_RESTORE_FAIL), Caption());
+        ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_RESTORE_FAIL)),
+                       Caption());
         return;
     }
-    button->setText(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA));
-    ShowMessageBox(this, LoadResourceString(IDS_RESTORE_SUCCESS), Caption());
+    button->setText(QString::fromStdString(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA)));
+    ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_RESTORE_SUCCESS)),
+                   Caption());
     m_bConvertedFile = 0;
     LoadDataToList(m_strDataFile);
 }

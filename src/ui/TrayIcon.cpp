@@ -27,10 +27,17 @@ bool IsTrayAvailable() {
 // has no items. Every action runs its command through `onCommand`.
 QMenu* BuildTrayMenu(unsigned id, QWidget* parent, const CTrayIcon::CommandHandler& onCommand) {
     const MenuTemplate menuTemplate = MenuTemplate::Load(static_cast<int>(id));
-    if (menuTemplate.items.isEmpty()) {
+    if (menuTemplate.items.empty()) {
         return nullptr;
     }
-    QMenu* menu = menuTemplate.BuildMenu(parent);
+    auto* menu = new QMenu(QString::fromStdString(menuTemplate.popupTitle), parent);
+    for (const MenuItemTemplate& item : menuTemplate.items) {
+        if (item.separator) {
+            menu->addSeparator();
+            continue;
+        }
+        menu->addAction(QString::fromStdString(item.text))->setData(item.id);
+    }
     const QList<QAction*> actions = menu->actions();
     if (!actions.isEmpty()) {
         menu->setDefaultAction(actions.first());
@@ -118,14 +125,14 @@ long CTrayIcon::OnTrayNotification(unsigned long wParam, long lParam) {
     }
     if (mouseMessage == kMouseLeftDoubleClick) {
         const MenuTemplate menuTemplate = MenuTemplate::Load(static_cast<int>(m_uID));
-        if (menuTemplate.items.isEmpty()) {
+        if (menuTemplate.items.empty()) {
             return 0;
         }
         if (m_pWnd != nullptr) {
             m_pWnd->activateWindow();
         }
         if (m_onCommand) {
-            m_onCommand(menuTemplate.items.first().id);
+            m_onCommand(menuTemplate.items.front().id);
         }
         return 1;
     }

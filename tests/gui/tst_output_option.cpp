@@ -51,14 +51,11 @@ QComboBox* PageList(const Dlg& dlg, int id) {
 
 // Pixel size of a template, computed from its font the way every window is laid out.
 QSize TemplatePixels(int templateId) {
-    const DialogTemplate dialogTemplate = DialogTemplate::Load(templateId);
-    return CDialogUnits(CTemplateWidgets::TemplateFont(dialogTemplate))
-        .ToPixels(dialogTemplate.size);
+    return CTemplateWidgets::PixelSize(DialogTemplate::Load(templateId));
 }
 QPoint TemplateControlPos(int templateId, int controlId) {
     const DialogTemplate dialogTemplate = DialogTemplate::Load(templateId);
-    return CDialogUnits(CTemplateWidgets::TemplateFont(dialogTemplate))
-        .ToPixels(dialogTemplate.Control(controlId)->rect)
+    return CTemplateWidgets::PixelRect(dialogTemplate, dialogTemplate.Control(controlId)->rect)
         .topLeft();
 }
 

@@ -25,11 +25,8 @@ class TemplatesTest : public QObject {
         QCOMPARE(dialogTemplate.id, templateId);
         QWidget host;
         CTemplateWidgets widgets;
-        widgets.RegisterKind("ipaddress", [](const ControlTemplate&, QWidget* parent) {
-            return new QLineEdit(parent);
-        });
         widgets.Build(dialogTemplate, &host);
-        QCOMPARE(host.size(), widgets.Units().ToPixels(dialogTemplate.size));
+        QCOMPARE(host.size(), CTemplateWidgets::PixelSize(dialogTemplate));
         for (const ControlTemplate& control : dialogTemplate.controls) {
             if (control.id == -1) {
                 continue;
@@ -39,7 +36,8 @@ class TemplatesTest : public QObject {
             QCOMPARE(widget->objectName(), QStringLiteral("control_%1").arg(control.id));
             QCOMPARE(widget->isHidden(), control.Has("hidden"));
             QCOMPARE(widget->isEnabled(), !control.Has("disabled"));
-            QCOMPARE(widget->pos(), widgets.Units().ToPixels(control.rect).topLeft());
+            QCOMPARE(widget->pos(),
+                     CTemplateWidgets::PixelRect(dialogTemplate, control.rect).topLeft());
         }
     }
 
@@ -78,24 +76,19 @@ class TemplatesTest : public QObject {
     }
 
     void stringTableAndTrayMenu() {
-        QCOMPARE(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA),
-                 QStringLiteral("Make Tillstream Data"));
-        QCOMPARE(LoadResourceString(IDS_RESTORE_FAIL), QStringLiteral("Fail, Restore data."));
-        QVERIFY(LoadResourceString(999).isEmpty());
+        QCOMPARE(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA), std::string("Make Tillstream Data"));
+        QCOMPARE(LoadResourceString(IDS_RESTORE_FAIL), std::string("Fail, Restore data."));
+        QVERIFY(LoadResourceString(999).empty());
         // The window's table and the texts the command line prints never drift apart.
         for (int id = IDS_MAKE_TILLSTREAM_DATA; id <= IDS_FAIL_RESTORE_DATA; ++id) {
-            QCOMPARE(LoadResourceString(id), QString::fromLatin1(ConversionText(id)));
+            QCOMPARE(LoadResourceString(id), std::string(ConversionText(id)));
         }
         const MenuTemplate menu = MenuTemplate::Load(132);
-        QCOMPARE(menu.items.size(), 9);
-        QCOMPARE(menu.items.first().id, 32773);
-        QCOMPARE(menu.items.first().text, QStringLiteral("Tillstream Open(&O)"));
+        QCOMPARE(menu.items.size(), std::size_t(9));
+        QCOMPARE(menu.items.front().id, 32773);
+        QCOMPARE(menu.items.front().text, std::string("Tillstream Open(&O)"));
         QVERIFY(menu.items.at(1).separator);
-        QCOMPARE(menu.items.last().id, 32774);
-        QWidget host;
-        QMenu* built = menu.BuildMenu(&host);
-        QCOMPARE(built->actions().size(), 9);
-        QCOMPARE(built->actions().at(5)->data().toInt(), 32775);
+        QCOMPARE(menu.items.back().id, 32774);
     }
 };
 
