@@ -13,10 +13,10 @@
 namespace {
 // A client that connects and never finishes its request is not kept for ever.
 constexpr int kRequestTimeoutMs = 5000;
-constexpr char kAnswer[] = "1\n";
 }  // namespace
 
-CShowWindowListener::CShowWindowListener(QObject* parent) : QObject(parent) {}
+CShowWindowListener::CShowWindowListener(RequestHandler handler, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)) {}
 
 CShowWindowListener::~CShowWindowListener() {
     Close();
@@ -75,21 +75,20 @@ QString CShowWindowListener::ServerPath() const {
     return m_server != nullptr ? m_server->fullServerName() : QString();
 }
 
-bool CShowWindowListener::IsShowRequest(const QByteArray& request) {
+long CShowWindowListener::RequestParameter(const QByteArray& request) {
     QByteArray text = request;
     if (text.endsWith('\r')) {
         text.chop(1);
     }
     if (text.isEmpty() || text.size() > 10) {
-        return false;
+        return 0;
     }
     for (const char c : text) {
         if (c < '0' || c > '9') {
-            return false;
+            return 0;
         }
     }
-    const qulonglong value = text.toULongLong();
-    return value == 1 || value == 9;
+    return static_cast<long>(text.toLongLong());
 }
 
 void CShowWindowListener::OnNewConnection() {
@@ -108,23 +107,21 @@ void CShowWindowListener::OnReadyRead(QLocalSocket* socket) {
     }
     if (!socket->canReadLine()) {
         if (socket->bytesAvailable() > kMaxRequestLength) {
-            // Too long to be a request: answered, not acted on.
+            // Too long to be a request: it asks for nothing.
             socket->readAll();
-            Answer(socket);
+            Answer(socket, m_handler ? m_handler(0) : 0);
         }
         return;
     }
     const QByteArray line = socket->readLine(kMaxRequestLength + 1);
-    const bool bComplete = line.endsWith('\n');
-    Answer(socket);
-    if (bComplete && IsShowRequest(line.chopped(1))) {
-        emit Restore();
-    }
+    const long lParam = line.endsWith('\n') ? RequestParameter(line.chopped(1)) : 0;
+    Answer(socket, m_handler ? m_handler(lParam) : 0);
 }
 
-void CShowWindowListener::Answer(QLocalSocket* socket) {
+void CShowWindowListener::Answer(QLocalSocket* socket, long nAnswer) {
     socket->setProperty("answered", true);
-    socket->write(kAnswer, sizeof kAnswer - 1);
+    const QByteArray answer = QByteArray::number(static_cast<qlonglong>(nAnswer)) + '\n';
+    socket->write(answer);
     socket->flush();
     socket->disconnectFromServer();
 }

@@ -37,13 +37,13 @@ void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption)
     box.exec();
 }
 
-QString ChooseOpenFile(QWidget* owner) {
+QString ChooseOpenFile(QWidget* owner, const QString& filterName) {
     if (FileHandler()) {
         return FileHandler()();
     }
     // Qt's own chooser lets a name that does not exist be typed, as the program expects.
     QFileDialog dialog(owner);
-    dialog.setNameFilter(QStringLiteral("All Files(*.*) (*)"));
+    dialog.setNameFilter(filterName + QStringLiteral(" (*)"));
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);

@@ -1,17 +1,9 @@
 #pragma once
 // The About box: the program's icon, name and version and one line on what it does, with an OK
-// button that closes it. Built from its dialog template. GUI thread only.
-#include <QDialog>
+// button that closes it (as do Enter, Esc and the close box). User-interface thread only.
+#include "ui/Dialog.h"
 
-#include "gui_qt/TemplateWidgets.h"
-
-class CAboutDlg : public QDialog {
-    Q_OBJECT
+class CAboutDlg : public CDialog {
   public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
-
-    QWidget* Control(int id) const { return m_widgets.Control(id); }
-
-  private:
-    CTemplateWidgets m_widgets;
+    explicit CAboutDlg(CViewFactory& factory);
 };

@@ -1,20 +1,13 @@
 #include "ui/BlockingMessageBox.h"
 
-#include <QThread>
 #include <memory>
 
-#include "gui_qt/UserPrompts.h"
+CBlockingMessageBox::CBlockingMessageBox(CUiThread& uiThread, ShowFunction show)
+    : m_uiThread(uiThread), m_show(std::move(show)), m_uiThreadId(std::this_thread::get_id()) {}
 
 void CBlockingMessageBox::Show(const std::string& text, const std::string& caption) {
-    const QString qText = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-    const QString qCaption =
-        QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size()));
-    QWidget* owner = m_pOwner.data();
-    if (owner == nullptr) {
-        return;
-    }
-    if (QThread::currentThread() == owner->thread()) {
-        ShowMessageBox(owner, qText, qCaption);
+    if (std::this_thread::get_id() == m_uiThreadId) {
+        m_show(text, caption);
         return;
     }
     // The flag outlives this call: a box still open when the worker was released sets it late.
@@ -25,23 +18,20 @@ void CBlockingMessageBox::Show(const std::string& text, const std::string& capti
             return;
         }
     }
-    // Queued to the owner: dropped, never run, if the window is gone before it is handled.
-    QMetaObject::invokeMethod(
-        owner,
-        [this, owner, qText, qCaption, pbDone] {
-            bool bReleased;
-            {
-                std::lock_guard lock(m_mutex);
-                bReleased = m_bReleased;
-            }
-            if (!bReleased) {
-                ShowMessageBox(owner, qText, qCaption);
-            }
+    // Posted to the window: dropped, never run, if the window is gone before it is handled.
+    m_uiThread.Post([this, text, caption, pbDone] {
+        bool bReleased;
+        {
             std::lock_guard lock(m_mutex);
-            *pbDone = true;
-            m_cvDone.notify_all();
-        },
-        Qt::QueuedConnection);
+            bReleased = m_bReleased;
+        }
+        if (!bReleased) {
+            m_show(text, caption);
+        }
+        std::lock_guard lock(m_mutex);
+        *pbDone = true;
+        m_cvDone.notify_all();
+    });
     std::unique_lock lock(m_mutex);
     m_cvDone.wait(lock, [&] { return *pbDone || m_bReleased; });
 }

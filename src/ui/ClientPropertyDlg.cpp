@@ -1,18 +1,12 @@
 #include "ui/ClientPropertyDlg.h"
 
-#include <QLineEdit>
 #include <cstring>
+#include <string>
 
-#include "gui_qt/IpAddressCtrl.h"
 #include "transport/SerialVocabulary.h"
+#include "ui/ControlIds.h"
 
-namespace {
-constexpr int kTemplateId = 135;
-constexpr int IDC_IPADDRESS_REMOTE = 1047;
-constexpr int IDC_EDIT_REMOTE_PORT = 1048;
-}  // namespace
-
-CClientPropertyDlg::CClientPropertyDlg(QWidget* parent) : CPropertyDlg(parent) {
+CClientPropertyDlg::CClientPropertyDlg() : CPropertyDlg(IDD_CLIENT_PROPERTY) {
     std::memset(&m_settings, 0, sizeof(m_settings));
 }
 
@@ -21,26 +15,16 @@ void CClientPropertyDlg::SetProperty(const OptionRecord& source) {
 }
 
 void CClientPropertyDlg::GetProperty(OptionRecord& destination) {
-    if (auto* address = m_widgets.ControlAs<CIpAddressCtrl>(IDC_IPADDRESS_REMOTE)) {
-        m_settings.remoteAddress = address->GetAddress();
-    }
-    if (auto* port = m_widgets.ControlAs<QLineEdit>(IDC_EDIT_REMOTE_PORT)) {
-        m_settings.remotePort = ParseLikeStrToIntA(port->text().toLocal8Bit().toStdString());
+    if (CDialogView* view = View()) {
+        m_settings.remoteAddress = view->GetAddress(IDC_IPADDRESS_REMOTE);
+        m_settings.remotePort = ParseLikeStrToIntA(view->GetItemText(IDC_EDIT_REMOTE_PORT));
     }
     // The whole slice goes back, so the reserved words travel through unchanged.
     SetClientSettings(destination, m_settings);
 }
 
-void CClientPropertyDlg::CreatePage(QWidget* parent) {
-    setParent(parent);
-    m_widgets.Build(DialogTemplate::Load(kTemplateId), this);
-    hide();
-    OnInitDialog();
-}
-
 bool CClientPropertyDlg::OnInitDialog() {
-    m_widgets.ControlAs<QLineEdit>(IDC_EDIT_REMOTE_PORT)
-        ->setText(QString::number(m_settings.remotePort));
-    m_widgets.ControlAs<CIpAddressCtrl>(IDC_IPADDRESS_REMOTE)->SetAddress(m_settings.remoteAddress);
+    View()->SetItemText(IDC_EDIT_REMOTE_PORT, std::to_string(m_settings.remotePort));
+    View()->SetAddress(IDC_IPADDRESS_REMOTE, m_settings.remoteAddress);
     return true;
 }

@@ -102,10 +102,10 @@ class CDialogView : public CUiThread {
     // From now on other programs' show-window requests reach the window's OnShowWindowRequest.
     virtual void AcceptShowWindowRequests() = 0;
 
-    // --- modal run --------------------------------------------------------------------------------
-    // Shows the window and runs until EndDialog; returns EndDialog's result. The main window
-    // (made without owner) may be hidden and shown again meanwhile; a window with an owner is
-    // modal to it.
+    // --- modal run
+    // -------------------------------------------------------------------------------- Shows the
+    // window and runs until EndDialog; returns EndDialog's result. The main window (made without
+    // owner) may be hidden and shown again meanwhile; a window with an owner is modal to it.
     virtual int RunModal() = 0;
     // Ends the modal run with `nResult` and hides the window.
     virtual void EndDialog(int nResult) = 0;

@@ -1,34 +1,38 @@
 #include "ui/OptionStatusRows.h"
 
-QString DottedAddress(quint32 address) {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg((address >> 24) & 0xFF)
-        .arg((address >> 16) & 0xFF)
-        .arg((address >> 8) & 0xFF)
-        .arg(address & 0xFF);
-}
+#include <cstdio>
 
-QList<OptionStatusRow> MakeOptionStatusRows(const OptionRecord& record) {
-    QList<OptionStatusRow> rows;
-    auto add = [&rows](const QString& option, const QString& value, const QString& etc) {
-        rows.append(OptionStatusRow{QString::number(rows.size() + 1), option, value, etc});
+#include "platform/Socket.h"
+
+namespace {
+template <class... Args>
+std::string Format(const char* format, Args... args) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+}  // namespace
+
+std::vector<OptionStatusRow> MakeOptionStatusRows(const OptionRecord& record) {
+    std::vector<OptionStatusRow> rows;
+    auto add = [&rows](std::string option, std::string value, std::string etc) {
+        rows.push_back(OptionStatusRow{std::to_string(rows.size() + 1), std::move(option),
+                                       std::move(value), std::move(etc)});
     };
     if (record.outputInterface == kInterfaceRs232) {
         // The text ends without a closing parenthesis: that is how users have always seen it.
-        add(QStringLiteral("Port Information"),
-            QString::asprintf("COM%d (BaudRate: %u, DataBits: %d, Parity: %d, StopBits: %d",
-                              record.outputComPort, record.outputBaudRate, record.outputDataBits,
-                              record.outputParity, record.outputStopBits),
-            QStringLiteral("RS232"));
+        add("Port Information",
+            Format("COM%d (BaudRate: %u, DataBits: %d, Parity: %d, StopBits: %d",
+                   record.outputComPort, record.outputBaudRate, record.outputDataBits,
+                   record.outputParity, record.outputStopBits),
+            "RS232");
     } else if (record.outputInterface == kInterfaceTcpClient) {
-        add(QStringLiteral("Connection Information"),
-            QStringLiteral("IP: %1, Port: %2")
-                .arg(DottedAddress(record.remoteAddress))
-                .arg(record.remotePort),
-            QStringLiteral("TCP Client"));
+        add("Connection Information",
+            "IP: " + FormatIPv4Address(record.remoteAddress) +
+                ", Port: " + std::to_string(record.remotePort),
+            "TCP Client");
     }
-    add(QStringLiteral("Loop Option"),
-        record.loopEnabled != 0 ? QStringLiteral("ON") : QStringLiteral("OFF"), QString());
-    add(QStringLiteral("Delay Time"), QString::asprintf("%u msec", record.delayMs), QString());
+    add("Loop Option", record.loopEnabled != 0 ? "ON" : "OFF", "");
+    add("Delay Time", Format("%u msec", record.delayMs), "");
     return rows;
 }

@@ -1,32 +1,16 @@
 #include "ui/OutputOptionDlg.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <cstring>
 #include <string>
 
-#include "gui_qt/UserPrompts.h"
 #include "platform/Trace.h"
 #include "transport/SerialVocabulary.h"
 #include "ui/ClientPropertyDlg.h"
+#include "ui/ControlIds.h"
 #include "ui/RS232PropertyDlg.h"
 
 namespace {
-constexpr int kTemplateId = 129;
-constexpr int IDC_CHECK_LOOP = 1015;
-constexpr int IDC_EDIT_DELAY = 1018;
-constexpr int IDC_RADIO_TCP_CLIENT = 1046;
-constexpr int IDC_RADIO_UDP_CLIENT = 1049;
-constexpr int IDC_RADIO_RS232 = 1043;
-constexpr int IDC_BUTTON_OK = 1004;
-constexpr int IDC_BUTTON_CANCEL = 1005;
-constexpr int IDC_STATIC_PAGE_MARKER = 1056;
-
-// Space kept between the bottom of a page and the OK and Cancel buttons.
+// Space kept between the bottom of a page and the OK and Cancel buttons, in pixels.
 constexpr int kPageGap = 10;
 
 // A delay is a number of milliseconds in 32 bits. The edit takes digits only, but a pasted
@@ -65,73 +49,74 @@ bool ClientSettingsDiffer(const OptionRecord& a, const OptionRecord& b) {
 }
 }  // namespace
 
-COutputOptionDlg::COutputOptionDlg(QWidget* parent)
-    : COptionDialog(kTemplateId, IDC_BUTTON_CANCEL, parent) {
-    connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_OK), &QPushButton::clicked, this,
-            &COutputOptionDlg::OnButtonOk);
-    connect(m_widgets.ControlAs<QPushButton>(IDC_BUTTON_CANCEL), &QPushButton::clicked, this,
-            &COutputOptionDlg::OnButtonCancel);
-    connect(m_widgets.ControlAs<QRadioButton>(IDC_RADIO_TCP_CLIENT), &QRadioButton::clicked, this,
-            &COutputOptionDlg::OnRadioTcpClient);
-    connect(m_widgets.ControlAs<QRadioButton>(IDC_RADIO_UDP_CLIENT), &QRadioButton::clicked, this,
-            &COutputOptionDlg::OnRadioUdpClient);
-    connect(m_widgets.ControlAs<QRadioButton>(IDC_RADIO_RS232), &QRadioButton::clicked, this,
-            &COutputOptionDlg::OnRadioRS232);
-}
+COutputOptionDlg::COutputOptionDlg(CViewFactory& factory)
+    : COptionDialog(factory, IDD_OUTPUT_OPTION, IDC_BUTTON_OUTPUT_OK, IDC_BUTTON_OUTPUT_CANCEL) {}
 
 COutputOptionDlg::~COutputOptionDlg() {
-    // The pages are child widgets and go with the dialog; the list only forgets them.
-    m_pageList.clear();
+    OnDestroy();
+}
+
+void COutputOptionDlg::OnCommand(int nId) {
+    switch (nId) {
+        case IDC_RADIO_TCP_CLIENT:
+            OnRadioTcpClient();
+            break;
+        case IDC_RADIO_UDP_CLIENT:
+            OnRadioUdpClient();
+            break;
+        case IDC_RADIO_RS232:
+            OnRadioRS232();
+            break;
+        default:
+            COptionDialog::OnCommand(nId);
+            break;
+    }
 }
 
 bool COutputOptionDlg::OnInitDialog() {
-    m_pClientPage = new CClientPropertyDlg();
+    // The pages' controls come after the interface choice in the tab order, before OK.
+    m_pClientPage = std::make_unique<CClientPropertyDlg>();
     m_pClientPage->SetProperty(m_optionOld);
-    m_pClientPage->CreatePage(this);
-    m_pClientPage->hide();
-    m_pageList.append(m_pClientPage);
+    m_pClientPage->CreatePage(Factory(), *View(), IDC_RADIO_RS232);
+    m_pageList.push_back(m_pClientPage.get());
 
-    m_pRS232Page = new CRS232PropertyDlg();
+    m_pRS232Page = std::make_unique<CRS232PropertyDlg>();
     m_pRS232Page->SetProperty(m_optionOld);
-    m_pRS232Page->CreatePage(this);
-    m_pRS232Page->hide();
-    m_pageList.append(m_pRS232Page);
+    m_pRS232Page->CreatePage(Factory(), *View(), IDC_RADIO_RS232);
+    m_pageList.push_back(m_pRS232Page.get());
 
-    // Tab runs from the interface choice through the shown page to OK and Cancel; the hidden
-    // page's controls are skipped by the focus chain.
-    QWidget* previous = m_widgets.Control(IDC_RADIO_RS232);
-    for (QWidget* control :
-         {m_pClientPage->Control(1047), m_pClientPage->Control(1048), m_pRS232Page->Control(1016),
-          m_pRS232Page->Control(1027), m_pRS232Page->Control(1028), m_pRS232Page->Control(1025),
-          m_pRS232Page->Control(1029), m_widgets.Control(IDC_BUTTON_OK),
-          m_widgets.Control(IDC_BUTTON_CANCEL)}) {
-        setTabOrder(previous, control);
-        previous = control;
-    }
-
-    m_rcInitial = geometry();
+    m_rcInitial = View()->GetWindowRect();
     InitControls();
     return true;
 }
 
+void COutputOptionDlg::OnDestroy() {
+    // The pages' windows go before the dialog's.
+    for (CPropertyDlg* page : m_pageList) {
+        page->DestroyPage();
+    }
+    m_pageList.clear();
+}
+
 void COutputOptionDlg::InitControls() {
-    m_widgets.ControlAs<QLineEdit>(IDC_EDIT_DELAY)->setText(QString::number(m_optionOld.delayMs));
+    CDialogView& view = *View();
+    view.SetItemText(IDC_EDIT_DELAY, std::to_string(m_optionOld.delayMs));
     if (m_optionOld.loopEnabled != 0) {
-        m_widgets.ControlAs<QCheckBox>(IDC_CHECK_LOOP)->setChecked(true);
+        view.CheckItem(IDC_CHECK_LOOP, true);
     }
     HideAllPages();
     switch (m_optionOld.outputInterface) {
         case kInterfaceRs232:
-            m_widgets.ControlAs<QRadioButton>(IDC_RADIO_RS232)->setChecked(true);
-            ShowPage(m_pRS232Page);
+            view.CheckItem(IDC_RADIO_RS232, true);
+            ShowPage(m_pRS232Page.get());
             break;
         case kInterfaceTcpClient:
-            m_widgets.ControlAs<QRadioButton>(IDC_RADIO_TCP_CLIENT)->setChecked(true);
-            ShowPage(m_pClientPage);
+            view.CheckItem(IDC_RADIO_TCP_CLIENT, true);
+            ShowPage(m_pClientPage.get());
             break;
         case kInterfaceUdpClient:
-            m_widgets.ControlAs<QRadioButton>(IDC_RADIO_UDP_CLIENT)->setChecked(true);
-            ShowPage(m_pClientPage);
+            view.CheckItem(IDC_RADIO_UDP_CLIENT, true);
+            ShowPage(m_pClientPage.get());
             break;
         default:
             // An interface the program does not know: nothing is chosen and the dialog keeps
@@ -141,19 +126,18 @@ void COutputOptionDlg::InitControls() {
 }
 
 void COutputOptionDlg::OnButtonOk() {
+    CDialogView& view = *View();
     int result = 1;
 
-    m_optionNew.loopEnabled = m_widgets.ControlAs<QCheckBox>(IDC_CHECK_LOOP)->isChecked() ? 1 : 0;
+    m_optionNew.loopEnabled = view.IsItemChecked(IDC_CHECK_LOOP) ? 1 : 0;
     if (m_optionNew.loopEnabled != m_optionOld.loopEnabled) {
         result = 2;
     }
 
-    const std::string delayText =
-        m_widgets.ControlAs<QLineEdit>(IDC_EDIT_DELAY)->text().toLocal8Bit().toStdString();
+    const std::string delayText = view.GetItemText(IDC_EDIT_DELAY);
     const int delay = ParseLikeStrToIntA(delayText);
     if ((delayText != "0" && delay == 0) || IsDelayOutOfRange(delayText)) {
-        ShowMessageBox(this, QStringLiteral("Delay Time Data is not correct!"),
-                       QString::fromLatin1(kProgramName));
+        view.ShowMessageBox("Delay Time Data is not correct!", kProgramName, kMbOk);
         return;
     }
     m_optionNew.delayMs = static_cast<uint32_t>(delay);
@@ -183,56 +167,58 @@ void COutputOptionDlg::OnButtonOk() {
         default:
             break;
     }
-    done(result);
+    EndDialog(result);
 }
 
 void COutputOptionDlg::OnRadioTcpClient() {
     m_optionNew.outputInterface = kInterfaceTcpClient;
     HideAllPages();
-    ShowPage(m_pClientPage);
+    ShowPage(m_pClientPage.get());
 }
 
 void COutputOptionDlg::OnRadioUdpClient() {
     m_optionNew.outputInterface = kInterfaceUdpClient;
     HideAllPages();
-    ShowPage(m_pClientPage);
+    ShowPage(m_pClientPage.get());
 }
 
 void COutputOptionDlg::OnRadioRS232() {
     m_optionNew.outputInterface = kInterfaceRs232;
     HideAllPages();
-    ShowPage(m_pRS232Page);
+    ShowPage(m_pRS232Page.get());
 }
 
 void COutputOptionDlg::HideAllPages() {
     for (CPropertyDlg* page : m_pageList) {
-        page->hide();
+        if (CDialogView* pageView = page->View()) {
+            pageView->ShowWindow(kSwHide);
+        }
     }
 }
 
 void COutputOptionDlg::ShowPage(CPropertyDlg* pPage) {
-    if (pPage == nullptr) {
+    CDialogView* pageView = pPage != nullptr ? pPage->View() : nullptr;
+    if (pageView == nullptr) {
         return;
     }
-    QWidget* ok = m_widgets.Control(IDC_BUTTON_OK);
-    QWidget* cancel = m_widgets.Control(IDC_BUTTON_CANCEL);
     // Back to the template position first, so that switching pages never adds up shifts.
     if (m_nButtonShift != 0) {
-        MoveControlBy(ok, -m_nButtonShift);
-        MoveControlBy(cancel, -m_nButtonShift);
+        MoveControlBy(IDC_BUTTON_OUTPUT_OK, -m_nButtonShift);
+        MoveControlBy(IDC_BUTTON_OUTPUT_CANCEL, -m_nButtonShift);
     }
-    const QPoint marker = m_widgets.Control(IDC_STATIC_PAGE_MARKER)->pos();
-    const int pageHeight = pPage->height();
+    const ViewRect marker = View()->GetItemRect(IDC_STATIC_PAGE_MARKER);
+    const int pageHeight = pageView->GetWindowRect().height;
 
-    setFixedSize(m_rcInitial.width(), m_rcInitial.height() + pageHeight + kPageGap);
-    MoveControlBy(ok, pageHeight + kPageGap);
-    MoveControlBy(cancel, pageHeight + kPageGap);
+    View()->SetWindowSize(m_rcInitial.width, m_rcInitial.height + pageHeight + kPageGap);
+    MoveControlBy(IDC_BUTTON_OUTPUT_OK, pageHeight + kPageGap);
+    MoveControlBy(IDC_BUTTON_OUTPUT_CANCEL, pageHeight + kPageGap);
     m_nButtonShift = pageHeight + kPageGap;
 
-    pPage->move(marker);
-    pPage->show();
+    pageView->MoveWindow(marker.x, marker.y);
+    pageView->ShowWindow(kSwShow);
 }
 
-void COutputOptionDlg::MoveControlBy(QWidget* pControl, int nDistance) {
-    pControl->move(pControl->x(), pControl->y() + nDistance);
+void COutputOptionDlg::MoveControlBy(int nId, int nDistance) {
+    const ViewRect rect = View()->GetItemRect(nId);
+    View()->MoveItem(nId, rect.x, rect.y + nDistance);
 }

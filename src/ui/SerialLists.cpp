@@ -1,81 +1,76 @@
 #include "ui/SerialLists.h"
 
-#include <QComboBox>
-
 #include "transport/SerialVocabulary.h"
+#include "ui/DialogView.h"
 
 namespace {
 // Entries are appended in the order given, never sorted, even in a list that asks for sorting:
 // the port numbers, rates and codes must read in their natural order.
-void SelectOrClear(QComboBox* pList, int nIndex) {
-    pList->setCurrentIndex(nIndex);
-    if (nIndex < 0 && pList->isEditable()) {
-        pList->setEditText(QString());
-    }
-}
-
 template <size_t N>
-int CodeFromText(const QComboBox* pList, const std::array<const char*, N>& names, int nUnchanged) {
-    const QString text = pList->currentText();
+int CodeFromText(const std::string& text, const std::array<const char*, N>& names, int nUnchanged) {
     for (size_t code = 0; code < N; ++code) {
-        if (text == QLatin1String(names[code])) {
+        if (text == names[code]) {
             return static_cast<int>(code);
         }
     }
     return nUnchanged;
 }
+
+template <size_t N>
+void FillNames(CDialogView& view, int nId, const std::array<const char*, N>& names, int nCode) {
+    view.ResetContent(nId);
+    for (const char* name : names) {
+        view.AddString(nId, name);
+    }
+    const bool known = nCode >= 0 && nCode < static_cast<int>(N);
+    view.SetCurSel(nId, known ? nCode : -1);
+}
 }  // namespace
 
-void FillComPortList(QComboBox* pList, int nConfiguredPort) {
-    pList->clear();
+void FillComPortList(CDialogView& view, int nId, int nConfiguredPort) {
+    view.ResetContent(nId);
     int selected = -1;
+    int count = 0;
     for (const int port : AvailableComPorts(nConfiguredPort)) {
         // Only ports 0 to 31 exist for the program; a stored number beyond them has no entry.
         if (port < kFirstProbedComPort || port > kLastProbedComPort) {
             continue;
         }
         if (port == nConfiguredPort) {
-            selected = pList->count();
+            selected = count;
         }
-        pList->addItem(QString::fromStdString(ComPortName(port)));
+        view.AddString(nId, ComPortName(port));
+        ++count;
     }
-    SelectOrClear(pList, selected);
+    view.SetCurSel(nId, selected);
 }
 
-void FillBaudRateList(QComboBox* pList, uint32_t dwBaudRate) {
-    pList->clear();
+void FillBaudRateList(CDialogView& view, int nId, uint32_t dwBaudRate) {
+    view.ResetContent(nId);
     int selected = -1;
+    int count = 0;
     for (const uint32_t rate : kBaudRates) {
         if (rate == dwBaudRate) {
-            selected = pList->count();
+            selected = count;
         }
-        pList->addItem(QString::number(rate));
+        view.AddString(nId, std::to_string(rate));
+        ++count;
     }
-    SelectOrClear(pList, selected);
+    view.SetCurSel(nId, selected);
 }
 
-void FillParityList(QComboBox* pList, int nParity) {
-    pList->clear();
-    for (const char* name : kParityNames) {
-        pList->addItem(QLatin1String(name));
-    }
-    const bool known = nParity >= 0 && nParity < static_cast<int>(kParityNames.size());
-    SelectOrClear(pList, known ? nParity : -1);
+void FillParityList(CDialogView& view, int nId, int nParity) {
+    FillNames(view, nId, kParityNames, nParity);
 }
 
-void FillStopBitList(QComboBox* pList, int nStopBits) {
-    pList->clear();
-    for (const char* name : kStopBitNames) {
-        pList->addItem(QLatin1String(name));
-    }
-    const bool known = nStopBits >= 0 && nStopBits < static_cast<int>(kStopBitNames.size());
-    SelectOrClear(pList, known ? nStopBits : -1);
+void FillStopBitList(CDialogView& view, int nId, int nStopBits) {
+    FillNames(view, nId, kStopBitNames, nStopBits);
 }
 
-int ParityCodeFromText(const QComboBox* pList, int nUnchanged) {
-    return CodeFromText(pList, kParityNames, nUnchanged);
+int ParityCodeFromText(const std::string& text, int nUnchanged) {
+    return CodeFromText(text, kParityNames, nUnchanged);
 }
 
-int StopBitCodeFromText(const QComboBox* pList, int nUnchanged) {
-    return CodeFromText(pList, kStopBitNames, nUnchanged);
+int StopBitCodeFromText(const std::string& text, int nUnchanged) {
+    return CodeFromText(text, kStopBitNames, nUnchanged);
 }

@@ -1,27 +1,36 @@
 #include "ui/TillstreamApp.h"
 
-#include <QIcon>
+#include <filesystem>
+#include <system_error>
 
-#include "gui_qt/Resources.h"
-#include "platform/Trace.h"
 #include "ui/TillstreamDlg.h"
 
-CTillstreamApp::CTillstreamApp(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QString::fromLatin1(kProgramName));
-    setOrganizationName(QStringLiteral("VAZ"));
-    setDesktopFileName(QStringLiteral("org.vaz.Tillstream"));
-    EnsureTillstreamResources();
-    setWindowIcon(QIcon(QStringLiteral(":/icons/tillstream.png")));
-    // Minimising hides the window to the tray; only the window's end ends the program.
-    setQuitOnLastWindowClosed(false);
+bool CTillstreamApp::InitInstance(const std::string& loadPath) {
+    CTillstreamDlg dlg(m_factory);
+    if (!dlg.Create(nullptr)) {
+        return false;
+    }
+    if (!loadPath.empty()) {
+        // Runs once the window is up, as the rest of the "..." step after the chooser.
+        dlg.View()->Post([&dlg, loadPath] { dlg.LoadChosenFile(loadPath); });
+    }
+    dlg.DoModal();
+    return false;
 }
 
-bool CTillstreamApp::InitInstance() {
-    CTillstreamDlg dlg;
-    // The window runs as the program's main window rather than in a modal loop of its own:
-    // a hidden modal dialog would end its loop, and minimising to the tray hides the window.
-    connect(&dlg, &QDialog::finished, this, &QCoreApplication::quit);
-    dlg.show();
-    exec();
-    return false;
+std::string CTillstreamApp::LoadArgument(const std::vector<std::string>& args) {
+    std::string name;
+    for (std::size_t i = 1; i < args.size() && name.empty(); ++i) {
+        if (args[i] == "--load" && i + 1 < args.size()) {
+            name = args[i + 1];
+        } else if (args[i].rfind("--load=", 0) == 0) {
+            name = args[i].substr(7);
+        }
+    }
+    if (name.empty()) {
+        return name;
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    return error ? name : absolute.lexically_normal().string();
 }

@@ -1,65 +1,46 @@
 #include "ui/TillstreamDlg.h"
 
-#include <QAction>
-#include <QFile>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QStandardItemModel>
-#include <QTimer>
-#include <QTreeView>
 #include <chrono>
 
 #include "datafile/Conversion.h"
 #include "datafile/DataFileKind.h"
-#include "datafile/FileNames.h"
 #include "engine/EngineShutdown.h"
 #include "engine/ListPaging.h"
-#include "gui_qt/LineListModel.h"
-#include "gui_qt/LineListView.h"
-#include "gui_qt/Resources.h"
-#include "gui_qt/UserPrompts.h"
 #include "options/OptionStore.h"
 #include "platform/FileSystem.h"
 #include "platform/Trace.h"
 #include "ui/AboutDlg.h"
-#include "ui/DialogTemplate.h"
 #include "ui/InputOptionDlg.h"
 #include "ui/OptionStatusRows.h"
 #include "ui/OutputOptionDlg.h"
 #include "ui/ResourceStrings.h"
 
 namespace {
-constexpr int kMainTemplate = 102;
 constexpr int kDataColumnWidth = 450;
+// The option status list's columns and their shares of the list's client width, in percent.
+constexpr const char* kOptionColumns[4] = {"Index", "Option", "Value", "Etc"};
+constexpr double kOptionColumnShares[4] = {10, 30, 50, 10};
 // How long the window's end waits for each engine before it goes on without it.
 constexpr std::chrono::milliseconds kEngineEndWait{10000};
 constexpr char kThreadStartError[] = "Thread Start Error";
-
-// Paths are 8-bit text as the file system has them; the window shows them decoded.
-std::string ToFileName(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
+constexpr char kOpenFileFilter[] = "All Files(*.*)";
 }  // namespace
 
-CTillstreamDlg::CTillstreamDlg(QWidget* parent)
-    : QDialog(parent),
+CTillstreamDlg::CTillstreamDlg(CViewFactory& factory)
+    : CDialog(factory, IDD_TILLSTREAM_DIALOG),
       m_option(MakeDefaultOptionRecord()),
       m_socketClient(this),
       m_socketServer(this),
-      m_messageBox(this),
-      m_playbackHost(*this, m_option, m_messageBox),
-      m_captureHost(*this, m_messageBox),
+      m_messageBox(*this,
+                   [this](const std::string& text, const std::string& caption) {
+                       if (View() != nullptr) {
+                           View()->ShowMessageBox(text, caption, kMbOk);
+                       }
+                   }),
+      m_playbackHost(*this, *this, m_option, m_messageBox),
+      m_captureHost(*this, *this, m_messageBox),
       m_outputPlayback(m_playbackHost, m_socketClient),
-      m_inputCapture(m_captureHost) {
-    EnsureTillstreamResources();
-    m_hIcon = QIcon(QStringLiteral(":/icons/tillstream.png"));
-    OnInitDialog();
-}
+      m_inputCapture(m_captureHost) {}
 
 CTillstreamDlg::~CTillstreamDlg() {
     if (!Shutdown()) {
@@ -68,73 +49,43 @@ CTillstreamDlg::~CTillstreamDlg() {
     }
 }
 
-void CTillstreamDlg::OnInitDialog() {
-    // A fixed-size window with a minimise box and no maximise box.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    m_widgets.Build(DialogTemplate::Load(kMainTemplate), this);
-    m_listOption = m_widgets.ControlAs<QTreeView>(IDC_LIST_OPTION);
-    m_progress = m_widgets.ControlAs<QProgressBar>(IDC_PROGRESS);
-    m_listData = m_widgets.ControlAs<CLineListView>(IDC_LIST_DATA);
-    for (int id : {IDC_BUTTON_SELECT_FILE, IDC_BUTTON_OUTPUT_OPTION, IDC_BUTTON_OUTPUT_START,
-                   IDC_BUTTON_OUTPUT_STOP, IDC_BUTTON_INPUT_START, IDC_BUTTON_INPUT_STOP,
-                   IDC_BUTTON_INPUT_OPTION, IDC_BUTTON_MAKE_TILLSTREAM_DATA}) {
-        if (auto* button = m_widgets.ControlAs<QPushButton>(id)) {
-            connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
-        }
+void CTillstreamDlg::Post(std::function<void()> work) {
+    // The view exists from before the first engine run until after the engines have ended.
+    if (CDialogView* view = View()) {
+        view->Post(std::move(work));
     }
+}
 
-    // The About entry: on Linux the window manager owns the system menu, so the item goes into
-    // the window's context menu, with F1 as its key.
-    const QString aboutText = QString::fromStdString(LoadResourceString(IDS_ABOUTBOX));
-    if (!aboutText.isEmpty()) {
-        auto* separator = new QAction(this);
-        separator->setSeparator(true);
-        addAction(separator);
-        auto* about = new QAction(aboutText, this);
-        about->setShortcut(QKeySequence(Qt::Key_F1));
-        about->setShortcutContext(Qt::WindowShortcut);
-        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
-        addAction(about);
-        setContextMenuPolicy(Qt::ActionsContextMenu);
+bool CTillstreamDlg::OnInitDialog() {
+    CDialogView& view = *View();
+
+    // The About item goes at the end of the system menu, after a separator.
+    const std::string aboutText = LoadResourceString(IDS_ABOUTBOX);
+    if (!aboutText.empty()) {
+        view.AppendSystemMenuItem(0, std::string());
+        view.AppendSystemMenuItem(IDM_ABOUTBOX, aboutText);
     }
-
-    setWindowIcon(m_hIcon);
 
     InitData();
 
-    m_pDataModel = new CLineListModel(this);
-    m_listData->setModel(m_pDataModel);
-    m_listData->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    m_listData->setColumnWidth(0, kDataColumnWidth);
-
-    m_progress->setRange(0, 100);
-    m_progress->setValue(0);
-
-    m_pOptionModel = new QStandardItemModel(0, 4, this);
-    m_pOptionModel->setHorizontalHeaderLabels({QStringLiteral("Index"), QStringLiteral("Option"),
-                                               QStringLiteral("Value"), QStringLiteral("Etc")});
-    for (int column = 0; column < 4; ++column) {
-        m_pOptionModel->horizontalHeaderItem(column)->setTextAlignment(Qt::AlignLeft |
-                                                                       Qt::AlignVCenter);
-    }
-    m_listOption->setModel(m_pOptionModel);
+    view.InsertListColumn(IDC_LIST_DATA, 0, "Content", kDataColumnWidth, kColumnCenter);
+    view.SetListSource(IDC_LIST_DATA, &m_lines);
+    view.SetProgressRange(IDC_PROGRESS, 0, 100);
+    view.SetProgressPos(IDC_PROGRESS, 0);
     // Column widths are fixed shares of the list's client width, cut to whole pixels.
-    const int width = m_listOption->width() - 2 * m_listOption->frameWidth();
-    const double shares[4] = {10, 30, 50, 10};
+    const int width = view.GetListClientWidth(IDC_LIST_OPTION);
     for (int column = 0; column < 4; ++column) {
-        m_listOption->setColumnWidth(column, static_cast<int>(width * 0.01 * shares[column]));
+        view.InsertListColumn(IDC_LIST_OPTION, column, kOptionColumns[column],
+                              static_cast<int>(width * 0.01 * kOptionColumnShares[column]),
+                              kColumnLeft);
     }
 
     RefreshOptionStatus();
 
-    m_trayIcon.Create(this, WM_TRAY_NOTIFICATION, windowTitle(), m_hIcon, IDR_TRAY_POPUP,
-                      [this](int nCommandId) { OnCommand(nCommandId); });
-
-    connect(&m_showWindowListener, &CShowWindowListener::Restore, this,
-            &CTillstreamDlg::RestoreFromTray);
-    m_showWindowListener.Listen();
+    m_trayIcon.Create(Factory().CreateTrayView(view), view, *this, WM_TRAY_NOTIFICATION,
+                      Template().caption, IDR_TRAY_POPUP);
+    view.AcceptShowWindowRequests();
+    return true;
 }
 
 void CTillstreamDlg::InitData() {
@@ -144,26 +95,14 @@ void CTillstreamDlg::InitData() {
 }
 
 void CTillstreamDlg::RefreshOptionStatus() {
-    m_pOptionModel->removeRows(0, m_pOptionModel->rowCount());
+    View()->DeleteAllListItems(IDC_LIST_OPTION);
     for (const OptionStatusRow& row : MakeOptionStatusRows(m_option.Get())) {
-        QList<QStandardItem*> items;
-        for (const QString* text : {&row.index, &row.option, &row.value, &row.etc}) {
-            auto* item = new QStandardItem(*text);
-            item->setEditable(false);
-            items.append(item);
-        }
-        m_pOptionModel->appendRow(items);
+        View()->AddListRow(IDC_LIST_OPTION, {row.index, row.option, row.value, row.etc});
     }
 }
 
-QString CTillstreamDlg::Caption() const {
-    return QString::fromLatin1(kProgramName);
-}
-
-void CTillstreamDlg::SetButtonEnabled(int id, bool bEnabled) {
-    if (QWidget* control = m_widgets.Control(id)) {
-        control->setEnabled(bEnabled);
-    }
+void CTillstreamDlg::ShowMessage(const std::string& text) {
+    View()->ShowMessageBox(text, kProgramName, kMbOk);
 }
 
 // --- commands --------------------------------------------------------------------------------
@@ -196,12 +135,12 @@ void CTillstreamDlg::OnCommand(int nID) {
             break;
         case ID_TRAY_START:
             // The tray stands for the buttons: it starts only what the button could start now.
-            if (Control(IDC_BUTTON_OUTPUT_START)->isEnabled()) {
+            if (View()->IsItemEnabled(IDC_BUTTON_OUTPUT_START)) {
                 OnButtonOutputStart();
             }
             break;
         case ID_TRAY_STOP:
-            if (Control(IDC_BUTTON_OUTPUT_STOP)->isEnabled()) {
+            if (View()->IsItemEnabled(IDC_BUTTON_OUTPUT_STOP)) {
                 OnButtonOutputStop();
             }
             break;
@@ -209,62 +148,72 @@ void CTillstreamDlg::OnCommand(int nID) {
             RestoreFromTray();
             break;
         case ID_TRAY_EXIT:
-            done(QDialog::Rejected);
+            EndWindow(kIdCancel);
             break;
         case ID_TRAY_ALWAYS_ON_TOP:
-            SetAlwaysOnTop(true);
+            View()->SetTopMost(true);
             break;
         case ID_TRAY_NORMAL:
-            SetAlwaysOnTop(false);
+            View()->SetTopMost(false);
             break;
         default:
+            CDialog::OnCommand(nID);
             break;
     }
 }
 
 void CTillstreamDlg::OnSysCommand(unsigned nID) {
-    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg about(this);
-        about.exec();
+    if ((nID & kScMask) == IDM_ABOUTBOX) {
+        CAboutDlg about(Factory());
+        about.DoModal(View());
         return;
     }
-    if ((nID & 0xFFF0) == SC_MINIMIZE_COMMAND) {
-        showMinimized();
+    if ((nID & kScMask) == kScMinimize) {
+        // Minimised, the window leaves the task bar for the tray; without a tray icon there
+        // would be no way back, so it then stays minimised.
+        View()->ShowWindow(kSwMinimize);
         if (m_trayIcon.IsEnabled()) {
-            hide();
+            View()->ShowWindow(kSwHide);
         }
+        return;
     }
+    CDialog::OnSysCommand(nID);
 }
 
 long CTillstreamDlg::OnTrayNotification(unsigned long wParam, long lParam) {
     return m_trayIcon.OnTrayNotification(wParam, lParam);
 }
 
+long CTillstreamDlg::OnShowWindowRequest(long lParam) {
+    if (lParam == 1 || lParam == 9) {
+        RestoreFromTray();
+    }
+    return 1;
+}
+
 // --- loading -----------------------------------------------------------------------------------
 
 void CTillstreamDlg::OnButtonSelectFile() {
-    const QString chosen = ChooseOpenFile(this);
-    if (chosen.isEmpty()) {
+    std::string chosen;
+    if (!View()->ChooseOpenFile(kOpenFileFilter, chosen) || chosen.empty()) {
         return;
     }
     LoadChosenFile(chosen);
 }
 
-void CTillstreamDlg::LoadChosenFile(const QString& chosen) {
-    const std::string path = ToFileName(chosen);
+void CTillstreamDlg::LoadChosenFile(const std::string& chosen) {
     // Only a regular file can be a data file: a named pipe would hold this thread in its open,
     // a device such as /dev/zero would never end. Such a file is refused like a missing one.
     FileKind kind = FileKind::Regular;
-    if (CheckRegularFile(path, kind) != FileError::None) {
-        ShowMessageBox(this, QStringLiteral("ERROR - Can't Open file.\r\n%1").arg(chosen),
-                       windowTitle());
+    if (CheckRegularFile(chosen, kind) != FileError::None) {
+        ShowMessage("ERROR - Can't Open file.\r\n" + chosen);
         return;
     }
-    m_widgets.ControlAs<QLineEdit>(IDC_EDIT_DATA_FILE)->setText(chosen);
+    View()->SetItemText(IDC_EDIT_DATA_FILE, chosen);
     m_bConvertedFile = 0;
-    m_strDataFile = path;
-    ApplyFileKind(IsTillstreamDataFile(path));
-    LoadDataToList(path);
+    m_strDataFile = chosen;
+    ApplyFileKind(IsTillstreamDataFile(chosen));
+    LoadDataToList(chosen);
 }
 
 void CTillstreamDlg::ApplyFileKind(int r) {
@@ -281,36 +230,37 @@ void CTillstreamDlg::ApplyFileKind(int r) {
     } else if (r == 0) {
         bEnabled = true;  // a stamped hex log, whatever backup may lie next to it
     }
-    auto* button = m_widgets.ControlAs<QPushButton>(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
-    button->setEnabled(bEnabled);
-    button->setText(QString::fromStdString(LoadResourceString(captionId)));
+    View()->EnableItem(IDC_BUTTON_MAKE_TILLSTREAM_DATA, bEnabled);
+    View()->SetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA, LoadResourceString(captionId));
 }
 
 int CTillstreamDlg::LoadDataToList(const std::string& path) {
-    if (m_pDataModel->rowCount() != 0) {
-        m_pDataModel->Clear();
+    if (m_lines.Count() != 0) {
+        m_lines.Clear();
+        View()->SetListItemCount(IDC_LIST_DATA, 0);
     }
-    if (m_pDataModel->Load(path) != 0) {
+    const int result = m_lines.Load(path);
+    View()->SetListItemCount(IDC_LIST_DATA, m_lines.Count());
+    if (result != 0) {
         return -1;
     }
-    m_nLineCount = m_pDataModel->rowCount();
+    m_nLineCount = m_lines.Count();
     return 0;
 }
 
 // --- conversion --------------------------------------------------------------------------------
 
 void CTillstreamDlg::OnButtonMakeTillstreamData() {
-    auto* button = m_widgets.ControlAs<QPushButton>(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
-    if (button->text() == QString::fromStdString(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA))) {
+    CDialogView& view = *View();
+    if (view.GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA) ==
+        LoadResourceString(IDS_MAKE_TILLSTREAM_DATA)) {
         const int r = MakeTillstreamDataFile(m_strDataFile);
         if (r < 0) {
-            ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_MAKE_FAIL)),
-                           Caption());
+            ShowMessage(LoadResourceString(IDS_MAKE_FAIL));
             return;
         }
-        button->setText(QString::fromStdString(LoadResourceString(IDS_RESTORE_DATA)));
-        ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_MAKE_SUCCESS)),
-                       Caption());
+        view.SetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA, LoadResourceString(IDS_RESTORE_DATA));
+        ShowMessage(LoadResourceString(IDS_MAKE_SUCCESS));
         m_bConvertedFile = 1;
         LoadDataToList(m_strDataFile);
         return;
@@ -319,19 +269,16 @@ void CTillstreamDlg::OnButtonMakeTillstreamData() {
     const int r = RestoreDataFile(m_strDataFile);
     if (r == kRestoreBackupMissing) {
         // The backup has gone: the file is what it is, so it is judged again as loading does.
-        ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_RESTORE_FAIL)),
-                       Caption());
+        ShowMessage(LoadResourceString(IDS_RESTORE_FAIL));
         ApplyFileKind(IsTillstreamDataFile(m_strDataFile));
         return;
     }
     if (r < 0) {
-        ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_RESTORE_FAIL)),
-                       Caption());
+        ShowMessage(LoadResourceString(IDS_RESTORE_FAIL));
         return;
     }
-    button->setText(QString::fromStdString(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA)));
-    ShowMessageBox(this, QString::fromStdString(LoadResourceString(IDS_RESTORE_SUCCESS)),
-                   Caption());
+    view.SetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA, LoadResourceString(IDS_MAKE_TILLSTREAM_DATA));
+    ShowMessage(LoadResourceString(IDS_RESTORE_SUCCESS));
     m_bConvertedFile = 0;
     LoadDataToList(m_strDataFile);
 }
@@ -339,9 +286,9 @@ void CTillstreamDlg::OnButtonMakeTillstreamData() {
 // --- options -----------------------------------------------------------------------------------
 
 void CTillstreamDlg::OnButtonOutputOption() {
-    COutputOptionDlg dlg(this);
+    COutputOptionDlg dlg(Factory());
     dlg.SetOptionData(m_option.Get());
-    if (dlg.DoModal() == 2) {
+    if (dlg.DoModal(View()) == 2) {
         OptionRecord record = m_option.Get();
         dlg.GetOptionData(record);
         m_option.Set(record);
@@ -351,9 +298,9 @@ void CTillstreamDlg::OnButtonOutputOption() {
 }
 
 void CTillstreamDlg::OnButtonInputOption() {
-    CInputOptionDlg dlg(this);
+    CInputOptionDlg dlg(Factory());
     dlg.SetOptionData(m_option.Get());
-    if (dlg.DoModal() == 2) {
+    if (dlg.DoModal(View()) == 2) {
         OptionRecord record = m_option.Get();
         dlg.GetOptionData(record);
         m_option.Set(record);
@@ -364,77 +311,60 @@ void CTillstreamDlg::OnButtonInputOption() {
 // --- playback ----------------------------------------------------------------------------------
 
 void CTillstreamDlg::OnButtonOutputStart() {
-    const QString path = m_widgets.ControlAs<QLineEdit>(IDC_EDIT_DATA_FILE)->text();
-    if (path.isEmpty()) {
+    CDialogView& view = *View();
+    const std::string path = view.GetItemText(IDC_EDIT_DATA_FILE);
+    if (path.empty()) {
         return;
     }
-    SetButtonEnabled(IDC_BUTTON_OUTPUT_START, false);
-    SetButtonEnabled(IDC_BUTTON_OUTPUT_STOP, true);
-    m_listData->setEnabled(false);
+    view.EnableItem(IDC_BUTTON_OUTPUT_START, false);
+    view.EnableItem(IDC_BUTTON_OUTPUT_STOP, true);
+    view.EnableItem(IDC_LIST_DATA, false);
 
     PlaybackRequest request;
-    request.path = ToFileName(path);
+    request.path = path;
     request.convertedFile = m_bConvertedFile != 0;
     request.lineCount = m_nLineCount;
     // A run still ending after a stop is not a refusal: the new run waits for it on its own.
     const std::uint64_t runId = m_outputPlayback.Start(request);
     if (runId == 0) {
-        ShowMessageBox(this, QString::fromLatin1(kThreadStartError), Caption());
+        ShowMessage(kThreadStartError);
         return;
     }
     m_nOutputRunId = runId;
 }
 
 void CTillstreamDlg::OnButtonOutputStop() {
+    CDialogView& view = *View();
     m_outputPlayback.RequestStop();
-    SetButtonEnabled(IDC_BUTTON_OUTPUT_START, true);
-    SetButtonEnabled(IDC_BUTTON_OUTPUT_STOP, false);
-    m_listData->selectionModel()->clearSelection();
-    m_listData->setEnabled(true);
-}
-
-int CTillstreamDlg::DataListTopRow() const {
-    return m_listData->verticalScrollBar()->value();
-}
-
-int CTillstreamDlg::DataListCountPerPage() const {
-    if (m_pDataModel->rowCount() == 0) {
-        return 0;
-    }
-    const int rowHeight = m_listData->visualRect(m_pDataModel->index(0, 0)).height();
-    if (rowHeight <= 0) {
-        return 0;
-    }
-    // Whole rows only, as a list counts its page.
-    return m_listData->viewport()->height() / rowHeight;
+    view.EnableItem(IDC_BUTTON_OUTPUT_START, true);
+    view.EnableItem(IDC_BUTTON_OUTPUT_STOP, false);
+    view.SetListItemSelected(IDC_LIST_DATA, -1, false);
+    view.EnableItem(IDC_LIST_DATA, true);
 }
 
 void CTillstreamDlg::ShowPlaybackStart() {
-    m_listData->verticalScrollBar()->setValue(0);
-    m_progress->setValue(0);
+    View()->SetListTopIndex(IDC_LIST_DATA, 0);
+    View()->SetProgressPos(IDC_PROGRESS, 0);
 }
 
 void CTillstreamDlg::ShowPlaybackLine(int index, int percent) {
-    if (index >= 0 && index < m_pDataModel->rowCount()) {
-        m_listData->selectionModel()->select(
-            m_pDataModel->index(index, 0),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        const int top = DataListTopRow();
-        const int newTop = PageTopForLine(index, DataListCountPerPage(), top);
+    CDialogView& view = *View();
+    if (index >= 0 && index < m_lines.Count()) {
+        view.SetListItemSelected(IDC_LIST_DATA, index, true);
+        const int top = view.GetListTopIndex(IDC_LIST_DATA);
+        const int newTop = PageTopForLine(index, view.GetListCountPerPage(IDC_LIST_DATA), top);
         if (newTop != top) {
-            m_listData->verticalScrollBar()->setValue(newTop);
+            view.SetListTopIndex(IDC_LIST_DATA, newTop);
         }
     }
-    m_progress->setValue(percent);
+    view.SetProgressPos(IDC_PROGRESS, percent);
 }
 
 void CTillstreamDlg::ShowPlaybackRewind(int lastIndex) {
-    if (lastIndex >= 0 && lastIndex < m_pDataModel->rowCount()) {
-        m_listData->selectionModel()->select(
-            m_pDataModel->index(lastIndex, 0),
-            QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    if (lastIndex >= 0 && lastIndex < m_lines.Count()) {
+        View()->SetListItemSelected(IDC_LIST_DATA, lastIndex, false);
     }
-    m_progress->setValue(0);
+    View()->SetProgressPos(IDC_PROGRESS, 0);
 }
 
 void CTillstreamDlg::OnPlaybackEnded(std::uint64_t runId) {
@@ -448,19 +378,19 @@ void CTillstreamDlg::OnPlaybackEnded(std::uint64_t runId) {
 // --- capture -----------------------------------------------------------------------------------
 
 void CTillstreamDlg::OnButtonInputStart() {
-    SetButtonEnabled(IDC_BUTTON_INPUT_START, false);
-    SetButtonEnabled(IDC_BUTTON_INPUT_STOP, true);
+    View()->EnableItem(IDC_BUTTON_INPUT_START, false);
+    View()->EnableItem(IDC_BUTTON_INPUT_STOP, true);
     const std::uint64_t runId = m_inputCapture.Start(m_option.Get());
     if (runId == 0) {
-        ShowMessageBox(this, QString::fromLatin1(kThreadStartError), Caption());
+        ShowMessage(kThreadStartError);
         return;
     }
     m_nInputRunId = runId;
 }
 
 void CTillstreamDlg::OnButtonInputStop() {
-    SetButtonEnabled(IDC_BUTTON_INPUT_START, true);
-    SetButtonEnabled(IDC_BUTTON_INPUT_STOP, false);
+    View()->EnableItem(IDC_BUTTON_INPUT_START, true);
+    View()->EnableItem(IDC_BUTTON_INPUT_STOP, false);
     m_inputCapture.RequestStop();
 }
 
@@ -473,60 +403,31 @@ void CTillstreamDlg::OnCaptureFailed(std::uint64_t runId) {
 // --- tray and placement ------------------------------------------------------------------------
 
 void CTillstreamDlg::RestoreFromTray() {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    showNormal();
-    raise();
-    activateWindow();
-}
-
-void CTillstreamDlg::SetAlwaysOnTop(bool bOnTop) {
-    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == bOnTop) {
-        return;
-    }
-    // Changing a window flag re-creates the native window; it keeps its place and size.
-    const QPoint position = pos();
-    const bool bVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, bOnTop);
-    move(position);
-    if (bVisible) {
-        show();
-    }
-}
-
-void CTillstreamDlg::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_trayIcon.IsEnabled()) {
-        // Minimised windows leave the task bar for the tray; hidden later, not inside the
-        // state change itself.
-        QTimer::singleShot(0, this, [this] {
-            if (isMinimized() && m_trayIcon.IsEnabled()) {
-                hide();
-            }
-        });
-    }
+    View()->ShowWindow(kSwShowNormal);
+    View()->BringToFront();
 }
 
 // --- the window's end --------------------------------------------------------------------------
 
-void CTillstreamDlg::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        // A push button with the keyboard focus is the default button for that moment: Enter
-        // presses it. Only from any other control does Enter end the window, as OK would.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
-            button != nullptr && button->isEnabled() && button->isVisible()) {
-            button->click();
-            return;
-        }
-        accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+void CTillstreamDlg::OnOK() {
+    EndWindow(kIdOk);
 }
 
-void CTillstreamDlg::done(int r) {
+void CTillstreamDlg::OnCancel() {
+    EndWindow(kIdCancel);
+}
+
+void CTillstreamDlg::EndWindow(int nResult) {
     Shutdown();
-    QDialog::done(r);
+    EndDialog(nResult);
+}
+
+void CTillstreamDlg::OnDestroy() {
+    if (!Shutdown()) {
+        // An engine still uses the window's view and members; see CEngineShutdown.
+        CEngineShutdown::EndProgramNow(0);
+    }
+    m_trayIcon.RemoveIcon();
 }
 
 bool CTillstreamDlg::Shutdown() {
@@ -538,18 +439,25 @@ bool CTillstreamDlg::Shutdown() {
     m_messageBox.Release();
     CEngineShutdown shutdown(kEngineEndWait);
     if (m_outputPlayback.IsRunning()) {
-        OnButtonOutputStop();
+        if (View() != nullptr) {
+            OnButtonOutputStop();
+        } else {
+            m_outputPlayback.RequestStop();
+        }
         shutdown.WaitForEngine("playback", [this](std::chrono::milliseconds limit) {
             return m_outputPlayback.WaitUntilEnded(limit);
         });
     }
     if (m_inputCapture.IsRunning()) {
-        OnButtonInputStop();
+        if (View() != nullptr) {
+            OnButtonInputStop();
+        } else {
+            m_inputCapture.RequestStop();
+        }
         shutdown.WaitForEngine("capture", [this](std::chrono::milliseconds limit) {
             return m_inputCapture.WaitUntilEnded(limit);
         });
     }
-    m_showWindowListener.Close();
     m_bEnginesEnded = shutdown.AllEnded();
     return m_bEnginesEnded;
 }

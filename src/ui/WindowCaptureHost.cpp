@@ -4,8 +4,7 @@
 #include "ui/TillstreamDlg.h"
 
 void CWindowCaptureHost::OnCaptureFailed(std::uint64_t runId) {
-    QMetaObject::invokeMethod(
-        &m_dlg, [dlg = &m_dlg, runId] { dlg->OnCaptureFailed(runId); }, Qt::QueuedConnection);
+    m_uiThread.Post([dlg = &m_dlg, runId] { dlg->OnCaptureFailed(runId); });
 }
 
 void CWindowCaptureHost::ShowMessage(const std::string& text, const std::string& caption) {

@@ -7,15 +7,18 @@
 
 class CBlockingMessageBox;
 class CTillstreamDlg;
+class CUiThread;
 
 class CWindowCaptureHost : public CCaptureHost {
   public:
-    CWindowCaptureHost(CTillstreamDlg& dlg, CBlockingMessageBox& box) : m_dlg(dlg), m_box(box) {}
+    CWindowCaptureHost(CTillstreamDlg& dlg, CUiThread& uiThread, CBlockingMessageBox& box)
+        : m_dlg(dlg), m_uiThread(uiThread), m_box(box) {}
 
     void OnCaptureFailed(std::uint64_t runId) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
 
   private:
     CTillstreamDlg& m_dlg;
+    CUiThread& m_uiThread;
     CBlockingMessageBox& m_box;
 };

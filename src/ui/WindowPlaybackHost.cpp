@@ -13,8 +13,7 @@ std::uint64_t CWindowPlaybackHost::OptionsChangeCount() {
 }
 
 void CWindowPlaybackHost::ShowRunStart() {
-    QMetaObject::invokeMethod(
-        &m_dlg, [dlg = &m_dlg] { dlg->ShowPlaybackStart(); }, Qt::QueuedConnection);
+    m_uiThread.Post([dlg = &m_dlg] { dlg->ShowPlaybackStart(); });
 }
 
 void CWindowPlaybackHost::ShowCurrentLine(int index, int percent) {
@@ -27,8 +26,7 @@ void CWindowPlaybackHost::ShowCurrentLine(int index, int percent) {
         }
         m_bUpdatePending = true;
     }
-    QMetaObject::invokeMethod(
-        &m_dlg, [this] { ApplyLatestLine(); }, Qt::QueuedConnection);
+    m_uiThread.Post([this] { ApplyLatestLine(); });
 }
 
 void CWindowPlaybackHost::ApplyLatestLine() {
@@ -44,14 +42,11 @@ void CWindowPlaybackHost::ApplyLatestLine() {
 }
 
 void CWindowPlaybackHost::ShowRewind(int lastIndex) {
-    QMetaObject::invokeMethod(
-        &m_dlg, [dlg = &m_dlg, lastIndex] { dlg->ShowPlaybackRewind(lastIndex); },
-        Qt::QueuedConnection);
+    m_uiThread.Post([dlg = &m_dlg, lastIndex] { dlg->ShowPlaybackRewind(lastIndex); });
 }
 
 void CWindowPlaybackHost::OnRunEnded(std::uint64_t runId) {
-    QMetaObject::invokeMethod(
-        &m_dlg, [dlg = &m_dlg, runId] { dlg->OnPlaybackEnded(runId); }, Qt::QueuedConnection);
+    m_uiThread.Post([dlg = &m_dlg, runId] { dlg->OnPlaybackEnded(runId); });
 }
 
 void CWindowPlaybackHost::ShowMessage(const std::string& text, const std::string& caption) {

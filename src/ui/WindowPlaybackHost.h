@@ -12,11 +12,13 @@
 class CBlockingMessageBox;
 class CSharedOptions;
 class CTillstreamDlg;
+class CUiThread;
 
 class CWindowPlaybackHost : public CPlaybackHost {
   public:
-    CWindowPlaybackHost(CTillstreamDlg& dlg, CSharedOptions& options, CBlockingMessageBox& box)
-        : m_dlg(dlg), m_options(options), m_box(box) {}
+    CWindowPlaybackHost(CTillstreamDlg& dlg, CUiThread& uiThread, CSharedOptions& options,
+                        CBlockingMessageBox& box)
+        : m_dlg(dlg), m_uiThread(uiThread), m_options(options), m_box(box) {}
 
     OptionRecord CurrentOptions() override;
     std::uint64_t OptionsChangeCount() override;
@@ -34,6 +36,7 @@ class CWindowPlaybackHost : public CPlaybackHost {
     void ApplyLatestLine();
 
     CTillstreamDlg& m_dlg;
+    CUiThread& m_uiThread;
     CSharedOptions& m_options;
     CBlockingMessageBox& m_box;
 

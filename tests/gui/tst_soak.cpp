@@ -19,8 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "support/WindowHarness.h"
-#include "ui/TillstreamDlg.h"
+#include "support/QtWindowHarness.h"
 
 namespace {
 constexpr int kFileLines = 10000;
@@ -168,7 +167,7 @@ class SoakTest : public QObject {
         const int settle = std::min(10, seconds / 4);
 
         TempHome home;
-        CWindowPrompts prompts;
+        CQtPrompts prompts;
         CCheckingReceiver receiver;
         OptionRecord record = MakeDefaultOptionRecord();
         record.outputInterface = kInterfaceTcpClient;
@@ -184,9 +183,10 @@ class SoakTest : public QObject {
         const std::string path = home.Path("soak.txt");
         WriteFileBytes(path, text);
 
-        CTillstreamDlg dlg;
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        CQtWindow window;
+        CTillstreamDlg& dlg = window.dlg;
+        window.View().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window.View()));
         prompts.chosenFiles << QPath(path);
         dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
         QCOMPARE(dlg.LineCount(), kFileLines);

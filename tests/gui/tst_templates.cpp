@@ -1,14 +1,13 @@
-// The window layouts load from their templates with every control at its place.
+// The Qt builder makes every template's controls at their place, with their IDs and states.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
+#include "gui_qt/IpAddressCtrl.h"
+#include "gui_qt/LineListView.h"
 #include "gui_qt/TemplateWidgets.h"
 #include "ui/DialogTemplate.h"
-#include "ui/MenuTemplate.h"
-#include "ui/ResourceStrings.h"
 
 class TemplatesTest : public QObject {
     Q_OBJECT
@@ -22,11 +21,11 @@ class TemplatesTest : public QObject {
     void everyTemplateBuilds() {
         QFETCH(int, templateId);
         const DialogTemplate dialogTemplate = DialogTemplate::Load(templateId);
-        QCOMPARE(dialogTemplate.id, templateId);
         QWidget host;
         CTemplateWidgets widgets;
         widgets.Build(dialogTemplate, &host);
         QCOMPARE(host.size(), CTemplateWidgets::PixelSize(dialogTemplate));
+        QCOMPARE(host.windowTitle(), QString::fromStdString(dialogTemplate.caption));
         for (const ControlTemplate& control : dialogTemplate.controls) {
             if (control.id == -1) {
                 continue;
@@ -34,6 +33,7 @@ class TemplatesTest : public QObject {
             QWidget* widget = widgets.Control(control.id);
             QVERIFY2(widget != nullptr, qPrintable(QString::number(control.id)));
             QCOMPARE(widget->objectName(), QStringLiteral("control_%1").arg(control.id));
+            QCOMPARE(CTemplateWidgets::ControlIdOf(widget), control.id);
             QCOMPARE(widget->isHidden(), control.Has("hidden"));
             QCOMPARE(widget->isEnabled(), !control.Has("disabled"));
             QCOMPARE(widget->pos(),
@@ -41,16 +41,27 @@ class TemplatesTest : public QObject {
         }
     }
 
-    void mainWindowButtonsCarryTheirTexts() {
+    void controlsAreOfTheirKind() {
         QWidget host;
         CTemplateWidgets widgets;
         widgets.Build(DialogTemplate::Load(102), &host);
         QCOMPARE(widgets.ControlAs<QPushButton>(1050)->text(),
                  QStringLiteral("Make Tillstream Data"));
-        QVERIFY(!widgets.ControlAs<QPushButton>(1050)->isEnabled());
-        QVERIFY(!widgets.ControlAs<QPushButton>(1021)->isEnabled());
+        QVERIFY(!widgets.ControlAs<QPushButton>(1050)->isDefault());
         QVERIFY(widgets.ControlAs<QLineEdit>(1019)->isReadOnly());
-        QVERIFY(widgets.ControlAs<QPushButton>(1028)->isHidden());
+        QVERIFY(widgets.ControlAs<CLineListView>(1006) != nullptr);  // ownerdata
+        // The tab stops in template order, from the file name field on.
+        QCOMPARE(widgets.TabStops().first(), widgets.Control(1019));
+        QCOMPARE(widgets.TabStops().at(1), widgets.Control(1001));
+
+        QWidget page;
+        CTemplateWidgets pageWidgets;
+        pageWidgets.Build(DialogTemplate::Load(135), &page);
+        auto* address = pageWidgets.ControlAs<CIpAddressCtrl>(1047);
+        QVERIFY(address != nullptr);
+        // A field inside the address control counts as the control.
+        QCOMPARE(CTemplateWidgets::ControlIdOf(address->Field(2)), 1047);
+        QVERIFY(pageWidgets.ControlAs<QPushButton>(1)->isDefault());
     }
 
     void dialogUnitsFollowTheBaseUnits() {
@@ -72,23 +83,10 @@ class TemplatesTest : public QObject {
         QVERIFY(ports != nullptr);
         QVERIFY(!ports->isEditable());
         QVERIFY(ports->height() <= widgets.Units().Y(13));
-        QVERIFY(DialogTemplate::Load(130).Control(1035)->Has("dropdown"));
-    }
-
-    void stringTableAndTrayMenu() {
-        QCOMPARE(LoadResourceString(IDS_MAKE_TILLSTREAM_DATA), std::string("Make Tillstream Data"));
-        QCOMPARE(LoadResourceString(IDS_RESTORE_FAIL), std::string("Fail, Restore data."));
-        QVERIFY(LoadResourceString(999).empty());
-        // The window's table and the texts the command line prints never drift apart.
-        for (int id = IDS_MAKE_TILLSTREAM_DATA; id <= IDS_FAIL_RESTORE_DATA; ++id) {
-            QCOMPARE(LoadResourceString(id), std::string(ConversionText(id)));
-        }
-        const MenuTemplate menu = MenuTemplate::Load(132);
-        QCOMPARE(menu.items.size(), std::size_t(9));
-        QCOMPARE(menu.items.front().id, 32773);
-        QCOMPARE(menu.items.front().text, std::string("Tillstream Open(&O)"));
-        QVERIFY(menu.items.at(1).separator);
-        QCOMPARE(menu.items.back().id, 32774);
+        QWidget input;
+        CTemplateWidgets inputWidgets;
+        inputWidgets.Build(DialogTemplate::Load(130), &input);
+        QVERIFY(inputWidgets.ControlAs<QComboBox>(1035)->isEditable());
     }
 };
 

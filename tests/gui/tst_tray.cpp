@@ -1,5 +1,6 @@
-// The tray icon's menu and notifications, minimising to the tray, window placement, and the
-// show-window requests other programs send.
+// The Qt view's tray icon and window placement: the icon and its menus, the window manager's
+// minimise hiding the window to the tray and the double click bringing it back, always on top
+// keeping place and size, and the show-window socket other programs use.
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -7,16 +8,14 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QMenu>
-#include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTest>
 
 #include <cstring>
 
-#include "LoopbackServer.h"
+#include "gui_qt/QtTrayView.h"
 #include "gui_qt/ShowWindowListener.h"
-#include "support/WindowHarness.h"
-#include "support/WindowTest.h"
-#include "ui/TillstreamDlg.h"
+#include "support/QtWindowHarness.h"
 
 namespace {
 constexpr int kWaitMs = 10000;
@@ -41,169 +40,140 @@ QByteArray SendRequest(const QString& path, const QByteArray& request) {
     answer += client.readAll();
     return answer;
 }
+
+QStringList Texts(const QMenu* menu) {
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+const CQtTrayView* TrayView(const CQtWindow& window) {
+    return dynamic_cast<const CQtTrayView*>(window.dlg.TrayIcon().View());
+}
+
+const QStringList kMenuTexts{"Tillstream Open(&O)",
+                             "-",
+                             "Start Tillstream",
+                             "Stop Tillstream",
+                             "-",
+                             "Always on top",
+                             "Normal",
+                             "-",
+                             "Exit(&X)"};
 }  // namespace
 
-class TrayTest : public CWindowTest {
+class TrayTest : public QObject {
     Q_OBJECT
+  private:
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<CQtPrompts> m_prompts;
+
   private slots:
     void init() {
-        CWindowTest::init();
-        CTrayIcon::SetTrayAvailableForTesting(true);
+        m_home = std::make_unique<TempHome>();
+        m_prompts = std::make_unique<CQtPrompts>();
+        CQtTrayView::SetTrayAvailableForTesting(true);
     }
     void cleanup() {
-        CTrayIcon::SetTrayAvailableForTesting(std::nullopt);
-        CWindowTest::cleanup();
+        CQtTrayView::SetTrayAvailableForTesting(std::nullopt);
+        m_prompts.reset();
+        m_home.reset();
     }
 
-    void withoutANotificationAreaThereIsNoIconAndMinimisingDoesNotHide() {
-        CTrayIcon::SetTrayAvailableForTesting(false);
-        CTillstreamDlg dlg;
-        dlg.show();
-        QVERIFY(!dlg.TrayIcon().IsEnabled());
-        QCOMPARE(dlg.OnTrayNotification(IDR_TRAY_POPUP, CTrayIcon::kMouseLeftDoubleClick), 0L);
-        dlg.OnSysCommand(SC_MINIMIZE_COMMAND);
+    void withoutANotificationAreaMinimisingLeavesTheWindowMinimised() {
+        CQtTrayView::SetTrayAvailableForTesting(false);
+        CQtWindow window;
+        window.View().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window.View()));
+        QVERIFY(!window.dlg.TrayIcon().IsEnabled());
+        window.View().showMinimized();
         QTest::qWait(50);
-        QVERIFY(dlg.isVisible());
-        QVERIFY(!dlg.TrayIcon().RemoveIcon());
+        QVERIFY(window.View().isVisible());
     }
 
-    void notificationsAreRoutedByIconAndMouseMessage() {
-        CTillstreamDlg dlg;
-        dlg.show();
-        QVERIFY(dlg.TrayIcon().IsEnabled());
-        QCOMPARE(dlg.TrayIcon().Tip(), QStringLiteral("Tillstream"));
-        QCOMPARE(dlg.TrayIcon().Id(), IDR_TRAY_POPUP);
-
-        // Another icon's notification is not ours.
-        QCOMPARE(dlg.OnTrayNotification(131, CTrayIcon::kMouseRightButtonUp), 0L);
-        QVERIFY(dlg.TrayIcon().OpenPopupMenu() == nullptr);
-        // A single click, a button press or a move is taken and does nothing.
-        for (long message : {0x200L, 0x201L, 0x202L, 0x204L}) {
-            QCOMPARE(dlg.OnTrayNotification(IDR_TRAY_POPUP, message), 1L);
-        }
-        QVERIFY(dlg.TrayIcon().OpenPopupMenu() == nullptr);
-        QVERIFY(dlg.isVisible());
-
-        // A right click pops the menu up, its first item the default.
-        QCOMPARE(dlg.OnTrayNotification(IDR_TRAY_POPUP, CTrayIcon::kMouseRightButtonUp), 1L);
-        QMenu* menu = dlg.TrayIcon().OpenPopupMenu();
+    void theIconCarriesTheMenuAndARightClickPopsItUp() {
+        CQtWindow window;
+        window.View().show();
+        QVERIFY(window.dlg.TrayIcon().IsEnabled());
+        const CQtTrayView* tray = TrayView(window);
+        QVERIFY(tray != nullptr && tray->Icon() != nullptr);
+        QVERIFY(tray->Icon()->isVisible());
+        QCOMPARE(tray->Icon()->toolTip(), QStringLiteral("Tillstream"));
+        // The notification area shows this menu by itself on a right click.
+        QCOMPARE(Texts(tray->Icon()->contextMenu()), kMenuTexts);
+        QCOMPARE(window.dlg.OnTrayNotification(IDR_TRAY_POPUP, kWmRButtonUp), 1L);
+        QMenu* menu = tray->OpenPopupMenu();
         QVERIFY(menu != nullptr);
         QTRY_VERIFY(menu->isVisible());
-        QStringList texts;
-        for (QAction* action : menu->actions()) {
-            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        }
-        QCOMPARE(texts,
-                 (QStringList{"Tillstream Open(&O)", "-", "Start Tillstream", "Stop Tillstream",
-                              "-", "Always on top", "Normal", "-", "Exit(&X)"}));
+        QCOMPARE(Texts(menu), kMenuTexts);
         QCOMPARE(menu->defaultAction(), menu->actions().first());
+        // A chosen item is the window's command: always on top, in the same place and size.
+        window.View().move(40, 30);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.View()));
+        const QRect before(window.View().pos(), window.View().size());
+        menu->actions().at(5)->trigger();
+        QVERIFY(window.View().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(window.View().isVisible());
+        QCOMPARE(window.View().size(), before.size());
+        QCOMPARE(window.View().pos(), before.topLeft());
+        window.dlg.OnCommand(ID_TRAY_NORMAL);
+        QVERIFY(!window.View().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(window.View().pos(), before.topLeft());
         menu->close();
     }
 
-    void minimisingHidesAndTheTrayBringsTheWindowBack() {
-        CTillstreamDlg dlg;
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        dlg.OnSysCommand(SC_MINIMIZE_COMMAND);
-        QTRY_VERIFY(!dlg.isVisible());
+    void minimisingHidesAndADoubleClickBringsTheWindowBack() {
+        CQtWindow window;
+        window.View().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window.View()));
+        // As the window manager minimises it.
+        window.View().showMinimized();
+        QTRY_VERIFY(!window.View().isVisible());
 
-        // A double click runs the menu's first command: the window opens again.
-        QCOMPARE(dlg.OnTrayNotification(IDR_TRAY_POPUP, CTrayIcon::kMouseLeftDoubleClick), 1L);
-        QVERIFY(dlg.isVisible());
-        QVERIFY(!dlg.isMinimized());
-
-        dlg.OnSysCommand(SC_MINIMIZE_COMMAND);
-        QTRY_VERIFY(!dlg.isVisible());
-        dlg.OnCommand(ID_TRAY_OPEN);
-        QVERIFY(dlg.isVisible());
-    }
-
-    void alwaysOnTopAndNormalKeepPlaceAndSize() {
-        CTillstreamDlg dlg;
-        dlg.move(40, 30);
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        const QRect before(dlg.pos(), dlg.size());
-        dlg.OnCommand(ID_TRAY_ALWAYS_ON_TOP);
-        QVERIFY(dlg.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(dlg.isVisible());
-        QCOMPARE(dlg.size(), before.size());
-        QCOMPARE(dlg.pos(), before.topLeft());
-        dlg.OnCommand(ID_TRAY_NORMAL);
-        QVERIFY(!dlg.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(dlg.isVisible());
-        QCOMPARE(dlg.size(), before.size());
-        QCOMPARE(dlg.pos(), before.topLeft());
-    }
-
-    void startStopAndExitFromTheTray() {
-        LoopbackTcpServer receiver;
-        OptionRecord record = MakeDefaultOptionRecord();
-        record.remoteAddress = kLoopbackAddress;
-        record.remotePort = receiver.Port();
-        record.loopEnabled = 1;
-        record.delayMs = 600000;
-        StoreOptions(record);
-        const std::string path = m_home->Path("tray.txt");
-        WriteFileBytes(path, "T1\nT2\n");
-        CTillstreamDlg dlg;
-        dlg.show();
-        m_prompts->chosenFiles << QPath(path);
-        dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
-
-        dlg.OnCommand(ID_TRAY_START);
-        QVERIFY(dlg.IsOutputRunning());
-        QVERIFY(receiver.WaitForBytes(3));
-        // Start again while playing: nothing new, no error.
-        dlg.OnCommand(ID_TRAY_START);
-        QVERIFY(m_prompts->texts.isEmpty());
-        dlg.OnCommand(ID_TRAY_STOP);
-        QVERIFY(qobject_cast<QPushButton*>(dlg.Control(IDC_BUTTON_OUTPUT_START))->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsOutputRunning(), kWaitMs);
-
-        dlg.OnCommand(ID_TRAY_START);
-        QVERIFY(receiver.WaitForConnections(2));
-        int finished = -1;
-        connect(&dlg, &QDialog::finished, this, [&finished](int r) { finished = r; });
-        dlg.OnCommand(ID_TRAY_EXIT);
-        QCOMPARE(finished, int(QDialog::Rejected));
-        QVERIFY(!dlg.IsOutputRunning());
-        QVERIFY(receiver.WaitForClosed(2));
+        // The double click on the icon runs the menu's first command: the window opens again.
+        emit TrayView(window)->Icon()->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(window.View().isVisible());
+        QVERIFY(!window.View().isMinimized());
     }
 
     void showWindowRequestsAreAnsweredAndOnlyOneOrNineRestore() {
-        CTillstreamDlg dlg;
-        dlg.show();
-        const QString path = dlg.ShowWindowListener().ServerPath();
+        CQtWindow window;
+        window.View().show();
+        CShowWindowListener* listener = window.View().ShowWindowListener();
+        QVERIFY(listener != nullptr);
+        const QString path = listener->ServerPath();
         QCOMPARE(path, QPath(m_home->RuntimeFolder()) + QStringLiteral("/HWM_TRAY_REGISTERED_MSG"));
         struct stat info {};
         QCOMPARE(::stat(path.toLocal8Bit().constData(), &info), 0);
         QVERIFY(S_ISSOCK(info.st_mode));
         QCOMPARE(info.st_mode & 0777, 0600u);
 
-        auto hide = [&dlg] {
-            dlg.OnSysCommand(SC_MINIMIZE_COMMAND);
-            QTRY_VERIFY(!dlg.isVisible());
+        auto hide = [&window] {
+            window.dlg.OnSysCommand(kScMinimize);
+            return !window.View().isVisible();
         };
         for (const QByteArray& request :
              {QByteArray("0\n"), QByteArray("2\n"), QByteArray("abc\n"), QByteArray("-1\n"),
               QByteArray("11\n"), QByteArray(100, '1'), QByteArray("\n")}) {
-            hide();
+            QVERIFY(hide());
             QCOMPARE(SendRequest(path, request), QByteArray("1\n"));
             QTest::qWait(20);
-            QVERIFY2(!dlg.isVisible(), request.constData());
+            QVERIFY2(!window.View().isVisible(), request.constData());
         }
-        for (const QByteArray& request : {QByteArray("1\n"), QByteArray("9\n")}) {
-            hide();
+        for (const QByteArray& request : {QByteArray("1\n"), QByteArray("9\r\n")}) {
+            QVERIFY(hide());
             QCOMPARE(SendRequest(path, request), QByteArray("1\n"));
-            QTRY_VERIFY(dlg.isVisible());
+            QTRY_VERIFY(window.View().isVisible());
         }
     }
 
     void aSecondListenerLeavesTheRunningOneAlone() {
-        CShowWindowListener first;
+        auto answer = [](long lParam) { return lParam + 100; };
+        CShowWindowListener first(answer);
         QVERIFY(first.Listen());
-        CShowWindowListener second;
+        CShowWindowListener second(answer);
         QVERIFY(!second.Listen());
         QVERIFY(first.IsListening());
         first.Close();
@@ -219,9 +189,11 @@ class TrayTest : public CWindowTest {
         QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         ::close(fd);
         QVERIFY(QFile::exists(QString::fromLocal8Bit(path)));
-        CShowWindowListener third;
+        CShowWindowListener third(answer);
         QVERIFY(third.Listen());
-        QCOMPARE(SendRequest(third.ServerPath(), "1\n"), QByteArray("1\n"));
+        // The request's number reaches the handler, whose result is the answer.
+        QCOMPARE(SendRequest(third.ServerPath(), "7\n"), QByteArray("107\n"));
+        QCOMPARE(SendRequest(third.ServerPath(), "x7\n"), QByteArray("100\n"));
     }
 };
 
