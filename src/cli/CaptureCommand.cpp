@@ -4,24 +4,25 @@
 #include <mutex>
 #include <optional>
 #include <ostream>
+#include <string>
 
+#include "cli/CommandFlags.h"
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
-#include "cli/FlagValues.h"
 #include "engine/CaptureHost.h"
 #include "engine/InputCapture.h"
 #include "options/OptionStore.h"
 #include "platform/Interrupt.h"
 
 namespace {
-constexpr char kCaptureHelp[] =
-    "Usage: tillstream-cli capture [--port COMn] [--folder DIR] [--seconds S]\n"
+constexpr char kCaptureUsage[] =
+    "Usage: tillstream-cli capture [--port COMn] [--folder DIR] [--seconds S]\n";
+constexpr char kCaptureDescription[] =
     "Records every byte that arrives on the input serial port, unchanged, into a new file in\n"
     "the capture folder named after the local start time (YYYYMMDDhhmmss.dat), and prints the\n"
     "file's path. The stored input port, line settings and capture folder apply; --port and\n"
-    "--folder replace them for this run only (nothing is saved).\n"
-    "  --port COMn     the serial port to record\n"
-    "  --folder DIR    the folder for the capture file (at most 255 bytes; created if missing)\n"
-    "  --seconds S     stop after S seconds (otherwise at Ctrl-C)\n"
+    "--folder replace them for this run only (nothing is saved).\n";
+constexpr char kCaptureNotes[] =
     "Exit codes: 0 stopped after --seconds, 1 the file or the port could not be opened or a\n"
     "write failed, 2 bad arguments, 130 stopped by Ctrl-C (the file is complete); 143 and 129\n"
     "for SIGTERM and SIGHUP.\n";
@@ -87,41 +88,36 @@ class CCliCaptureHost : public CCaptureHost {
 }  // namespace
 
 int RunCaptureCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false}, {"port", true}, {"folder", true}, {"seconds", true}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("capture", parser, args, kCaptureHelp, parsed, out, err, exitCode)) {
-        return exitCode;
-    }
-    auto usage = [&err](const std::string& message) {
-        PrintCommandError(err, "capture", message + " (see 'tillstream-cli capture --help')");
-        return kExitUsage;
-    };
-    if (!parsed.Positionals().empty()) {
-        return usage("unexpected argument '" + parsed.Positionals().front() + "'");
+    CCommandParser parser("capture", kCaptureUsage, kCaptureDescription, kCaptureNotes);
+    CLI::App& app = parser.App();
+    std::optional<int> port;
+    std::optional<std::string> folder;
+    std::optional<std::uint32_t> seconds;
+    AddComPortFlag(app, "--port", port, "the serial port to record");
+    app.add_option("--folder", folder,
+                   "the folder for the capture file (at most 255 bytes; created if missing)")
+        ->option_text("DIR")
+        ->check([](const std::string& text) -> std::string {
+            if (text.empty() || text.size() >= kCaptureFolderSize) {
+                return "a folder of 1 to " + std::to_string(kCaptureFolderSize - 1) +
+                       " bytes, please";
+            }
+            return {};
+        });
+    AddNumberFlag<std::uint32_t>(app, "--seconds", seconds, 1, 31u * 24 * 3600, "S",
+                                 "stop after S seconds (otherwise at Ctrl-C)");
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
     OptionRecord options = MakeDefaultOptionRecord();
     LoadStoredOptions(options, "tillstream-cli capture");
-    if (const std::string* value = parsed.Value("port")) {
-        int nPort = 0;
-        if (!ParseComPortFlag(*value, nPort)) {
-            return usage("bad value '" + *value + "' for --port (COMn)");
-        }
-        options.inputComPort = nPort;
-    }
-    if (const std::string* value = parsed.Value("folder")) {
-        if (value->empty() || !SetCaptureFolder(options, value->c_str())) {
-            return usage("bad value for --folder: a folder of 1 to " +
-                         std::to_string(kCaptureFolderSize - 1) + " bytes, please");
-        }
+    options.inputComPort = port.value_or(options.inputComPort);
+    if (folder) {
+        SetCaptureFolder(options, folder->c_str());
     }
     std::optional<std::chrono::steady_clock::time_point> limit;
-    if (const std::string* value = parsed.Value("seconds")) {
-        std::uint64_t seconds = 0;
-        if (!ParseUnsignedFlag(*value, 1, 31u * 24 * 3600, seconds)) {
-            return usage("bad value '" + *value + "' for --seconds (1 or more)");
-        }
-        limit = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    if (seconds) {
+        limit = std::chrono::steady_clock::now() + std::chrono::seconds(*seconds);
     }
 
     CCliCaptureHost host(out, err);

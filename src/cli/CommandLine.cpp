@@ -1,10 +1,10 @@
 #include <ostream>
 
+#include "ProgramVersion.h"
 #include "cli/Commands.h"
 #include "platform/Interrupt.h"
 
 namespace {
-constexpr char kVersion[] = "1.0.0";
 
 constexpr char kOverview[] =
     "Usage: tillstream-cli COMMAND [ARGS...]\n"
@@ -33,23 +33,6 @@ void PrintCommandError(std::ostream& err, const char* command, const std::string
     err << ": " << message << std::endl;
 }
 
-bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
-                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
-                      int& exitCode) {
-    std::string error;
-    if (!parser.Parse(args, parsed, error)) {
-        PrintCommandError(err, command, error + " (see 'tillstream-cli " + command + " --help')");
-        exitCode = kExitUsage;
-        return false;
-    }
-    if (parsed.Has("help")) {
-        out << help;
-        exitCode = kExitOk;
-        return false;
-    }
-    return true;
-}
-
 int InterruptedExitCode(int otherwise) {
     switch (InterruptSignalNumber()) {
         case 1:
@@ -75,7 +58,7 @@ int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err
         return kExitOk;
     }
     if (command == "--version") {
-        out << kCliProgramName << " " << kVersion << "\n";
+        out << kCliProgramName << " " << kProgramVersion << "\n";
         return kExitOk;
     }
     if (command == "play") {

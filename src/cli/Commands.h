@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/ArgParser.h"
-
 // Exit codes shared by every command.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;        // the work could not be done (file, port, address...)
@@ -43,9 +41,3 @@ void PrintCommandError(std::ostream& err, const char* command, const std::string
 // is refused at once with "'FILE' is a named pipe, not a regular file" (naming what it is) and
 // false. A FILE that cannot be looked at passes: reading it reports that in the command's words.
 bool CheckRegularDataFile(std::ostream& err, const char* command, const std::string& path);
-
-// Parses a command's words. On a usage error prints it (naming the flag) and sets `exitCode` to
-// kExitUsage; on --help prints `help` to `out` and sets kExitOk. True when the command should run.
-bool ParseCommandArgs(const char* command, const CArgParser& parser, const CommandArgs& args,
-                      const char* help, CParsedArgs& parsed, std::ostream& out, std::ostream& err,
-                      int& exitCode);

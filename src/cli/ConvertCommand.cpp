@@ -1,43 +1,45 @@
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
 #include "datafile/Conversion.h"
 #include "datafile/ConversionTexts.h"
 #include "datafile/DataFileKind.h"
 
 namespace {
-constexpr char kConvertHelp[] =
-    "Usage: tillstream-cli convert FILE\n"
+constexpr char kConvertUsage[] = "Usage: tillstream-cli convert FILE\n";
+constexpr char kConvertDescription[] =
     "Make Tillstream Data: converts the stamped hex log FILE in place into a converted data\n"
     "file (the marker line, then the hex payload of every record) and keeps the original as\n"
     "FILE's backup (same name, extension .bak). Only a stamped hex log is accepted: its first\n"
     "line has '[' at position 0 and ']' at position 20.\n"
-    "Prints \"Success, Make tillstream data.\" or \"Fail, Make tillstream data.\".\n"
-    "Exit codes: 0 converted, 1 refused or failed, 2 bad arguments.\n";
+    "Prints \"Success, Make tillstream data.\" or \"Fail, Make tillstream data.\".\n";
+constexpr char kConvertNotes[] = "Exit codes: 0 converted, 1 refused or failed, 2 bad arguments.\n";
 
-constexpr char kRestoreHelp[] =
-    "Usage: tillstream-cli restore FILE\n"
+constexpr char kRestoreUsage[] = "Usage: tillstream-cli restore FILE\n";
+constexpr char kRestoreDescription[] =
     "Restore Data: copies the backup of the converted data file FILE (same name, extension\n"
     ".bak) back over FILE and deletes the backup.\n"
-    "Prints \"Success, Restore data.\" or \"Fail, Restore data.\".\n"
-    "Exit codes: 0 restored, 1 refused or failed, 2 bad arguments.\n";
+    "Prints \"Success, Restore data.\" or \"Fail, Restore data.\".\n";
+constexpr char kRestoreNotes[] = "Exit codes: 0 restored, 1 refused or failed, 2 bad arguments.\n";
 
-bool ParseFileArgument(const char* command, const CommandArgs& args, const char* help,
-                       std::string& path, std::ostream& out, std::ostream& err, int& exitCode) {
-    const CArgParser parser({{"help", false}});
-    CParsedArgs parsed;
-    if (!ParseCommandArgs(command, parser, args, help, parsed, out, err, exitCode)) {
-        return false;
+// The one FILE of convert and restore; empty when the command ends at once with `exitCode`.
+std::optional<std::string> ParseFileArgument(CCommandParser& parser, const CommandArgs& args,
+                                             std::ostream& out, std::ostream& err, int& exitCode) {
+    std::vector<std::string> files;
+    parser.App().add_option("FILE", files)->group("");
+    if (const std::optional<int> code = parser.Parse(args, out, err)) {
+        exitCode = *code;
+        return std::nullopt;
     }
-    if (parsed.Positionals().size() != 1) {
-        PrintCommandError(
-            err, command,
-            parsed.Positionals().empty() ? "FILE is missing" : "only one FILE, please");
-        exitCode = kExitUsage;
-        return false;
+    if (files.size() != 1) {
+        exitCode = parser.Refuse(err, files.empty() ? "FILE is missing" : "only one FILE, please");
+        return std::nullopt;
     }
-    path = parsed.Positionals().front();
-    return true;
+    return files.front();
 }
 
 const char* MakeFailureCause(int code) {
@@ -70,22 +72,24 @@ const char* RestoreFailureCause(int code) {
 }  // namespace
 
 int RunConvertCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    std::string path;
+    CCommandParser parser("convert", kConvertUsage, kConvertDescription, kConvertNotes);
     int exitCode = kExitOk;
-    if (!ParseFileArgument("convert", args, kConvertHelp, path, out, err, exitCode)) {
+    const std::optional<std::string> file = ParseFileArgument(parser, args, out, err, exitCode);
+    if (!file) {
         return exitCode;
     }
+    const std::string& path = *file;
     if (!CheckRegularDataFile(err, "convert", path)) {
         return kExitFailure;
     }
     // The window offers the conversion for a stamped hex log only; so does the command.
     switch (IsTillstreamDataFile(path)) {
-        case 0:
+        case kDataFileStampedLog:
             break;
-        case 1:
+        case kDataFileConverted:
             PrintCommandError(err, "convert", "'" + path + "' is already a converted data file");
             return kExitFailure;
-        case -1:
+        case kDataFileUnreadable:
             PrintCommandError(err, "convert", "cannot read '" + path + "'");
             return kExitFailure;
         default:
@@ -108,20 +112,22 @@ int RunConvertCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 }
 
 int RunRestoreCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    std::string path;
+    CCommandParser parser("restore", kRestoreUsage, kRestoreDescription, kRestoreNotes);
     int exitCode = kExitOk;
-    if (!ParseFileArgument("restore", args, kRestoreHelp, path, out, err, exitCode)) {
+    const std::optional<std::string> file = ParseFileArgument(parser, args, out, err, exitCode);
+    if (!file) {
         return exitCode;
     }
+    const std::string& path = *file;
     if (!CheckRegularDataFile(err, "restore", path)) {
         return kExitFailure;
     }
     const int kind = IsTillstreamDataFile(path);
-    if (kind == -1) {
+    if (kind == kDataFileUnreadable) {
         PrintCommandError(err, "restore", "cannot read '" + path + "'");
         return kExitFailure;
     }
-    if (kind != 1) {
+    if (kind != kDataFileConverted) {
         // Restoring over a file that was never converted would throw its content away.
         PrintCommandError(err, "restore", "'" + path + "' is not a converted data file");
         return kExitFailure;

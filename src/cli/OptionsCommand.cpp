@@ -1,27 +1,52 @@
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
-#include "cli/OptionFields.h"
+#include "cli/OptionsJson.h"
+#include "options/OptionFields.h"
 #include "options/OptionStore.h"
 
 namespace {
-constexpr char kOptionsHelp[] =
+constexpr char kOptionsUsage[] =
     "Usage: tillstream-cli options [--json]\n"
-    "       tillstream-cli options set FIELD=VALUE [FIELD=VALUE...]\n"
+    "       tillstream-cli options set FIELD=VALUE [FIELD=VALUE...]\n";
+constexpr char kOptionsPrints[] =
     "Prints every field of the stored option record, one 'name=value' per line, or with --json\n"
-    "as one JSON object (numbers as numbers, captureFolder and remoteAddress as strings).\n"
-    "Fields: loopEnabled, delayMs, outputInterface (0 TCP, 1 UDP, 2 RS-232), outputComPort,\n"
-    "outputBaudRate, outputParity, outputDataBits, outputStopBits, inputComPort, inputBaudRate,\n"
-    "inputParity, inputDataBits, inputStopBits, captureFolder, remoteAddress, remotePort.\n"
+    "as one JSON object (numbers as numbers, captureFolder and remoteAddress as strings).\n";
+constexpr char kOptionsSets[] =
+    "outputInterface is 0 for TCP, 1 for UDP, 2 for RS-232.\n"
     "'options set' reads values as the option dialogs do: numbers up to the first non-digit\n"
     "(0 when there is none); parity by name (NONE ODD EVEN MARK SPACE) or code 0..4; stop bits\n"
     "as 1, 1.5 or 2 (0 is taken as the code of 1); COM ports by the number after the last 'M'\n"
     "(COM3, \\\\.\\COM12 or 12); remoteAddress dotted (192.168.0.10); captureFolder at most 255\n"
     "bytes. The whole record is saved, reserved bytes untouched. An unknown field or a value\n"
-    "that cannot be stored is refused and nothing is saved.\n"
+    "that cannot be stored is refused and nothing is saved.\n";
+constexpr char kOptionsNotes[] =
     "Exit codes: 0 done, 1 the record could not be saved, 2 bad arguments.\n";
 
 constexpr char kCaller[] = "tillstream-cli options";
+constexpr std::size_t kHelpLineWidth = 90;
+
+// "Fields: loopEnabled, delayMs, ..." from the field table, wrapped like the rest of the help.
+std::string FieldList() {
+    std::string text = "Fields:";
+    std::size_t lineStart = 0;
+    const auto fields = OptionFields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string word = std::string(fields[i].name) + (i + 1 < fields.size() ? "," : ".");
+        if (text.size() - lineStart + 1 + word.size() > kHelpLineWidth) {
+            text += '\n';
+            lineStart = text.size();
+        } else {
+            text += ' ';
+        }
+        text += word;
+    }
+    return text + '\n';
+}
 
 OptionRecord LoadRecord() {
     OptionRecord record = MakeDefaultOptionRecord();
@@ -32,16 +57,18 @@ OptionRecord LoadRecord() {
 }  // namespace
 
 int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false}, {"json", false}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("options", parser, args, kOptionsHelp, parsed, out, err, exitCode)) {
-        return exitCode;
+    CCommandParser parser("options", kOptionsUsage,
+                          std::string(kOptionsPrints) + FieldList() + kOptionsSets, kOptionsNotes);
+    std::vector<std::string> words;
+    bool bJson = false;
+    parser.App().add_option("WORDS", words)->group("");
+    parser.App().add_flag("--json", bJson)->group("")->disable_flag_override();
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
-    const auto& words = parsed.Positionals();
     if (words.empty()) {
         const OptionRecord record = LoadRecord();
-        out << (parsed.Has("json") ? FormatOptionsJson(record) : FormatOptionsText(record));
+        out << (bJson ? FormatOptionsJson(record) : FormatOptionsText(record));
         out.flush();
         return kExitOk;
     }
@@ -54,7 +81,7 @@ int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         PrintCommandError(err, "options", "'set' needs at least one FIELD=VALUE");
         return kExitUsage;
     }
-    if (parsed.Has("json")) {
+    if (bJson) {
         PrintCommandError(err, "options", "--json is for printing, not for 'set'");
         return kExitUsage;
     }

@@ -1,18 +1,22 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
+#include "cli/CommandFlags.h"
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
-#include "cli/FlagValues.h"
 #include "cli/PlayProgress.h"
 #include "cli/SerialCheck.h"
 #include "datafile/DataFileKind.h"
 #include "datafile/LineIndex.h"
 #include "engine/OutputPlayback.h"
 #include "engine/PlaybackHost.h"
+#include "options/OptionFields.h"
 #include "options/OptionStore.h"
 #include "platform/Interrupt.h"
 #include "platform/ReceiveSocket.h"
@@ -22,23 +26,17 @@
 #include "transport/SocketClient.h"
 
 namespace {
-constexpr char kPlayHelp[] =
+constexpr char kPlayUsage[] =
     "Usage: tillstream-cli play FILE [--tcp HOST:PORT | --udp HOST:PORT | --serial COMn]\n"
     "                                [--delay MS] [--loop] [--count N] [--baud N]\n"
     "                                [--parity NONE|ODD|EVEN|MARK|SPACE] [--data-bits N]\n"
-    "                                [--stop-bits 1|1.5|2] [--quiet]\n"
+    "                                [--stop-bits 1|1.5|2] [--quiet]\n";
+constexpr char kPlayDescription[] =
     "Plays FILE as the window does: one line at a time with the delay after every line. A\n"
     "converted data file (first line [TILLSTREAM_DATA]) sends the bytes of each payload line;\n"
     "any other file sends each line followed by LF. The stored options apply; the flags\n"
-    "replace them for this run only (nothing is saved).\n"
-    "  --tcp HOST:PORT   send over a TCP connection to HOST (IPv4 address or name)\n"
-    "  --udp HOST:PORT   send each line as a UDP datagram\n"
-    "  --serial COMn     send out of serial port n (--baud, --parity, --data-bits, --stop-bits\n"
-    "                    replace the stored output line settings)\n"
-    "  --delay MS        pause after every line (stored delayMs otherwise)\n"
-    "  --loop            start again at the first line after the last one\n"
-    "  --count N         stop after N lines sent, counted across loops\n"
-    "  --quiet           no progress and no summary\n"
+    "replace them for this run only (nothing is saved).\n";
+constexpr char kPlayNotes[] =
     "Progress goes to standard error: live on a terminal, else one summary line at the end.\n"
     "Exit codes: 0 end of file or --count reached, 1 FILE unreadable, the address or port\n"
     "cannot be used, or not one line reached the device, 2 bad arguments, 130 stopped by\n"
@@ -120,92 +118,77 @@ class CCliPlaybackHost : public CPlaybackHost {
 }  // namespace
 
 int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false},
-                             {"tcp", true},
-                             {"udp", true},
-                             {"serial", true},
-                             {"delay", true},
-                             {"loop", false},
-                             {"count", true},
-                             {"baud", true},
-                             {"parity", true},
-                             {"data-bits", true},
-                             {"stop-bits", true},
-                             {"quiet", false}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("play", parser, args, kPlayHelp, parsed, out, err, exitCode)) {
-        return exitCode;
+    CCommandParser parser("play", kPlayUsage, kPlayDescription, kPlayNotes);
+    CLI::App& app = parser.App();
+    std::vector<std::string> files;
+    std::optional<Endpoint> tcp;
+    std::optional<Endpoint> udp;
+    std::optional<int> serialPort;
+    LineSettingFlags lineSettings;
+    std::optional<std::uint32_t> delay;
+    std::optional<std::uint64_t> count;
+    bool bLoop = false;
+    bool bQuiet = false;
+    app.add_option("FILE", files)->group("");
+    AddEndpointFlag(app, "--tcp", tcp, false, false, "HOST:PORT",
+                    "send over a TCP connection to HOST (IPv4 address or name)");
+    AddEndpointFlag(app, "--udp", udp, false, false, "HOST:PORT",
+                    "send each line as a UDP datagram");
+    AddComPortFlag(app, "--serial", serialPort,
+                   "send out of serial port n (the stored output line settings, or those\n"
+                   "of --baud, --parity, --data-bits, --stop-bits)");
+    AddNumberFlag<std::uint32_t>(app, "--delay", delay, 0, UINT32_MAX, "MS",
+                                 "pause after every line (stored delayMs otherwise)");
+    app.add_flag("--loop", bLoop, "start again at the first line after the last one")
+        ->disable_flag_override();
+    AddNumberFlag<std::uint64_t>(app, "--count", count, 1, UINT64_MAX / 2, "N",
+                                 "stop after N lines sent, counted across loops");
+    AddLineSettingFlags(app, lineSettings);
+    app.add_flag("--quiet", bQuiet, "no progress and no summary")->disable_flag_override();
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
-    auto usage = [&err](const std::string& message) {
-        PrintCommandError(err, "play", message + " (see 'tillstream-cli play --help')");
-        return kExitUsage;
-    };
     auto failure = [&err](const std::string& message) {
         PrintCommandError(err, "play", message);
         return kExitFailure;
     };
-    if (parsed.Positionals().size() != 1) {
-        return usage(parsed.Positionals().empty() ? "FILE is missing" : "only one FILE, please");
+    if (files.size() != 1) {
+        return parser.Refuse(err, files.empty() ? "FILE is missing" : "only one FILE, please");
     }
-    const std::string path = parsed.Positionals().front();
-    const int nKinds = static_cast<int>(parsed.Has("tcp")) + static_cast<int>(parsed.Has("udp")) +
-                       static_cast<int>(parsed.Has("serial"));
-    if (nKinds > 1) {
-        return usage("give at most one of --tcp, --udp or --serial");
+    const std::string path = files.front();
+    if (static_cast<int>(tcp.has_value()) + static_cast<int>(udp.has_value()) +
+            static_cast<int>(serialPort.has_value()) >
+        1) {
+        return parser.Refuse(err, "give at most one of --tcp, --udp or --serial");
     }
 
     // The stored record with the flags applied, for this run only.
     OptionRecord options = MakeDefaultOptionRecord();
     LoadStoredOptions(options, "tillstream-cli play");
     std::string host;
-    std::uint16_t port = 0;
-    const std::string* endpoint = parsed.Has("tcp") ? parsed.Value("tcp") : parsed.Value("udp");
-    if (endpoint != nullptr) {
-        std::string error;
-        if (!ParseEndpointFlag(*endpoint, false, false, host, port, error)) {
-            return usage(std::string("bad value for --") + (parsed.Has("tcp") ? "tcp" : "udp") +
-                         ": " + error);
-        }
-        options.outputInterface = parsed.Has("tcp") ? kInterfaceTcpClient : kInterfaceUdpClient;
-        options.remotePort = port;
+    if (const std::optional<Endpoint>& endpoint = tcp ? tcp : udp) {
+        host = endpoint->host;
+        options.outputInterface = tcp ? kInterfaceTcpClient : kInterfaceUdpClient;
+        options.remotePort = endpoint->port;
     }
-    if (const std::string* value = parsed.Value("serial")) {
-        int nPort = 0;
-        if (!ParseComPortFlag(*value, nPort)) {
-            return usage("bad value '" + *value + "' for --serial (COMn)");
-        }
+    if (serialPort) {
         options.outputInterface = kInterfaceRs232;
-        options.outputComPort = nPort;
+        options.outputComPort = *serialPort;
     }
-    if (const std::string* value = parsed.Value("delay")) {
-        std::uint64_t number = 0;
-        if (!ParseUnsignedFlag(*value, 0, UINT32_MAX, number)) {
-            return usage("bad value '" + *value + "' for --delay (milliseconds)");
-        }
-        options.delayMs = static_cast<std::uint32_t>(number);
-    }
-    if (parsed.Has("loop")) {
+    options.delayMs = delay.value_or(options.delayMs);
+    if (bLoop) {
         options.loopEnabled = 1;
     }
-    std::uint64_t nCount = 0;
-    if (const std::string* value = parsed.Value("count")) {
-        if (!ParseUnsignedFlag(*value, 1, UINT64_MAX / 2, nCount)) {
-            return usage("bad value '" + *value + "' for --count (1 or more lines)");
-        }
-    }
-    if (std::string error;
-        !ApplyLineSettingFlags(parsed, options.outputBaudRate, options.outputParity,
-                               options.outputDataBits, options.outputStopBits, error)) {
-        return usage(error);
-    }
+    const std::uint64_t nCount = count.value_or(0);
+    lineSettings.ApplyTo(options.outputBaudRate, options.outputParity, options.outputDataBits,
+                         options.outputStopBits);
 
     // Refusals that need the world: all of them before anything is sent.
     if (!CheckRegularDataFile(err, "play", path)) {
         return kExitFailure;
     }
     const int kind = IsTillstreamDataFile(path);
-    if (kind == -1) {
+    if (kind == kDataFileUnreadable) {
         return failure("cannot read '" + path + "'");
     }
     CLineIndex index;
@@ -214,7 +197,7 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     PlaybackRequest request;
     request.path = path;
-    request.convertedFile = kind == 1;
+    request.convertedFile = kind == kDataFileConverted;
     request.lineCount = static_cast<std::int32_t>(index.Count());
     index.Clear();
 
@@ -230,11 +213,8 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
         }
         if (options.remoteAddress == 0 || options.remotePort < 1 || options.remotePort > 65535) {
             return failure("no usable receiving device address (remoteAddress " +
-                           std::to_string(options.remoteAddress >> 24) + "." +
-                           std::to_string((options.remoteAddress >> 16) & 0xFF) + "." +
-                           std::to_string((options.remoteAddress >> 8) & 0xFF) + "." +
-                           std::to_string(options.remoteAddress & 0xFF) + ", remotePort " +
-                           std::to_string(options.remotePort) +
+                           OptionFieldText(options, &OptionRecord::remoteAddress) +
+                           ", remotePort " + OptionFieldText(options, &OptionRecord::remotePort) +
                            "); give --tcp HOST:PORT or --udp HOST:PORT");
         }
     } else if (options.outputInterface == kInterfaceRs232) {
@@ -252,7 +232,6 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
                        " is not 0 (TCP), 1 (UDP) or 2 (RS-232); give --tcp, --udp or --serial");
     }
 
-    const bool bQuiet = parsed.Has("quiet");
     CPlayProgress progress(err, request.lineCount, nCount, options.loopEnabled != 0,
                            bQuiet                               ? CPlayProgress::Mode::kSilent
                            : IsTerminal(StandardStream::kError) ? CPlayProgress::Mode::kLive

@@ -4,38 +4,30 @@
 #include <ostream>
 #include <vector>
 
+#include "cli/CommandFlags.h"
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
-#include "cli/FlagValues.h"
-#include "cli/ReceiveLog.h"
+#include "cli/Receiver.h"
 #include "cli/SerialCheck.h"
 #include "options/OptionStore.h"
+#include "options/OptionText.h"
 #include "platform/FileHandle.h"
 #include "platform/Interrupt.h"
-#include "platform/LocalTime.h"
 #include "platform/ReceiveSocket.h"
 #include "platform/SerialPort.h"
 #include "platform/Terminal.h"
 #include "platform/WakeEvent.h"
 
 namespace {
-constexpr char kReceiveHelp[] =
+constexpr char kReceiveUsage[] =
     "Usage: tillstream-cli receive (--tcp [HOST:]PORT | --udp [HOST:]PORT | --serial COMn)\n"
     "                              [--hex] [--out FILE] [--expect-delay MS] [--quiet] [--once]\n"
-    "                              [--baud N] [--parity P] [--data-bits N] [--stop-bits S]\n"
-    "Listens like a receiving device and prints every line as it arrives.\n"
-    "  --tcp [HOST:]PORT   accept TCP connections, one after another (HOST default 0.0.0.0)\n"
-    "  --udp [HOST:]PORT   take UDP datagrams, one line per datagram\n"
-    "  --serial COMn       read a serial port with the stored input line settings, or those\n"
-    "                      of --baud, --parity, --data-bits, --stop-bits\n"
-    "  PORT 0 lets the system choose; the port chosen is in the line printed to standard error\n"
-    "  when ready, e.g. 'listening on tcp 127.0.0.1:9100'.\n"
-    "  --hex               print the bytes in hex instead of escaped text\n"
-    "  --out FILE          also write every received byte, unchanged, into FILE\n"
-    "  --expect-delay MS   add the mean, 99th percentile and maximum of |interval - MS| and\n"
-    "                      the drift over the run to the summary\n"
-    "  --quiet             print no line, only the summary\n"
-    "  --once              end when the first connection closes (TCP), after the first\n"
-    "                      datagram (UDP), or when the serial device hangs up\n"
+    "                              [--baud N] [--parity P] [--data-bits N] [--stop-bits S]\n";
+constexpr char kReceiveDescription[] =
+    "Listens like a receiving device and prints every line as it arrives. PORT 0 lets the\n"
+    "system choose; the port chosen is in the line printed to standard error when ready,\n"
+    "e.g. 'listening on tcp 127.0.0.1:9100'.\n";
+constexpr char kReceiveNotes[] =
     "TCP and serial lines end at LF (the LF belongs to the line); a line still open when its\n"
     "connection closes is printed as it is. Ctrl-C ends the run; the summary (connections,\n"
     "lines, bytes) goes to standard error.\n"
@@ -48,113 +40,6 @@ constexpr char kReceiveHelp[] =
     "DATA is the bytes with \\\\ \\0 \\t \\n \\r and \\xHH escapes (or hex pairs with --hex).\n"
     "Exit codes: 0 ended by --once, 1 cannot listen or open the port or FILE, 2 bad arguments,\n"
     "130 ended by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n";
-
-using SteadyClock = std::chrono::steady_clock;
-using SystemClock = std::chrono::system_clock;
-
-// The local time zone's offset from UTC, as the whole minutes between the local clock reading
-// and the system clock (no time zone database needed).
-std::int64_t LocalUtcOffsetSeconds() {
-    const LocalTime local = LocalTimeNow();
-    const auto now = SystemClock::now();
-    const std::int64_t utcOfDay =
-        std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count() % 86400;
-    const std::int64_t localOfDay = local.hour * 3600 + local.minute * 60 + local.second;
-    std::int64_t offset = localOfDay - utcOfDay;
-    if (offset > 14 * 3600) {
-        offset -= 86400;
-    } else if (offset < -14 * 3600) {
-        offset += 86400;
-    }
-    return (offset + (offset >= 0 ? 30 : -30)) / 60 * 60;
-}
-
-class CReceiver {
-  public:
-    CReceiver(std::ostream& out, std::ostream& err, bool bHex, bool bQuiet, bool bTerminal)
-        : m_out(out),
-          m_err(err),
-          m_bHex(bHex),
-          m_bQuiet(bQuiet),
-          m_bTerminal(bTerminal),
-          m_nUtcOffset(LocalUtcOffsetSeconds()) {}
-
-    CFileHandle& OutFile() { return m_outFile; }
-    CReceiveStats& Stats() { return m_stats; }
-    bool WriteFailed() const { return m_bWriteFailed; }
-
-    void StartConnection() {
-        m_stats.AddConnection();
-        m_nConnection = m_stats.Connections();
-    }
-
-    // Stream bytes: kept for --out, split into lines.
-    void FeedStream(const char* pData, std::size_t nLength) {
-        Keep(pData, nLength);
-        std::vector<std::string> lines;
-        m_splitter.Feed(std::string_view(pData, nLength), lines);
-        for (std::string& line : lines) {
-            Emit(std::move(line));
-        }
-        m_out.flush();
-    }
-
-    // The end of a stream: a line without its LF is still a line.
-    void EndStream() {
-        std::string rest;
-        if (m_splitter.TakeRest(rest)) {
-            Emit(std::move(rest));
-            m_out.flush();
-        }
-    }
-
-    void FeedDatagram(const char* pData, std::size_t nLength) {
-        Keep(pData, nLength);
-        Emit(std::string(pData, nLength));
-        m_out.flush();
-    }
-
-  private:
-    void Keep(const char* pData, std::size_t nLength) {
-        if (m_outFile.IsOpen() && nLength > 0 && !m_bWriteFailed &&
-            m_outFile.WriteAll(pData, nLength) != FileError::None) {
-            m_bWriteFailed = true;
-            PrintCommandError(m_err, "receive", "writing the --out file failed");
-        }
-    }
-
-    void Emit(std::string bytes) {
-        const double steadyMs =
-            std::chrono::duration<double, std::milli>(SteadyClock::now().time_since_epoch())
-                .count();
-        ReceivedLine line;
-        line.intervalMs = m_stats.AddLine(steadyMs, bytes.size());
-        line.index = m_stats.Lines();
-        line.connection = m_nConnection;
-        line.epochMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                               SystemClock::now().time_since_epoch())
-                               .count();
-        line.bytes = std::move(bytes);
-        if (m_bQuiet) {
-            return;
-        }
-        m_out << (m_bTerminal ? FormatLineForTerminal(line, m_bHex, m_nUtcOffset)
-                              : FormatLineTabSeparated(line, m_bHex))
-              << '\n';
-    }
-
-    std::ostream& m_out;
-    std::ostream& m_err;
-    bool m_bHex;
-    bool m_bQuiet;
-    bool m_bTerminal;
-    std::int64_t m_nUtcOffset;
-    bool m_bWriteFailed = false;
-    std::uint64_t m_nConnection = 1;
-    CLineSplitter m_splitter;
-    CReceiveStats m_stats;
-    CFileHandle m_outFile;
-};
 
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 
@@ -252,75 +137,66 @@ void ReceiveSerial(CSerialPort& port, CReceiver& receiver, bool bOnce) {
 }  // namespace
 
 int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false},
-                             {"tcp", true},
-                             {"udp", true},
-                             {"serial", true},
-                             {"hex", false},
-                             {"out", true},
-                             {"expect-delay", true},
-                             {"quiet", false},
-                             {"once", false},
-                             {"baud", true},
-                             {"parity", true},
-                             {"data-bits", true},
-                             {"stop-bits", true}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("receive", parser, args, kReceiveHelp, parsed, out, err, exitCode)) {
-        return exitCode;
+    CCommandParser parser("receive", kReceiveUsage, kReceiveDescription, kReceiveNotes);
+    CLI::App& app = parser.App();
+    std::optional<Endpoint> tcp;
+    std::optional<Endpoint> udp;
+    std::optional<int> serialPort;
+    LineSettingFlags lineSettings;
+    std::optional<std::string> outPath;
+    std::optional<std::uint32_t> expectDelay;
+    bool bHex = false;
+    bool bQuiet = false;
+    bool bOnce = false;
+    AddEndpointFlag(app, "--tcp", tcp, true, true, "[HOST:]PORT",
+                    "accept TCP connections, one after another (HOST default 0.0.0.0)");
+    AddEndpointFlag(app, "--udp", udp, true, true, "[HOST:]PORT",
+                    "take UDP datagrams, one line per datagram");
+    AddComPortFlag(app, "--serial", serialPort,
+                   "read a serial port with the stored input line settings, or those\n"
+                   "of --baud, --parity, --data-bits, --stop-bits");
+    app.add_flag("--hex", bHex, "print the bytes in hex instead of escaped text")
+        ->disable_flag_override();
+    app.add_option("--out", outPath, "also write every received byte, unchanged, into FILE")
+        ->option_text("FILE");
+    AddNumberFlag<std::uint32_t>(
+        app, "--expect-delay", expectDelay, 0, 86400000, "MS",
+        "add the mean, 99th percentile and maximum of |interval - MS| and\n"
+        "the drift over the run to the summary");
+    app.add_flag("--quiet", bQuiet, "print no line, only the summary")->disable_flag_override();
+    app.add_flag("--once", bOnce,
+                 "end when the first connection closes (TCP), after the first\n"
+                 "datagram (UDP), or when the serial device hangs up")
+        ->disable_flag_override();
+    AddLineSettingFlags(app, lineSettings);
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
-    auto usage = [&err](const std::string& message) {
-        PrintCommandError(err, "receive", message + " (see 'tillstream-cli receive --help')");
-        return kExitUsage;
-    };
-    if (!parsed.Positionals().empty()) {
-        return usage("unexpected argument '" + parsed.Positionals().front() + "'");
+    if (static_cast<int>(tcp.has_value()) + static_cast<int>(udp.has_value()) +
+            static_cast<int>(serialPort.has_value()) !=
+        1) {
+        return parser.Refuse(err, "give exactly one of --tcp, --udp or --serial");
     }
-    const int nKinds = static_cast<int>(parsed.Has("tcp")) + static_cast<int>(parsed.Has("udp")) +
-                       static_cast<int>(parsed.Has("serial"));
-    if (nKinds != 1) {
-        return usage("give exactly one of --tcp, --udp or --serial");
-    }
-
-    // Every value is checked before anything is opened.
-    std::string host = "0.0.0.0";
-    std::uint16_t port = 0;
-    int nComPort = 0;
-    const std::string* endpoint = parsed.Has("tcp") ? parsed.Value("tcp") : parsed.Value("udp");
-    if (endpoint != nullptr) {
-        std::string error;
-        if (!ParseEndpointFlag(*endpoint, true, true, host, port, error)) {
-            return usage(std::string("bad value for --") + (parsed.Has("tcp") ? "tcp" : "udp") +
-                         ": " + error);
-        }
-    } else if (!ParseComPortFlag(*parsed.Value("serial"), nComPort)) {
-        return usage("bad value '" + *parsed.Value("serial") + "' for --serial (COMn)");
+    const std::optional<Endpoint>& endpoint = tcp ? tcp : udp;
+    if (endpoint && lineSettings.AnyGiven()) {
+        return parser.Refuse(err,
+                             "--baud, --parity, --data-bits and --stop-bits go with --serial only");
     }
     std::optional<double> expectedMs;
-    if (const std::string* value = parsed.Value("expect-delay")) {
-        std::uint64_t number = 0;
-        if (!ParseUnsignedFlag(*value, 0, 86400000, number)) {
-            return usage("bad value '" + *value + "' for --expect-delay (milliseconds)");
-        }
-        expectedMs = static_cast<double>(number);
+    if (expectDelay) {
+        expectedMs = static_cast<double>(*expectDelay);
     }
+    const std::string host = endpoint && !endpoint->host.empty() ? endpoint->host : "0.0.0.0";
+    const std::uint16_t port = endpoint ? endpoint->port : 0;
     OptionRecord record = MakeDefaultOptionRecord();
     LoadStoredOptions(record, "tillstream-cli receive");
     std::uint32_t baud = record.inputBaudRate;
     std::int32_t parity = record.inputParity;
     std::int32_t dataBits = record.inputDataBits;
     std::int32_t stopBits = record.inputStopBits;
-    if (std::string error;
-        !ApplyLineSettingFlags(parsed, baud, parity, dataBits, stopBits, error)) {
-        return usage(error);
-    }
-    if (endpoint != nullptr && (parsed.Has("baud") || parsed.Has("parity") ||
-                                parsed.Has("data-bits") || parsed.Has("stop-bits"))) {
-        return usage("--baud, --parity, --data-bits and --stop-bits go with --serial only");
-    }
+    lineSettings.ApplyTo(baud, parity, dataBits, stopBits);
     std::uint32_t dwAddr = 0;
-    if (endpoint != nullptr) {
+    if (endpoint) {
         std::string error;
         if (!ResolveIPv4Host(host, dwAddr, error)) {
             PrintCommandError(err, "receive", "cannot resolve '" + host + "': " + error);
@@ -328,10 +204,8 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         }
     }
 
-    const bool bQuiet = parsed.Has("quiet");
-    const bool bOnce = parsed.Has("once");
-    CReceiver receiver(out, err, parsed.Has("hex"), bQuiet, IsTerminal(StandardStream::kOutput));
-    if (const std::string* outPath = parsed.Value("out")) {
+    CReceiver receiver(out, err, bHex, bQuiet, IsTerminal(StandardStream::kOutput));
+    if (outPath) {
         if (const FileError error = receiver.OutFile().CreateForWrite(*outPath);
             error != FileError::None) {
             PrintCommandError(err, "receive",
@@ -340,21 +214,21 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         }
     }
 
-    if (parsed.Has("serial")) {
+    if (serialPort) {
         CSerialPort serial;
         std::string message;
         const SerialLineSettings settings{baud, static_cast<std::uint8_t>(dataBits),
                                           static_cast<std::uint8_t>(parity),
                                           static_cast<std::uint8_t>(stopBits)};
-        if (!OpenSerialForCli(serial, nComPort, settings, message)) {
+        if (!OpenSerialForCli(serial, *serialPort, settings, message)) {
             PrintCommandError(err, "receive", message);
             return kExitFailure;
         }
-        err << "listening on serial " << *parsed.Value("serial") << std::endl;
+        err << "listening on serial " << ComPortName(*serialPort) << std::endl;
         ReceiveSerial(serial, receiver, bOnce);
     } else {
         CReceiveSocket socket;
-        const bool bTcp = parsed.Has("tcp");
+        const bool bTcp = tcp.has_value();
         if (!(bTcp ? socket.ListenTcp(dwAddr, port) : socket.BindUdp(dwAddr, port))) {
             PrintCommandError(err, "receive",
                               std::string("cannot listen on ") + (bTcp ? "tcp " : "udp ") + host +

@@ -2,20 +2,14 @@
 
 #include <cstdio>
 
+#include "transport/SerialOpenText.h"
 #include "transport/SerialVocabulary.h"
 
 bool OpenSerialForCli(CSerialPort& port, int nPort, const SerialLineSettings& settings,
                       std::string& message) {
     const std::string name = ComPortName(nPort);
-    const std::uint32_t error = port.Open(SerialDevicePath(name));
-    if (error == kSerialErrorAccessDenied) {
-        message = "Serial Port(" + name + ") is already used by other application.";
-        return false;
-    }
-    if (error != 0) {
-        char code[16];
-        std::snprintf(code, sizeof code, "0x%08x", error);
-        message = "Serial Port(" + name + ") open error(" + code + ")";
+    if (const std::uint32_t error = port.Open(SerialDevicePath(name)); error != 0) {
+        message = SerialOpenFailureText(name, error);
         return false;
     }
     if (const std::uint32_t refusal = port.Configure(settings); refusal != 0) {

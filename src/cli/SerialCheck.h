@@ -1,7 +1,6 @@
 #pragma once
-// Opening a serial port for the command line with the same messages the window shows when a
-// port cannot be used ("Serial Port(COM7) open error(0x00000002)", "Serial Port(COM7) is already
-// used by other application."), so that a script sees the texts a user knows.
+// Opening a serial port for the command line with the message the window shows when a port
+// cannot be opened (SerialOpenFailureText), so that a script sees the texts a user knows.
 // One thread; failure is reported by the result and the message.
 #include <string>
 

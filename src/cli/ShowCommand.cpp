@@ -1,43 +1,36 @@
+#include <optional>
 #include <ostream>
 
+#include "cli/CommandParser.h"
 #include "cli/Commands.h"
-#include "platform/LocalRequest.h"
-#include "platform/UserFolders.h"
+#include "platform/ShowWindowRequest.h"
 
 namespace {
-constexpr char kShowHelp[] =
-    "Usage: tillstream-cli show\n"
+constexpr char kShowUsage[] = "Usage: tillstream-cli show\n";
+constexpr char kShowDescription[] =
     "Asks the Tillstream window of this user to come to the front (the request the tray icon\n"
-    "makes) and prints the window's answer.\n"
+    "makes) and prints the window's answer.\n";
+constexpr char kShowNotes[] =
     "Exit codes: 0 the window answered, 1 no window is listening or it did not answer,\n"
     "2 bad arguments.\n";
 
-constexpr char kShowWindowSocketName[] = "HWM_TRAY_REGISTERED_MSG";
 constexpr int kAnswerTimeoutMs = 5000;
 }  // namespace
 
 int RunShowCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    const CArgParser parser({{"help", false}});
-    CParsedArgs parsed;
-    int exitCode = kExitOk;
-    if (!ParseCommandArgs("show", parser, args, kShowHelp, parsed, out, err, exitCode)) {
-        return exitCode;
+    CCommandParser parser("show", kShowUsage, kShowDescription, kShowNotes);
+    if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
+        return *exitCode;
     }
-    if (!parsed.Positionals().empty()) {
-        PrintCommandError(err, "show",
-                          "unexpected argument '" + parsed.Positionals().front() + "'");
-        return kExitUsage;
-    }
-    const std::string path = UserRuntimeFolder() + "/" + kShowWindowSocketName;
     std::string answer;
     std::string error;
-    // lParam 1 is the request that restores the window.
-    const int result = SendLocalRequest(path, "1\n", answer, kAnswerTimeoutMs, error);
-    if (result == kLocalRequestNoListener) {
-        PrintCommandError(err, "show", "no Tillstream window is listening (" + path + ")");
+    const int result = SendShowWindowRequest(kShowWindowRestore, answer, kAnswerTimeoutMs, error);
+    if (result == kShowWindowNoWindow) {
+        PrintCommandError(err, "show",
+                          "no Tillstream window is listening (" + ShowWindowRequestTarget() + ")");
         return kExitFailure;
     }
-    if (result != kLocalRequestOk) {
+    if (result != kShowWindowRequestOk) {
         PrintCommandError(err, "show", "the window did not answer: " + error);
         return kExitFailure;
     }

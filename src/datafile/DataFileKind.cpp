@@ -18,7 +18,7 @@ int IsTillstreamDataFile(const std::string& path) {
     if (const FileError error = file.OpenForRead(path); error != FileError::None) {
         Trace("[%s][IsTillstreamDataFile] ERROR - Can't open file(Path: %s, ErrCode: %u, %s)",
               kProgramName, path.c_str(), FileErrorCode(error), FileErrorText(error));
-        return -1;
+        return kDataFileUnreadable;
     }
     char head[kHeadSize];
     std::size_t size = 0;
@@ -28,7 +28,7 @@ int IsTillstreamDataFile(const std::string& path) {
         if (read.error != FileError::None) {
             Trace("[%s][IsTillstreamDataFile] ERROR - Can't read file(Path: %s, ErrCode: %u, %s)",
                   kProgramName, path.c_str(), FileErrorCode(read.error), FileErrorText(read.error));
-            return -1;
+            return kDataFileUnreadable;
         }
         if (read.bytes == 0) {
             break;
@@ -46,13 +46,13 @@ int IsTillstreamDataFile(const std::string& path) {
     if (length == 0) {
         Trace("[%s][IsTillstreamDataFile] ERROR - No first line(Path: %s, %s)", kProgramName,
               path.c_str(), size == 0 ? "empty file" : "empty line");
-        return -2;
+        return kDataFileNoFirstLine;
     }
     if (length >= kMarkerLength && std::memcmp(head, kTillstreamDataMarker, kMarkerLength) == 0) {
-        return 1;
+        return kDataFileConverted;
     }
     if (length >= kStampLineLength && head[0] == '[' && head[20] == ']') {
-        return 0;
+        return kDataFileStampedLog;
     }
-    return -3;
+    return kDataFileRaw;
 }

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <QVariant>
 
+#include "platform/ShowWindowRequest.h"
 #include "platform/Trace.h"
-#include "platform/UserFolders.h"
 
 namespace {
 // A client that connects and never finishes its request is not kept for ever.
@@ -23,8 +23,7 @@ CShowWindowListener::~CShowWindowListener() {
 }
 
 QString CShowWindowListener::DefaultPath() {
-    return QFile::decodeName(QByteArray::fromStdString(UserRuntimeFolder())) + QLatin1Char('/') +
-           QLatin1String(kName);
+    return QFile::decodeName(QByteArray::fromStdString(ShowWindowRequestTarget()));
 }
 
 bool CShowWindowListener::Listen(const QString& path) {

@@ -19,20 +19,19 @@ class CShowWindowListener : public QObject {
   public:
     using RequestHandler = std::function<long(long lParam)>;
 
-    static constexpr const char* kName = "HWM_TRAY_REGISTERED_MSG";
     // The longest request taken: a number and its newline fit easily.
     static constexpr int kMaxRequestLength = 32;
 
     explicit CShowWindowListener(RequestHandler handler, QObject* parent = nullptr);
     ~CShowWindowListener() override;
 
-    // Starts listening at `path`, or at kName in the user's runtime folder when it is empty.
+    // Starts listening at `path`, or at DefaultPath() when it is empty.
     bool Listen(const QString& path = QString());
     void Close();
     bool IsListening() const;
     QString ServerPath() const;
 
-    // The full path of the socket in the user's runtime folder.
+    // The socket every show-window request goes to (ShowWindowRequestTarget()).
     static QString DefaultPath();
     // The lParam a request (without its newline) stands for: its decimal number, or 0 when it is
     // not one.

@@ -3,13 +3,13 @@
 #include <chrono>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <system_error>
 #include <vector>
 
 #include "platform/Trace.h"
 #include "transport/MessageSink.h"
+#include "transport/SerialOpenText.h"
 
 namespace {
 // Each read takes what the driver holds, up to this much.
@@ -63,15 +63,7 @@ bool CCommThread::OpenPort(const std::string& strPortName, int nMode) {
 
     if (const uint32_t error = m_hComm.Open(SerialDevicePath(strPortName)); error != 0) {
         m_hWakeEvent.Close();
-        std::string text;
-        if (error == kSerialErrorAccessDenied) {
-            text = "Serial Port(" + strPortName + ") is already used by other application.";
-        } else {
-            char code[16];
-            std::snprintf(code, sizeof code, "0x%08x", error);
-            text = "Serial Port(" + strPortName + ") open error(" + code + ")";
-        }
-        ShowMessage(text, kSerialOpenErrorCaption);
+        ShowMessage(SerialOpenFailureText(strPortName, error), kSerialOpenErrorCaption);
         return false;
     }
 

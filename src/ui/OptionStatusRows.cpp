@@ -1,15 +1,11 @@
 #include "ui/OptionStatusRows.h"
 
-#include <cstdio>
-
-#include "platform/Socket.h"
+#include "options/OptionFields.h"
 
 namespace {
-template <class... Args>
-std::string Format(const char* format, Args... args) {
-    char text[160];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
+// A field's value as the option record's field table writes it.
+std::string FieldText(const OptionRecord& record, auto member) {
+    return OptionFieldText(record, member);
 }
 }  // namespace
 
@@ -22,17 +18,19 @@ std::vector<OptionStatusRow> MakeOptionStatusRows(const OptionRecord& record) {
     if (record.outputInterface == kInterfaceRs232) {
         // The text ends without a closing parenthesis: that is how users have always seen it.
         add("Port Information",
-            Format("COM%d (BaudRate: %u, DataBits: %d, Parity: %d, StopBits: %d",
-                   record.outputComPort, record.outputBaudRate, record.outputDataBits,
-                   record.outputParity, record.outputStopBits),
+            "COM" + FieldText(record, &OptionRecord::outputComPort) +
+                " (BaudRate: " + FieldText(record, &OptionRecord::outputBaudRate) +
+                ", DataBits: " + FieldText(record, &OptionRecord::outputDataBits) +
+                ", Parity: " + FieldText(record, &OptionRecord::outputParity) +
+                ", StopBits: " + FieldText(record, &OptionRecord::outputStopBits),
             "RS232");
     } else if (record.outputInterface == kInterfaceTcpClient) {
         add("Connection Information",
-            "IP: " + FormatIPv4Address(record.remoteAddress) +
-                ", Port: " + std::to_string(record.remotePort),
+            "IP: " + FieldText(record, &OptionRecord::remoteAddress) +
+                ", Port: " + FieldText(record, &OptionRecord::remotePort),
             "TCP Client");
     }
     add("Loop Option", record.loopEnabled != 0 ? "ON" : "OFF", "");
-    add("Delay Time", Format("%u msec", record.delayMs), "");
+    add("Delay Time", FieldText(record, &OptionRecord::delayMs) + " msec", "");
     return rows;
 }

@@ -220,14 +220,14 @@ void CTillstreamDlg::ApplyFileKind(int r) {
     bool bEnabled = false;
     int captionId = IDS_MAKE_TILLSTREAM_DATA;
     m_bConvertedFile = 0;
-    if (r == 1) {
+    if (r == kDataFileConverted) {
         m_bConvertedFile = 1;
         // A converted file can be restored only while its backup is there.
         if (PathExists(ConversionBackupPath(m_strDataFile))) {
             bEnabled = true;
             captionId = IDS_RESTORE_DATA;
         }
-    } else if (r == 0) {
+    } else if (r == kDataFileStampedLog) {
         bEnabled = true;  // a stamped hex log, whatever backup may lie next to it
     }
     View()->EnableItem(IDC_BUTTON_MAKE_TILLSTREAM_DATA, bEnabled);

@@ -14,13 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (first.size() < bytes.size() && !first.empty() && first.back() == '\r') {
         first.pop_back();
     }
-    int expected = -3;
+    int expected = kDataFileRaw;
     if (first.empty()) {
-        expected = -2;
+        expected = kDataFileNoFirstLine;
     } else if (first.rfind(kTillstreamDataMarker, 0) == 0) {
-        expected = 1;
+        expected = kDataFileConverted;
     } else if (first.size() >= 21 && first[0] == '[' && first[20] == ']') {
-        expected = 0;
+        expected = kDataFileStampedLog;
     }
     FUZZ_CHECK(IsTillstreamDataFile(path) == expected);
     return 0;

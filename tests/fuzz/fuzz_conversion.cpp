@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sourceLines += c == '\n';
     }
     FUZZ_CHECK(lines <= sourceLines + 1);
-    FUZZ_CHECK(IsTillstreamDataFile(path) == 1);
+    FUZZ_CHECK(IsTillstreamDataFile(path) == kDataFileConverted);
 
     FUZZ_CHECK(RestoreDataFile(path) == kRestoreOk);
     FUZZ_CHECK(ReadFuzzFile(path) == bytes);

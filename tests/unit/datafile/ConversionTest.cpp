@@ -40,7 +40,7 @@ TEST_F(ConversionTest, KeepsThePayloadOfEveryRecordThatHasOne) {
     EXPECT_EQ(ReadFileBytes(D), kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n");
     EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
     EXPECT_FALSE(FileExists(T));
-    EXPECT_EQ(IsTillstreamDataFile(D), 1);
+    EXPECT_EQ(IsTillstreamDataFile(D), kDataFileConverted);
 }
 
 TEST_F(ConversionTest, WhichLinesBecomeRecords) {

@@ -21,11 +21,11 @@ TEST_F(SamplesTest, ConvertedHexLogPlaysTheRawReceipt) {
     const std::string receipt = ReadFileBytes((kSamples / "receipt.txt").string());
     ASSERT_FALSE(receipt.empty());
     EXPECT_NE(receipt.find('\x1b'), std::string::npos);
-    EXPECT_EQ(IsTillstreamDataFile((kSamples / "receipt.txt").string()), -3);
+    EXPECT_EQ(IsTillstreamDataFile((kSamples / "receipt.txt").string()), kDataFileRaw);
 
     const std::string log = home.Path("receipt-hexlog.log");
     ASSERT_EQ(CopyFileReplace((kSamples / "receipt-hexlog.log").string(), log), FileError::None);
-    ASSERT_EQ(IsTillstreamDataFile(log), 0);
+    ASSERT_EQ(IsTillstreamDataFile(log), kDataFileStampedLog);
     ASSERT_EQ(MakeTillstreamDataFile(log), kMakeOk);
 
     CLineIndex index;

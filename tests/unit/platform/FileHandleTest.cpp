@@ -342,4 +342,31 @@ TEST(LocalTimeTest, IsTheClockInTheLocalZone) {
     ::tzset();
 }
 
+TEST(LocalTimeTest, UtcOffsetIsTheZonesWhateverTheTimeOfDay) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old != nullptr ? old : "";
+    // The two ends of the zones in use lie more than a day apart: at any moment one of them is
+    // where the time of day alone gives the wrong answer.
+    const struct {
+        const char* zone;
+        std::int64_t offset;
+    } zones[] = {{"UTC0", 0},
+                 {"<+0530>-5:30", 19800},
+                 {"<-0930>9:30", -34200},
+                 {"<+14>-14", 14 * 3600},
+                 {"<+1345>-13:45", 49500},
+                 {"<-12>12", -12 * 3600}};
+    for (const auto& z : zones) {
+        ::setenv("TZ", z.zone, 1);
+        ::tzset();
+        EXPECT_EQ(LocalUtcOffsetSeconds(), z.offset) << z.zone;
+    }
+    if (old != nullptr) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+}
+
 }  // namespace

@@ -461,12 +461,18 @@ TEST_F(TillstreamDlgTest, EnterPressesTheFocusedButtonAndTheWindowStays) {
 TEST_F(TillstreamDlgTest, TheAboutItemOpensTheAboutBox) {
     CRecordingView& main = Open();
     std::string caption;
-    views.OnModal(IDD_ABOUTBOX, [&caption](CRecordingView& about) {
+    std::vector<std::string> texts;
+    views.OnModal(IDD_ABOUTBOX, [&](CRecordingView& about) {
         caption = about.Template().caption;
+        for (const ControlTemplate& control : about.Template().controls) {
+            texts.push_back(control.text);
+        }
         about.Click(IDC_ABOUT_OK);
     });
     main.Events().OnSysCommand(IDM_ABOUTBOX);
     EXPECT_EQ(caption, "About Tillstream");
+    // The version line is the build's.
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Tillstream Version 1.0"), texts.end());
     // Enter, Esc and the close box close it as well.
     for (int how : {kVkReturn, kVkEscape, 0}) {
         views.OnModal(IDD_ABOUTBOX, [how](CRecordingView& about) {

@@ -1,4 +1,4 @@
-#include "platform/LocalRequest.h"
+#include "platform/ShowWindowRequest.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,16 +9,18 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/UserFolders.h"
+
 namespace {
 // The one place where this back end turns a system error into the program's code.
-int LocalRequestCodeFromErrno(int error) {
+int ShowWindowCodeFromErrno(int error) {
     switch (error) {
         case ENOENT:
         case ECONNREFUSED:
         case ENOTDIR:
-            return kLocalRequestNoListener;
+            return kShowWindowNoWindow;
         default:
-            return kLocalRequestFailed;
+            return kShowWindowFailed;
     }
 }
 
@@ -32,26 +34,32 @@ struct Descriptor {
 };
 }  // namespace
 
-int SendLocalRequest(const std::string& socketPath, const std::string& request,
-                     std::string& answerLine, int timeoutMs, std::string& errorText) {
+std::string ShowWindowRequestTarget() {
+    return UserRuntimeFolder() + "/" + kShowWindowRequestName;
+}
+
+int SendShowWindowRequest(long lParam, std::string& answerLine, int timeoutMs,
+                          std::string& errorText) {
     answerLine.clear();
+    const std::string socketPath = ShowWindowRequestTarget();
+    const std::string request = std::to_string(lParam) + "\n";
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (socketPath.size() >= sizeof address.sun_path) {
         errorText = "socket path too long";
-        return kLocalRequestFailed;
+        return kShowWindowFailed;
     }
     std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
     Descriptor socket;
     socket.fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket.fd < 0) {
         errorText = std::strerror(errno);
-        return LocalRequestCodeFromErrno(errno);
+        return ShowWindowCodeFromErrno(errno);
     }
     if (::connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         const int error = errno;
         errorText = std::strerror(error);
-        return LocalRequestCodeFromErrno(error);
+        return ShowWindowCodeFromErrno(error);
     }
     std::size_t sent = 0;
     while (sent < request.size()) {
@@ -62,7 +70,7 @@ int SendLocalRequest(const std::string& socketPath, const std::string& request,
                 continue;
             }
             errorText = std::strerror(errno);
-            return kLocalRequestFailed;
+            return kShowWindowFailed;
         }
         sent += static_cast<std::size_t>(count);
     }
@@ -74,7 +82,7 @@ int SendLocalRequest(const std::string& socketPath, const std::string& request,
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             errorText = "no answer";
-            return kLocalRequestFailed;
+            return kShowWindowFailed;
         }
         pollfd entry{socket.fd, POLLIN, 0};
         const int ready = ::poll(&entry, 1, static_cast<int>(left));
@@ -83,7 +91,7 @@ int SendLocalRequest(const std::string& socketPath, const std::string& request,
         }
         if (ready <= 0) {
             errorText = ready == 0 ? "no answer" : std::strerror(errno);
-            return kLocalRequestFailed;
+            return kShowWindowFailed;
         }
         char buffer[256];
         const ssize_t count = ::recv(socket.fd, buffer, sizeof buffer, 0);
@@ -92,7 +100,7 @@ int SendLocalRequest(const std::string& socketPath, const std::string& request,
         }
         if (count <= 0) {
             errorText = count == 0 ? "connection closed without an answer" : std::strerror(errno);
-            return kLocalRequestFailed;
+            return kShowWindowFailed;
         }
         received.append(buffer, static_cast<std::size_t>(count));
         if (const auto end = received.find('\n'); end != std::string::npos) {
@@ -100,7 +108,7 @@ int SendLocalRequest(const std::string& socketPath, const std::string& request,
             if (!answerLine.empty() && answerLine.back() == '\r') {
                 answerLine.pop_back();
             }
-            return kLocalRequestOk;
+            return kShowWindowRequestOk;
         }
     }
 }
