@@ -64,17 +64,12 @@ class CQtWindow {
     CTillstreamDlg dlg;
 };
 
-// The top-level view being run modally now, as a CQtDialogView.
-inline CQtDialogView* ModalView() {
-    return dynamic_cast<CQtDialogView*>(QApplication::activeModalWidget());
-}
-
-// Runs `action` on the modal view that opens next (from inside its event loop), then runs
-// `start`, which opens it. A view the action left open is ended with kStillOpen.
+// Runs `action` on the view that is run modally next, from inside its event loop. A view the
+// action left open is ended with kStillOpen.
 inline constexpr int kStillOpen = 99;
 inline void WhenModal(const std::function<void(CQtDialogView&)>& action) {
     QTimer::singleShot(0, [action] {
-        CQtDialogView* view = ModalView();
+        auto* view = dynamic_cast<CQtDialogView*>(QApplication::activeModalWidget());
         if (view == nullptr) {
             qWarning("no modal view opened");
             return;
@@ -84,11 +79,6 @@ inline void WhenModal(const std::function<void(CQtDialogView&)>& action) {
             view->EndDialog(kStillOpen);
         }
     });
-}
-
-// Stores `record` as the user's option record, as a confirmed option dialog would.
-inline void StoreOptions(const OptionRecord& record) {
-    SaveStoredOptions(record, "test");
 }
 
 inline QString QPath(const std::string& path) {

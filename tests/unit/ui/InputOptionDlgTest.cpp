@@ -1,9 +1,7 @@
 // The Input Option dialog as the user meets it: what each typed text stores, the data-bits
-// check, the folder chooser, keys, and that everything not edited passes through unchanged.
-#include "PtyPair.h"
-
+// check, the folder chooser, keys, and that everything not edited passes through unchanged. (Its
+// port list is tested with the Output Option dialog's.)
 #include "OptionDlgFixture.h"
-#include "platform/SerialPort.h"
 #include "ui/InputOptionDlg.h"
 #include "ui/ViewConstants.h"
 
@@ -30,18 +28,19 @@ class InputOptionDlgTest : public OptionDlgFixture {
     int Run(const std::function<void(CRecordingView&)>& action) {
         return OptionDlgFixture::Run<CInputOptionDlg>(action);
     }
+    // Runs `edits` and then presses OK.
+    int RunOk(const std::function<void(CRecordingView&)>& edits) {
+        return Run([&edits](CRecordingView& d) { edits(d), Ok(d); });
+    }
     // Types `text` into the field of combo box `nId` of a fresh record and presses OK.
     int TypeAndOk(int nId, const std::string& text) {
         Fresh();
-        return Run([nId, text](CRecordingView& d) {
-            d.Type(nId, text);
-            Ok(d);
-        });
+        return RunOk([nId, text](CRecordingView& d) { d.Type(nId, text); });
     }
 };
 
 TEST_F(InputOptionDlgTest, ControlsShowTheStoredRecordAndOkWithoutChangeEndsWith1) {
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView& d) {
                   EXPECT_EQ(d.GetItemText(IDC_EDIT_CAPTURE_FOLDER), CaptureFolderText(record));
                   EXPECT_EQ(d.GetItemText(IDC_COMBO_INPUT_COM_PORT), "COM2");
                   EXPECT_EQ(d.GetItemText(IDC_COMBO_INPUT_BAUD_RATE), "9600");
@@ -55,7 +54,6 @@ TEST_F(InputOptionDlgTest, ControlsShowTheStoredRecordAndOkWithoutChangeEndsWith
                   EXPECT_EQ(d.Item(IDC_COMBO_INPUT_PARITY).items,
                             (Items{"NONE", "ODD", "EVEN", "MARK", "SPACE"}));
                   EXPECT_EQ(d.Item(IDC_COMBO_INPUT_STOP_BITS).items, (Items{"1", "1.5", "2"}));
-                  Ok(d);
               }),
               1);
 }
@@ -63,11 +61,7 @@ TEST_F(InputOptionDlgTest, ControlsShowTheStoredRecordAndOkWithoutChangeEndsWith
 TEST_F(InputOptionDlgTest, EvenParityChangesOnlyParity) {
     OptionRecord expected = record;
     expected.inputParity = 2;
-    EXPECT_EQ(Run([](CRecordingView& d) {
-                  d.Select(IDC_COMBO_INPUT_PARITY, 2);
-                  Ok(d);
-              }),
-              2);
+    EXPECT_EQ(RunOk([](CRecordingView& d) { d.Select(IDC_COMBO_INPUT_PARITY, 2); }), 2);
     EXPECT_TRUE(SameRecord(record, expected));
 }
 
@@ -135,12 +129,11 @@ TEST_F(InputOptionDlgTest, StoredValuesWithoutAnEntryShowEmpty) {
     record.inputParity = 9;
     record.inputStopBits = 5;
     Items shown;
-    EXPECT_EQ(Run([&](CRecordingView& d) {
+    EXPECT_EQ(RunOk([&](CRecordingView& d) {
                   for (int id : {IDC_COMBO_INPUT_BAUD_RATE, IDC_COMBO_INPUT_PARITY,
                                  IDC_COMBO_INPUT_STOP_BITS}) {
                       shown.push_back(d.GetItemText(id));
                   }
-                  Ok(d);
               }),
               2);
     EXPECT_EQ(shown, (Items{"", "", ""}));
@@ -151,32 +144,23 @@ TEST_F(InputOptionDlgTest, StoredValuesWithoutAnEntryShowEmpty) {
 
 TEST_F(InputOptionDlgTest, TheFolderChooser) {
     // Cancelled: nothing changes.
-    EXPECT_EQ(Run([](CRecordingView& d) {
-                  d.Click(IDC_BUTTON_BROWSE);
-                  Ok(d);
-              }),
-              1);
+    EXPECT_EQ(RunOk([](CRecordingView& d) { d.Click(IDC_BUTTON_BROWSE); }), 1);
     EXPECT_EQ(views.folderTitles, Items{"Select Folder"});
 
     // A chosen folder is stored.
     views.chosenFolder = home.Path("captures");
     OptionRecord expected = record;
     ASSERT_TRUE(SetCaptureFolder(expected, views.chosenFolder->c_str()));
-    EXPECT_EQ(Run([](CRecordingView& d) {
-                  d.Click(IDC_BUTTON_BROWSE);
-                  Ok(d);
-              }),
-              2);
+    EXPECT_EQ(RunOk([](CRecordingView& d) { d.Click(IDC_BUTTON_BROWSE); }), 2);
     EXPECT_TRUE(SameRecord(record, expected));
 
     // One too long for the record is refused and the shown folder stays.
     const std::string before = CaptureFolderText(record);
     views.chosenFolder = "/" + std::string(255, 'f');
     std::string shown;
-    EXPECT_EQ(Run([&shown](CRecordingView& d) {
+    EXPECT_EQ(RunOk([&shown](CRecordingView& d) {
                   d.Click(IDC_BUTTON_BROWSE);
                   shown = d.GetItemText(IDC_EDIT_CAPTURE_FOLDER);
-                  Ok(d);
               }),
               1);
     EXPECT_EQ(shown, before);
@@ -185,11 +169,7 @@ TEST_F(InputOptionDlgTest, TheFolderChooser) {
 
     // 255 bytes is exactly what the record holds.
     views.chosenFolder = "/" + std::string(254, 'f');
-    EXPECT_EQ(Run([](CRecordingView& d) {
-                  d.Click(IDC_BUTTON_BROWSE);
-                  Ok(d);
-              }),
-              2);
+    EXPECT_EQ(RunOk([](CRecordingView& d) { d.Click(IDC_BUTTON_BROWSE); }), 2);
     EXPECT_EQ(CaptureFolderText(record).size(), 255u);
     EXPECT_EQ(record.serialReserved[0], static_cast<unsigned char>(0x3C));
 }
@@ -222,26 +202,4 @@ TEST_F(InputOptionDlgTest, CancelEscapeAndTheCloseBoxEndWith0) {
                   0);
         EXPECT_TRUE(SameRecord(record, before));
     }
-}
-
-TEST_F(InputOptionDlgTest, AHeldPortIsOfferedOnlyWhenConfigured) {
-    PtyPair free4;
-    PtyPair held6;
-    ASSERT_TRUE(free4.IsOpen() && held6.IsOpen());
-    free4.LinkAsComPort(4);
-    held6.LinkAsComPort(6);
-    CSerialPort other;
-    ASSERT_EQ(other.Open(SerialDevicePath("COM6")), 0u);
-    EXPECT_EQ(Run([](CRecordingView& d) {  // input port 2, absent
-                  EXPECT_EQ(d.Item(IDC_COMBO_INPUT_COM_PORT).items, (Items{"COM2", "COM4"}));
-                  Ok(d);
-              }),
-              1);
-    record.inputComPort = 6;
-    EXPECT_EQ(Run([](CRecordingView& d) {
-                  EXPECT_EQ(d.Item(IDC_COMBO_INPUT_COM_PORT).items, (Items{"COM4", "COM6"}));
-                  EXPECT_EQ(d.GetItemText(IDC_COMBO_INPUT_COM_PORT), "COM6");
-                  Ok(d);
-              }),
-              1);
 }

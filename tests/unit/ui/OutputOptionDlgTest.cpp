@@ -4,6 +4,7 @@
 
 #include "OptionDlgFixture.h"
 #include "platform/SerialPort.h"
+#include "ui/InputOptionDlg.h"
 #include "ui/OutputOptionDlg.h"
 #include "ui/ViewConstants.h"
 
@@ -19,6 +20,10 @@ class OutputOptionDlgTest : public OptionDlgFixture {
     CRecordingView& ClientPage() { return views.Find(IDD_CLIENT_PROPERTY); }
     CRecordingView& SerialPage() { return views.Find(IDD_RS232_PROPERTY); }
     static void Ok(CRecordingView& dialog) { dialog.Click(IDC_BUTTON_OUTPUT_OK); }
+    // Runs `edits` and then presses OK.
+    int RunOk(const std::function<void(CRecordingView&)>& edits) {
+        return Run([&edits](CRecordingView& d) { edits(d), Ok(d); });
+    }
 };
 
 TEST_F(OutputOptionDlgTest, OkWithoutChangeEndsWith1WhicheverInterface) {
@@ -33,27 +38,21 @@ TEST_F(OutputOptionDlgTest, OkWithoutChangeEndsWith1WhicheverInterface) {
 TEST_F(OutputOptionDlgTest, LoopIsNormalisedAndToggleBackIsNoChange) {
     record.loopEnabled = 5;
     bool bShownTicked = false;
-    EXPECT_EQ(Run([&](CRecordingView& d) {
-                  bShownTicked = d.IsItemChecked(IDC_CHECK_LOOP);
-                  Ok(d);
-              }),
-              2);
+    EXPECT_EQ(RunOk([&](CRecordingView& d) { bShownTicked = d.IsItemChecked(IDC_CHECK_LOOP); }), 2);
     EXPECT_TRUE(bShownTicked);
     EXPECT_EQ(record.loopEnabled, 1);
 
-    EXPECT_EQ(Run([](CRecordingView& d) {
+    EXPECT_EQ(RunOk([](CRecordingView& d) {
                   d.Click(IDC_CHECK_LOOP);
                   d.Click(IDC_CHECK_LOOP);
-                  Ok(d);
               }),
               1);
 }
 
 TEST_F(OutputOptionDlgTest, DelayTexts) {
-    EXPECT_EQ(Run([](CRecordingView& d) {
+    EXPECT_EQ(RunOk([](CRecordingView& d) {
                   EXPECT_EQ(d.GetItemText(IDC_EDIT_DELAY), "500");
                   d.Type(IDC_EDIT_DELAY, "1000");
-                  Ok(d);
               }),
               2);
     EXPECT_EQ(record.delayMs, 1000u);
@@ -62,11 +61,7 @@ TEST_F(OutputOptionDlgTest, DelayTexts) {
     for (const auto& [text, delay] : {std::pair<const char*, uint32_t>{"0", 0u},
                                       {"250abc", 250u},
                                       {"4294967295", 4294967295u}}) {
-        EXPECT_EQ(Run([text = text](CRecordingView& d) {
-                      d.Type(IDC_EDIT_DELAY, text);
-                      Ok(d);
-                  }),
-                  2);
+        EXPECT_EQ(RunOk([text = text](CRecordingView& d) { d.Type(IDC_EDIT_DELAY, text); }), 2);
         EXPECT_EQ(record.delayMs, delay) << text;
     }
     EXPECT_TRUE(views.boxes.empty());
@@ -76,11 +71,7 @@ TEST_F(OutputOptionDlgTest, DelayTexts) {
     for (const char* text :
          {"", "00", "abc", " 5", "-5", "-0", "4294967296", "99999999999999999999"}) {
         views.boxes.clear();
-        EXPECT_EQ(Run([text](CRecordingView& d) {
-                      d.Type(IDC_EDIT_DELAY, text);
-                      Ok(d);
-                  }),
-                  kStillOpen)
+        EXPECT_EQ(RunOk([text](CRecordingView& d) { d.Type(IDC_EDIT_DELAY, text); }), kStillOpen)
             << text;
         ASSERT_EQ(views.boxes.size(), 1u) << text;
         EXPECT_EQ(views.boxes[0].text, "Delay Time Data is not correct!");
@@ -93,14 +84,13 @@ TEST_F(OutputOptionDlgTest, TcpToUdpKeepsTheSamePage) {
     record.remoteAddress = 0x0A000001;  // 10.0.0.1
     record.remotePort = 9100;
     bool bSamePage = false;
-    EXPECT_EQ(Run([&](CRecordingView& d) {
+    EXPECT_EQ(RunOk([&](CRecordingView& d) {
                   CRecordingView* before = &ClientPage();
                   d.Click(IDC_RADIO_UDP_CLIENT);
                   bSamePage = &ClientPage() == before && ClientPage().IsVisible() &&
                               !SerialPage().IsVisible() &&
                               ClientPage().GetAddress(IDC_IPADDRESS_REMOTE) == 0x0A000001 &&
                               ClientPage().GetItemText(IDC_EDIT_REMOTE_PORT) == "9100";
-                  Ok(d);
               }),
               2);
     EXPECT_TRUE(bSamePage);
@@ -114,20 +104,18 @@ TEST_F(OutputOptionDlgTest, APageIsReadBackAsAWholeSliceAndTheOtherPageIsDropped
     OptionRecord expected = record;
     expected.remoteAddress = 0xC0A80000;
     expected.remotePort = 4001;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   ClientPage().SetAddress(IDC_IPADDRESS_REMOTE, 0xC0A80000);
                   ClientPage().Type(IDC_EDIT_REMOTE_PORT, "4001");
-                  Ok(d);
               }),
               2);
     EXPECT_TRUE(SameRecord(record, expected));
 
     // Edits on the client page, then RS-232 chosen: only the RS-232 page is read.
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView& d) {
                   ClientPage().SetAddress(IDC_IPADDRESS_REMOTE, 0xAC000001);
                   ClientPage().Type(IDC_EDIT_REMOTE_PORT, "77");
                   d.Click(IDC_RADIO_RS232);
-                  Ok(d);
               }),
               2);
     EXPECT_EQ(record.outputInterface, kInterfaceRs232);
@@ -142,12 +130,11 @@ TEST_F(OutputOptionDlgTest, APageIsReadBackAsAWholeSliceAndTheOtherPageIsDropped
     expected.outputParity = 2;
     expected.outputDataBits = 7;
     expected.outputStopBits = 2;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   SerialPage().Select(IDC_COMBO_BAUD_RATE, 12);
                   SerialPage().Select(IDC_COMBO_PARITY, 2);
                   SerialPage().Type(IDC_EDIT_DATA_BITS, "7");
                   SerialPage().Select(IDC_COMBO_STOP_BITS, 2);
-                  Ok(d);
               }),
               2);
     EXPECT_TRUE(SameRecord(record, expected));
@@ -195,7 +182,7 @@ TEST_F(OutputOptionDlgTest, ThePageHangsUnderTheInterfaceGroup) {
     CRecordingView& d = views.Find(IDD_OUTPUT_OPTION);
     const DialogTemplate& t = d.Template();
     // The template's pixels, as the view made them.
-    CRecordingView fresh(views, t, nullptr, nullptr);
+    CRecordingView fresh(views, t, nullptr);
     const ViewRect templateWindow = fresh.GetWindowRect();
     const ViewRect ok = fresh.GetItemRect(IDC_BUTTON_OUTPUT_OK);
     const ViewRect cancel = fresh.GetItemRect(IDC_BUTTON_OUTPUT_CANCEL);
@@ -225,8 +212,8 @@ TEST_F(OutputOptionDlgTest, ThePageHangsUnderTheInterfaceGroup) {
 
 TEST_F(OutputOptionDlgTest, AnUnknownInterfaceShowsNoPage) {
     record.outputInterface = 7;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
-                  CRecordingView fresh(views, d.Template(), nullptr, nullptr);
+    EXPECT_EQ(RunOk([this](CRecordingView& d) {
+                  CRecordingView fresh(views, d.Template(), nullptr);
                   EXPECT_EQ(d.GetWindowRect().height, fresh.GetWindowRect().height);
                   EXPECT_EQ(d.GetItemRect(IDC_BUTTON_OUTPUT_OK).y,
                             fresh.GetItemRect(IDC_BUTTON_OUTPUT_OK).y);
@@ -234,20 +221,15 @@ TEST_F(OutputOptionDlgTest, AnUnknownInterfaceShowsNoPage) {
                   for (int id : {IDC_RADIO_TCP_CLIENT, IDC_RADIO_UDP_CLIENT, IDC_RADIO_RS232}) {
                       EXPECT_FALSE(d.IsItemChecked(id));
                   }
-                  Ok(d);
               }),
               1);
-    EXPECT_EQ(Run([](CRecordingView& d) {
-                  d.Click(IDC_RADIO_TCP_CLIENT);
-                  Ok(d);
-              }),
-              2);
+    EXPECT_EQ(RunOk([](CRecordingView& d) { d.Click(IDC_RADIO_TCP_CLIENT); }), 2);
     EXPECT_EQ(record.outputInterface, kInterfaceTcpClient);
 }
 
 TEST_F(OutputOptionDlgTest, TheSerialPageOffersTheVocabularyInOrder) {
     record.outputInterface = kInterfaceRs232;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   CRecordingView& page = SerialPage();
                   EXPECT_EQ(
                       page.Item(IDC_COMBO_BAUD_RATE).items,
@@ -258,7 +240,6 @@ TEST_F(OutputOptionDlgTest, TheSerialPageOffersTheVocabularyInOrder) {
                             (Items{"NONE", "ODD", "EVEN", "MARK", "SPACE"}));
                   EXPECT_EQ(page.Item(IDC_COMBO_STOP_BITS).items, (Items{"1", "1.5", "2"}));
                   EXPECT_EQ(page.GetItemText(IDC_EDIT_DATA_BITS), "8");
-                  Ok(d);
               }),
               1);
 
@@ -268,12 +249,11 @@ TEST_F(OutputOptionDlgTest, TheSerialPageOffersTheVocabularyInOrder) {
     record.outputBaudRate = 12345;
     record.outputParity = 9;
     record.outputStopBits = 7;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   for (int id : {IDC_COMBO_COM_PORT, IDC_COMBO_BAUD_RATE, IDC_COMBO_PARITY,
                                  IDC_COMBO_STOP_BITS}) {
                       EXPECT_EQ(SerialPage().Item(id).curSel, -1) << id;
                   }
-                  Ok(d);
               }),
               2);
     EXPECT_EQ(record.outputComPort, 0);
@@ -285,23 +265,21 @@ TEST_F(OutputOptionDlgTest, TheSerialPageOffersTheVocabularyInOrder) {
 TEST_F(OutputOptionDlgTest, AnAbsentConfiguredPortIsStillOffered) {
     record.outputInterface = kInterfaceRs232;
     record.outputComPort = 12;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   EXPECT_EQ(SerialPage().Item(IDC_COMBO_COM_PORT).items, Items{"\\\\.\\COM12"});
                   EXPECT_EQ(SerialPage().GetItemText(IDC_COMBO_COM_PORT), "\\\\.\\COM12");
-                  Ok(d);
               }),
               1);
 
     // With nothing present and port 1 configured, port 1 is all there is.
     record.outputComPort = 1;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   EXPECT_EQ(SerialPage().Item(IDC_COMBO_COM_PORT).items, Items{"COM1"});
-                  Ok(d);
               }),
               1);
 }
 
-TEST_F(OutputOptionDlgTest, PresentPortsAreOfferedAndHeldOnesAreNot) {
+TEST_F(OutputOptionDlgTest, BothDialogsOfferPresentPortsAndTheConfiguredOne) {
     PtyPair free3;
     PtyPair held5;
     PtyPair free14;
@@ -314,21 +292,34 @@ TEST_F(OutputOptionDlgTest, PresentPortsAreOfferedAndHeldOnesAreNot) {
 
     record.outputInterface = kInterfaceRs232;
     record.outputComPort = 1;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   EXPECT_EQ(SerialPage().Item(IDC_COMBO_COM_PORT).items,
                             (Items{"COM1", "COM3", "\\\\.\\COM14"}));
                   EXPECT_EQ(SerialPage().Item(IDC_COMBO_COM_PORT).curSel, 0);
-                  Ok(d);
               }),
               1);
     // The configured port is offered even while someone else holds it.
     record.outputComPort = 5;
-    EXPECT_EQ(Run([this](CRecordingView& d) {
+    EXPECT_EQ(RunOk([this](CRecordingView&) {
                   EXPECT_EQ(SerialPage().Item(IDC_COMBO_COM_PORT).items,
                             (Items{"COM3", "COM5", "\\\\.\\COM14"}));
                   SerialPage().Select(IDC_COMBO_COM_PORT, 2);
-                  Ok(d);
               }),
               2);
     EXPECT_EQ(record.outputComPort, 14);
+
+    // The Input Option dialog's list is made the same way from its own port.
+    record.inputComPort = 2;  // absent
+    EXPECT_EQ(OptionDlgFixture::Run<CInputOptionDlg>([](CRecordingView& d) {
+                  EXPECT_EQ(d.Item(IDC_COMBO_INPUT_COM_PORT).items,
+                            (Items{"COM2", "COM3", "\\\\.\\COM14"}));
+                  d.Click(IDC_BUTTON_INPUT_CANCEL);
+              }),
+              0);
+    record.inputComPort = 5;  // held
+    EXPECT_EQ(OptionDlgFixture::Run<CInputOptionDlg>([](CRecordingView& d) {
+                  EXPECT_EQ(d.GetItemText(IDC_COMBO_INPUT_COM_PORT), "COM5");
+                  d.Click(IDC_BUTTON_INPUT_CANCEL);
+              }),
+              0);
 }

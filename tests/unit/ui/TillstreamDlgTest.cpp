@@ -3,20 +3,15 @@
 // that end it, the About item, the tray and the show-window requests.
 #include <sys/stat.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <mutex>
-#include <stop_token>
-#include <thread>
+#include <algorithm>
 
 #include "LoopbackServer.h"
 #include "WindowFixture.h"
 #include "datafile/FileNames.h"
 #include "datafile/FilesInPlay.h"
 #include "ui/LineListSource.h"
+#include "ui/MenuTemplate.h"
+#include "ui/ResourceStrings.h"
 #include "ui/ViewConstants.h"
 
 namespace {
@@ -27,27 +22,6 @@ const char kHexLog[] =
     "[2026-12-06 05:59:13] hello\r\n"
     "[2026-12-06 05:59:14] 0x43 0x0D 0x0A\r\n";
 const char kConverted[] = "[TILLSTREAM_DATA]\r\n0x41 0x42\r\n0x43\r\n0x44 0x45\r\n";
-
-// Ends the test program with a message when the step in its scope has not come back within
-// `limit`, so that a step that hangs fails the run instead of holding it for ever.
-class CHangWatch {
-  public:
-    CHangWatch(std::string what, std::chrono::seconds limit)
-        : m_thread([what = std::move(what), limit](std::stop_token stop) {
-              std::mutex mutex;
-              std::condition_variable_any changed;
-              std::unique_lock lock(mutex);
-              if (!changed.wait_for(lock, stop, limit, [] { return false; }) &&
-                  !stop.stop_requested()) {
-                  std::fprintf(stderr, "FAIL: %s did not come back within %lld s\n", what.c_str(),
-                               static_cast<long long>(limit.count()));
-                  std::_Exit(1);
-              }
-          }) {}
-
-  private:
-    std::jthread m_thread;
-};
 }  // namespace
 
 using TillstreamDlgTest = WindowFixture;
@@ -83,9 +57,16 @@ TEST_F(TillstreamDlgTest, StartUpWithoutStoredOptionsShowsTheDefaults) {
     EXPECT_FALSE(main.Item(IDC_BUTTON_INPUT_START).visible);
     EXPECT_EQ(dlg->LineCount(), 0);
     // The About item after a separator at the end of the system menu; requests are taken.
-    EXPECT_EQ(main.SystemMenu(), (std::vector<std::pair<unsigned, std::string>>{
-                                     {0, ""}, {IDM_ABOUTBOX, "&About Tillstream..."}}));
-    EXPECT_TRUE(main.AcceptsShowWindowRequests());
+    EXPECT_EQ(main.systemMenu, (std::vector<std::pair<unsigned, std::string>>{
+                                   {0, ""}, {IDM_ABOUTBOX, "&About Tillstream..."}}));
+    EXPECT_TRUE(main.bShowRequests);
+    // The string table the window reads and the texts the command line prints never drift
+    // apart; an unknown string or menu reads as nothing.
+    for (int id = IDS_MAKE_TILLSTREAM_DATA; id <= IDS_FAIL_RESTORE_DATA; ++id) {
+        EXPECT_EQ(LoadResourceString(id), ConversionText(id));
+    }
+    EXPECT_TRUE(LoadResourceString(999).empty());
+    EXPECT_TRUE(MenuTemplate::Load(4242).items.empty());
 }
 
 TEST_F(TillstreamDlgTest, StatusRowsFollowTheStoredRecord) {
@@ -167,7 +148,7 @@ TEST_F(TillstreamDlgTest, LoadingSetsCaptionModeAndList) {
     EXPECT_EQ(views.fileFilters.front(), "All Files(*.*)");
 }
 
-TEST_F(TillstreamDlgTest, ItemsShowTheLinesAsReadInBinaryMode) {
+TEST_F(TillstreamDlgTest, ItemsShowTheLinesAsReadInBinaryModeAndCutShort) {
     CRecordingView& main = Open();
     Choose(File("crlf.txt", "A\r\nB\r\nC\r\n"));
     ASSERT_EQ(dlg->LineCount(), 3);
@@ -190,21 +171,18 @@ TEST_F(TillstreamDlgTest, ItemsShowTheLinesAsReadInBinaryMode) {
     Choose(File("ctrl.bin", bytes + "\n"));
     EXPECT_EQ(dlg->DataLines().LineBytes(0), bytes);
     EXPECT_EQ(main.ListItemText(IDC_LIST_DATA, 0), shown);
-}
 
-TEST_F(TillstreamDlgTest, ALineOfMegabytesIsShownCutShort) {
-    // A binary capture without line ends: one line of 3 MB, control bytes and all.
-    std::string bytes(3 << 20, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        bytes[i] = static_cast<char>(i % 251 == 10 ? 'x' : i % 251);
+    // A binary capture without line ends: one line of 3 MB, shown cut short.
+    std::string capture(3 << 20, '\0');
+    for (std::size_t i = 0; i < capture.size(); ++i) {
+        capture[i] = static_cast<char>(i % 251 == 10 ? 'x' : i % 251);
     }
-    CRecordingView& main = Open();
-    Choose(File("capture.bin", bytes));
+    Choose(File("capture.bin", capture));
     ASSERT_EQ(dlg->LineCount(), 1);
     EXPECT_EQ(
         main.ListItemText(IDC_LIST_DATA, 0),
-        CLineListSource::VisibleText(bytes.substr(0, CLineListSource::kShownBytes)) + "\u2026");
-    EXPECT_EQ(dlg->DataLines().LineBytes(0).size(), bytes.size());
+        CLineListSource::VisibleText(capture.substr(0, CLineListSource::kShownBytes)) + "\u2026");
+    EXPECT_EQ(dlg->DataLines().LineBytes(0).size(), capture.size());
 
     // A line exactly as long as what is shown has no ellipsis.
     Choose(File("exact.txt", std::string(CLineListSource::kShownBytes, 'A') + "\n"));
@@ -248,7 +226,8 @@ TEST_F(TillstreamDlgTest, MakeThenRestoreGivesBackTheOriginal) {
     Choose(path);
 
     main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
-    EXPECT_EQ(views.BoxTexts(), std::vector<std::string>{"Success, Make tillstream data."});
+    ASSERT_EQ(views.boxes.size(), 1u);
+    EXPECT_EQ(views.boxes[0].text, "Success, Make tillstream data.");
     EXPECT_EQ(views.boxes.back().caption, "Tillstream");
     EXPECT_EQ(main.GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA), "Restore Data");
     EXPECT_TRUE(dlg->IsConvertedFile());
@@ -297,21 +276,20 @@ TEST_F(TillstreamDlgTest, MakeAndRestoreThroughALinkChangeTheFileItPointsTo) {
     EXPECT_FALSE(FileExists(BackupFilePath(link)));
 }
 
-TEST_F(TillstreamDlgTest, ConvertingAConvertedFileKeepsOnlyItsMarkerLine) {
-    const std::string path = File("conv.txt", kConverted);
-    Open();
-    Choose(path);
-    EXPECT_EQ(Main().GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA), "Make Tillstream Data");
+TEST_F(TillstreamDlgTest, AConvertedFileWithoutBackupIsJudgedAgain) {
+    // Converting a converted file (the button can be pressed in code only) keeps its marker line.
+    const std::string conv = File("conv.txt", kConverted);
+    CRecordingView& main = Open();
+    Choose(conv);
+    EXPECT_EQ(main.GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA), "Make Tillstream Data");
     dlg->OnButtonMakeTillstreamData();
     EXPECT_EQ(views.boxes.back().text, "Success, Make tillstream data.");
-    EXPECT_EQ(ReadFileBytes(path), "[TILLSTREAM_DATA]\r\n");
-    EXPECT_EQ(ReadFileBytes(BackupFilePath(path)), kConverted);
+    EXPECT_EQ(ReadFileBytes(conv), "[TILLSTREAM_DATA]\r\n");
+    EXPECT_EQ(ReadFileBytes(BackupFilePath(conv)), kConverted);
     EXPECT_EQ(dlg->LineCount(), 0);
-}
 
-TEST_F(TillstreamDlgTest, RestoreWhoseBackupHasGoneJudgesTheFileAgain) {
+    // A restore whose backup has gone judges the file again.
     const std::string path = File("log.txt", kHexLog);
-    CRecordingView& main = Open();
     Choose(path);
     main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
     const std::string converted = ReadFileBytes(path);
@@ -387,23 +365,18 @@ TEST_F(TillstreamDlgTest, ConfirmedOptionChangesAreSavedAndShown) {
     ASSERT_EQ(LoadStoredOptions(stored, "test"), 0);
     EXPECT_EQ(stored.inputDataBits, 7);
     EXPECT_EQ(Rows(), rowsBefore);
-}
 
-TEST_F(TillstreamDlgTest, AnOptionRecordThatCannotBeSavedStaysInForce) {
-    // The superuser the tests run as ignores folder permissions: a folder named like the value
-    // makes the save fail instead.
+    // A record that cannot be saved stays in force in the window, silently. (The superuser the
+    // tests run as ignores folder permissions: a folder named like the value makes the save fail.)
+    std::filesystem::remove(home.SettingsFolder() + "/OptionData");
     std::filesystem::create_directories(home.SettingsFolder() + "/OptionData");
-    CRecordingView& main = Open();
     views.OnModal(IDD_OUTPUT_OPTION, [](CRecordingView& options) {
-        options.Click(IDC_CHECK_LOOP);
-        options.Type(IDC_EDIT_DELAY, "250");
+        options.Type(IDC_EDIT_DELAY, "125");
         options.Click(IDC_BUTTON_OUTPUT_OK);
     });
     main.Click(IDC_BUTTON_OUTPUT_OPTION);
-    EXPECT_EQ(dlg->Options().loopEnabled, 1);
-    EXPECT_EQ(dlg->Options().delayMs, 250u);
-    EXPECT_EQ(Rows()[1][2], "ON");
-    EXPECT_EQ(Rows()[2][2], "250 msec");
+    EXPECT_EQ(dlg->Options().delayMs, 125u);
+    EXPECT_EQ(Rows()[2][2], "125 msec");
     EXPECT_TRUE(std::filesystem::is_directory(home.SettingsFolder() + "/OptionData"));
     EXPECT_TRUE(views.boxes.empty());
 }
@@ -433,13 +406,7 @@ TEST_F(TillstreamDlgTest, EnterEscAndTheCloseBoxEndTheWindow) {
 
 TEST_F(TillstreamDlgTest, EnterPressesTheFocusedButtonAndTheWindowStays) {
     LoopbackTcpServer receiver;
-    OptionRecord record = MakeDefaultOptionRecord();
-    record.outputInterface = kInterfaceTcpClient;
-    record.remoteAddress = kLoopbackAddress;
-    record.remotePort = receiver.Port();
-    record.loopEnabled = 1;
-    record.delayMs = 600000;  // the run goes on until it is stopped
-    StoreOptions(record);
+    StoreOptions(TcpOptions(receiver.Port(), true, 600000));  // on until it is stopped
     CRecordingView& main = Open();
     Choose(File("day.txt", "L0\r\nL1\r\n"));
 
@@ -485,7 +452,7 @@ TEST_F(TillstreamDlgTest, TheAboutItemOpensTheAboutBox) {
 
 // --- the tray and window placement ------------------------------------------------------------
 
-TEST_F(TillstreamDlgTest, NotificationsAreRoutedByIconAndMouseMessage) {
+TEST_F(TillstreamDlgTest, TheTrayIconRoutesNotificationsAndPlacesTheWindow) {
     CRecordingView& main = Open();
     ASSERT_TRUE(dlg->TrayIcon().IsEnabled());
     EXPECT_EQ(views.trayTip, "Tillstream");
@@ -527,27 +494,20 @@ TEST_F(TillstreamDlgTest, NotificationsAreRoutedByIconAndMouseMessage) {
     EXPECT_EQ(main.GetWindowRect().width, before.width);
     EXPECT_EQ(main.GetWindowRect().x, before.x);
     EXPECT_TRUE(main.IsVisible());
-}
 
-TEST_F(TillstreamDlgTest, WithoutANotificationAreaMinimisingDoesNotHide) {
+    // Without a notification area there is no icon, and a minimised window stays minimised.
     views.trayAvailable = false;
-    CRecordingView& main = Open();
+    CRecordingView& other = Open();
     EXPECT_FALSE(dlg->TrayIcon().IsEnabled());
     EXPECT_EQ(dlg->OnTrayNotification(IDR_TRAY_POPUP, kWmLButtonDblClk), 0);
-    main.ShowWindow(kSwShow);
-    main.Events().OnSysCommand(kScMinimize);
-    EXPECT_TRUE(main.IsVisible());
-    EXPECT_TRUE(main.IsMinimized());
+    other.ShowWindow(kSwShow);
+    other.Events().OnSysCommand(kScMinimize);
+    EXPECT_TRUE(other.IsVisible() && other.IsMinimized());
 }
 
 TEST_F(TillstreamDlgTest, StartStopAndExitFromTheTray) {
     LoopbackTcpServer receiver;
-    OptionRecord record = MakeDefaultOptionRecord();
-    record.remoteAddress = kLoopbackAddress;
-    record.remotePort = receiver.Port();
-    record.loopEnabled = 1;
-    record.delayMs = 600000;
-    StoreOptions(record);
+    StoreOptions(TcpOptions(receiver.Port(), true, 600000));
     CRecordingView& main = Open();
     Choose(File("tray.txt", "T1\nT2\n"));
 

@@ -4,8 +4,15 @@
 // prompts answer at once.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <mutex>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RecordingView.h"
@@ -13,6 +20,27 @@
 #include "options/OptionStore.h"
 #include "ui/ControlIds.h"
 #include "ui/TillstreamDlg.h"
+
+// Ends the test program with a message when the step in its scope has not come back within
+// `limit`, so that a step that hangs (a deadlock, an open that never returns) fails the run
+// instead of holding it for ever.
+class CHangWatch {
+  public:
+    CHangWatch(std::string what, std::chrono::seconds limit)
+        : m_thread([what = std::move(what), limit](std::stop_token stop) {
+              std::mutex mutex;
+              std::condition_variable_any changed;
+              std::unique_lock lock(mutex);
+              if (!changed.wait_for(lock, stop, limit, [] { return false; }) &&
+                  !stop.stop_requested()) {
+                  std::fprintf(stderr, "FAIL: %s did not come back in time\n", what.c_str());
+                  std::_Exit(3);
+              }
+          }) {}
+
+  private:
+    std::jthread m_thread;
+};
 
 class WindowFixture : public TempHomeTest {
   protected:
@@ -36,6 +64,32 @@ class WindowFixture : public TempHomeTest {
     }
     // Stores `record` as the user's option record, as a confirmed option dialog would.
     static void StoreOptions(const OptionRecord& record) { SaveStoredOptions(record, "test"); }
+    // Options that play to the TCP receiver on loopback `port`.
+    static OptionRecord TcpOptions(std::uint16_t port, bool bLoop, std::uint32_t delayMs) {
+        OptionRecord record = MakeDefaultOptionRecord();
+        record.outputInterface = kInterfaceTcpClient;
+        record.remoteAddress = 0x7F000001;
+        record.remotePort = port;
+        record.loopEnabled = bLoop ? 1 : 0;
+        record.delayMs = delayMs;
+        return record;
+    }
+    // Options that capture from COM `port` into `folder`.
+    static OptionRecord CaptureOptions(int port, const std::string& folder) {
+        OptionRecord record = MakeDefaultOptionRecord();
+        record.inputComPort = port;
+        SetCaptureFolder(record, folder.c_str());
+        return record;
+    }
+    // The files in `folder` (none when it does not exist).
+    static std::vector<std::string> FilesIn(const std::string& folder) {
+        std::vector<std::string> files;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            files.push_back(entry.path().string());
+        }
+        return files;
+    }
 
     // The option status list's rows.
     std::vector<std::vector<std::string>> Rows() { return Main().Item(IDC_LIST_OPTION).rows; }
