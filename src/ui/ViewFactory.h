@@ -14,8 +14,9 @@ class CViewFactory {
   public:
     virtual ~CViewFactory() = default;
 
-    // A window of `dialogTemplate`, hidden until its RunModal. `pOwner` is the window it is
-    // modal to, nullptr for the main window. The user's commands go to `events`.
+    // A window of `dialogTemplate` with its controls, hidden until its RunModal. `pOwner` is the
+    // window it is modal to (nullptr: the program's main window, or a window modal to the whole
+    // program). The user's commands go to `events`.
     virtual std::unique_ptr<CDialogView> CreateDialogView(const DialogTemplate& dialogTemplate,
                                                           CDialogView* pOwner,
                                                           CViewEvents& events) = 0;
