@@ -1,6 +1,7 @@
 // The option record's registry value, reached with the registry functions directly.
-#include <sddl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <vector>
 

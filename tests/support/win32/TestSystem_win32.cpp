@@ -1,5 +1,6 @@
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <cstdlib>
 
