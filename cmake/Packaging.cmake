@@ -39,6 +39,9 @@ if(WIN32)
   set(CPACK_NSIS_DISPLAY_NAME Tillstream)
   set(CPACK_NSIS_PACKAGE_NAME Tillstream)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  # The programs are 64-bit, so the installer is as well (it then also runs under a 64-bit-only
+  # Wine).
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
   set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
   # Start-menu shortcut to the window; the programs sit at the top of the install folder.
   set(CPACK_PACKAGE_EXECUTABLES tillstream Tillstream)
