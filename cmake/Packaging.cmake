@@ -23,6 +23,8 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY Tillstream)
 set(CPACK_VERBATIM_VARIABLES ON)
 # Packages carry programs without debug symbols, whatever the build type.
 set(CPACK_STRIP_FILES ON)
+# `package_source` packs the sources alone, not the build trees or the history beside them.
+set(CPACK_SOURCE_IGNORE_FILES "/\\.git" "/build/" "/\\.cache/")
 
 if(WIN32)
   # A zip always; the installer only with the window, which is what its shortcut starts.
