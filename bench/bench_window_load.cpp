@@ -17,8 +17,10 @@
 #include <fstream>
 #include <string>
 
-#include "app/TillstreamDlg.h"
-#include "dialogs/UserPrompts.h"
+#include "gui_qt/QtDialogView.h"
+#include "gui_qt/QtViewFactory.h"
+#include "gui_qt/UserPrompts.h"
+#include "ui/TillstreamDlg.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -76,15 +78,18 @@ struct LoadFigures {
 // Opens a window, chooses `path` with "..." and measures until the list's first page is drawn.
 LoadFigures MeasureLoad(const std::string& path) {
     LoadFigures figures;
-    CTillstreamDlg dlg;
-    dlg.show();
+    CQtViewFactory factory;
+    CTillstreamDlg dlg(factory);
+    dlg.Create(nullptr);
+    auto& view = dynamic_cast<CQtDialogView&>(*dlg.View());
+    view.show();
     QApplication::processEvents();
     ResetPeak();
     figures.rssEmpty = StatusKiB("VmRSS");
     figures.peakEmpty = StatusKiB("VmHWM");
 
     SetFileChooserHandler([&path] { return QString::fromStdString(path); });
-    auto* list = qobject_cast<QAbstractItemView*>(dlg.Control(IDC_LIST_DATA));
+    auto* list = qobject_cast<QAbstractItemView*>(view.Control(IDC_LIST_DATA));
     const auto start = Clock::now();
     dlg.OnCommand(IDC_BUTTON_SELECT_FILE);
     QApplication::processEvents();
@@ -95,7 +100,7 @@ LoadFigures MeasureLoad(const std::string& path) {
     figures.rssLoaded = StatusKiB("VmRSS");
     figures.lines = dlg.LineCount();
     SetFileChooserHandler(nullptr);
-    dlg.done(0);
+    dlg.EndDialog(0);
     return figures;
 }
 

@@ -232,7 +232,10 @@ void LoopbackTcpServer::Run() {
             }
             std::lock_guard lock(m_mutex);
             Peer& peer = m_peers[owners[k - 2]];
-            if (got > 0) {
+            if (got > 0 && m_options.onBytes) {
+                m_options.onBytes(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+                bRead = true;
+            } else if (got > 0) {
                 peer.bytes.append(buffer.data(), static_cast<std::size_t>(got));
                 peer.lineArrivals.insert(
                     peer.lineArrivals.end(),

@@ -15,6 +15,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -38,6 +39,9 @@ struct LoopbackTcpOptions {
     // completes with the client's next try after that (the system tries again about a second
     // after the first attempt). See IsHoldingConnects().
     std::chrono::milliseconds acceptAfter{0};
+    // Set: every read's bytes are handed to it (on the server's thread, in order) and not kept,
+    // so that a run of any length costs the server no memory.
+    std::function<void(std::string_view bytes)> onBytes;
 };
 
 class LoopbackTcpServer {

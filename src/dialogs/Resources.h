@@ -1,5 +1,0 @@
-#pragma once
-// Makes the program's compiled-in resources (templates, menus, strings, icon) available.
-// Needed because they live in a static library, whose initialiser the linker would drop.
-// GUI thread; safe to call any number of times.
-void EnsureTillstreamResources();
