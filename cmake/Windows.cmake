@@ -49,7 +49,3 @@ foreach(_library CLI nlohmann)
 endforeach()
 set(CLI11_INCLUDE_DIR ${_host_headers} CACHE PATH "CLI11's headers for the cross build")
 set(NLOHMANN_JSON_INCLUDE_DIR ${_host_headers} CACHE PATH "nlohmann/json's headers for the cross build")
-
-# GCC 12 warns about std::string's own inlined copies at -O3 (-Wrestrict, a false alarm the
-# compiler's developers know of); with warnings as errors it would stop the release build.
-add_compile_options(-Wno-restrict)
