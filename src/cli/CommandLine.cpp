@@ -22,7 +22,8 @@ constexpr char kOverview[] =
     "\n"
     "'tillstream-cli COMMAND --help' describes a command.\n"
     "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched),\n"
-    "129 stopped by SIGHUP, 130 stopped by Ctrl-C, 143 stopped by SIGTERM.\n";
+    "129 stopped by SIGHUP, 130 stopped by Ctrl-C, 143 stopped by SIGTERM (on Windows:\n"
+    "149 Ctrl-Break, 129 console closed, 143 logoff or shutdown).\n";
 }  // namespace
 
 void PrintCommandError(std::ostream& err, const char* command, const std::string& message) {
@@ -41,6 +42,8 @@ int InterruptedExitCode(int otherwise) {
             return kExitInterrupted;
         case 15:
             return kExitTerminated;
+        case 21:
+            return kExitBreak;
         default:
             return otherwise;
     }

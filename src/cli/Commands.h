@@ -13,6 +13,7 @@ inline constexpr int kExitUsage = 2;          // unknown flag or bad value; noth
 inline constexpr int kExitHungUp = 129;       // ended by SIGHUP (the terminal went away)
 inline constexpr int kExitInterrupted = 130;  // ended by Ctrl-C (SIGINT) after a clean stop
 inline constexpr int kExitTerminated = 143;   // ended by SIGTERM after a clean stop
+inline constexpr int kExitBreak = 149;        // ended by Ctrl-Break (Windows) after a clean stop
 
 inline constexpr char kCliProgramName[] = "tillstream-cli";
 
@@ -30,8 +31,9 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 // for no words, "--help" or "help", the version for "--version".
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
-// The exit code for a run that ended because the interrupt request was raised: 129 for SIGHUP,
-// 130 for SIGINT, 143 for SIGTERM, `otherwise` when the program raised it itself.
+// The exit code for a run that ended because the interrupt request was raised: 129 for SIGHUP
+// (on Windows a closed console), 130 for SIGINT or Ctrl-C, 143 for SIGTERM (logoff, shutdown),
+// 149 for Ctrl-Break, `otherwise` when the program raised it itself.
 int InterruptedExitCode(int otherwise);
 
 // Writes "tillstream-cli COMMAND: MESSAGE" and a line end to `err`.

@@ -2,11 +2,13 @@
 
 #include "cli/Commands.h"
 #include "platform/Interrupt.h"
+#include "platform/Terminal.h"
 
 int main(int argc, char** argv) {
     // Before any thread exists, so that every thread leaves Ctrl-C to the watcher and a run
     // can end with its end-of-run steps.
     InstallInterruptWatch();
+    SetStandardStreamsBinary();
     std::ios::sync_with_stdio(true);
     const CommandArgs args(argv + 1, argv + argc);
     const int code = RunCommandLine(args, std::cout, std::cerr);

@@ -163,6 +163,10 @@ int MakeUnguarded(const std::string& path, const std::string& backup, const std:
         return kMakeCopyLinesFailed;
     }
 
+    // The hold ends before the replacement: a system with share modes refuses to replace a file
+    // that anyone, this hold included, has open. A player that opens the file in between plays
+    // either the old or the new file whole.
+    lock.Close();
     if ((error = RenameReplace(temp, path)) != FileError::None) {
         Trace(
             "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Can't copy temp file(ErrCode: "
@@ -229,6 +233,8 @@ int RestoreDataFile(const std::string& path) {
             error = FileError::SharingViolation;
         }
         if (error == FileError::None) {
+            // Released first, as in the conversion: the copy replaces the file as a whole.
+            lock.Close();
             error = CopyFileReplace(backup, dataFile);
         }
         if (error != FileError::None) {

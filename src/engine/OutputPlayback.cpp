@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -14,6 +12,7 @@
 #include "engine/ListPaging.h"
 #include "engine/PlaybackHost.h"
 #include "options/OptionRecord.h"
+#include "platform/PauseTimer.h"
 #include "platform/ThreadPriority.h"
 #include "platform/Trace.h"
 #include "transport/CommThread.h"
@@ -75,16 +74,14 @@ class CLinePacer {
             m_due = sentAt + delay;
         }
         m_bScheduled = true;
-        std::unique_lock lock(m_mutex);
-        m_cvPause.wait_until(lock, m_stop, m_due, [] { return false; });
+        m_timer.WaitUntil(m_due, m_stop);
     }
 
   private:
     static constexpr Clock::duration kLateAllowance = std::chrono::milliseconds(1);
 
     std::stop_token m_stop;
-    std::mutex m_mutex;
-    std::condition_variable_any m_cvPause;
+    CPauseTimer m_timer;
     bool m_bScheduled = false;  // m_due is the time the line just sent was due
     Clock::time_point m_due{};
     bool m_bRaiseTried = false;  // asked once per stretch of paced lines

@@ -5,12 +5,8 @@
 #include "platform/UserFolders.h"
 
 std::string DefaultCaptureFolder() {
-    std::string home = UserHomeFolder();
-    while (!home.empty() && home.back() == '/') {
-        home.pop_back();
-    }
-    std::string candidate = home + "/Tillstream";
-    return candidate.size() < kCaptureFolderSize ? candidate : std::string("/tmp/Tillstream");
+    std::string folder = UserCaptureFolder();
+    return folder.size() < kCaptureFolderSize ? folder : std::string();
 }
 
 OptionRecord MakeDefaultOptionRecord() {

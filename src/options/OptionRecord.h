@@ -104,12 +104,12 @@ static_assert(offsetof(OptionRecord, clientReserved) - kClientSettingsOffset ==
               offsetof(ClientSettings, clientReserved));
 
 // A record zero-filled and then given its defaults: loop off, 500 ms, TCP Client, output COM1
-// and input COM2 at 9600 8N1, address 0.0.0.0 port 0, and the capture folder (the folder
-// "Tillstream" in the user's home).
+// and input COM2 at 9600 8N1, address 0.0.0.0 port 0, and the capture folder (C:\Tillstream on
+// Windows, the folder "Tillstream" in the user's home on Linux).
 OptionRecord MakeDefaultOptionRecord();
 
-// The capture folder a new user gets: "Tillstream" in the home folder, or a short folder
-// under /tmp when that path would not fit the 256-byte field.
+// The capture folder a new user gets (UserCaptureFolder of the platform layer), or an empty
+// text in the unlikely case that it would not fit the 256-byte field.
 std::string DefaultCaptureFolder();
 
 // Whole-slice copies, as the option pages make them.

@@ -1,37 +1,34 @@
 #include "options/Registry.h"
 
-#include <exception>
-#include <string>
-
 #include "platform/UserStore.h"
+
+namespace {
+int32_t ResultCode(UserStoreResult result) {
+    switch (result) {
+        case UserStoreResult::Ok:
+            return 0;
+        case UserStoreResult::KeyUnavailable:
+            return -1;
+        case UserStoreResult::ValueUnavailable:
+            return -2;
+    }
+    return -100;
+}
+}  // namespace
 
 int32_t HRegQueryValue(RegistryRoot /*root*/, const char* subKey, const char* valueName,
                        void* buffer, uint32_t* size) {
     try {
-        std::string key;
-        if (UserStoreOpenKey(subKey, /*create=*/false, &key) != UserStoreResult::Ok) {
-            return -1;
-        }
-        if (UserStoreReadValue(key, valueName, buffer, size) != UserStoreResult::Ok) {
-            return -2;
-        }
-        return 0;
+        return ResultCode(UserStoreQueryValue(subKey, valueName, buffer, size));
     } catch (...) {
         return -100;
     }
 }
 
 int32_t HRegSetValue(RegistryRoot /*root*/, const char* subKey, const char* valueName,
-                     uint32_t /*type*/, const void* data, uint32_t size) {
+                     uint32_t type, const void* data, uint32_t size) {
     try {
-        std::string key;
-        if (UserStoreOpenKey(subKey, /*create=*/true, &key) != UserStoreResult::Ok) {
-            return -1;
-        }
-        if (UserStoreWriteValue(key, valueName, data, size) != UserStoreResult::Ok) {
-            return -2;
-        }
-        return 0;
+        return ResultCode(UserStoreSetValue(subKey, valueName, type, data, size));
     } catch (...) {
         return -100;
     }

@@ -19,7 +19,7 @@ inline constexpr const char* kOptionValueName = "OptionData";
 int32_t HRegQueryValue(RegistryRoot root, const char* subKey, const char* valueName, void* buffer,
                        uint32_t* size);
 
-// Creates `subKey` as needed and stores `size` bytes of `data` as `valueName`. The store keeps
-// raw bytes only, so `type` is accepted for the caller's sake and not recorded.
+// Creates `subKey` as needed and stores `size` bytes of `data` as `valueName` of type `type`
+// (recorded by the registry; the Linux store keeps raw bytes only).
 int32_t HRegSetValue(RegistryRoot root, const char* subKey, const char* valueName, uint32_t type,
                      const void* data, uint32_t size);

@@ -1,13 +1,15 @@
 #pragma once
-// An open file: owns one descriptor and closes it when destroyed (move-only). A closed handle holds
-// the invalid descriptor -1 and nothing else. One thread at a time may use a handle; different
-// handles may be used on different threads. Failures are reported as FileError values, never by
-// exceptions.
+// An open file: owns one native handle of the system (a descriptor, a Windows HANDLE) and closes it
+// when destroyed (move-only). A closed handle holds the invalid value -1 and nothing else. One
+// thread at a time may use a handle; different handles may be used on different threads.
+// Failures are reported as FileError values, never by exceptions.
 //
-// Locks are advisory and belong to the open file (not to the process), so two handles on the same
-// file, even in one process, exclude each other: playback holds a shared lock on the file it
-// plays, conversion and restore take an exclusive lock without waiting before they change a file.
-// Readers that only display or classify a file take no lock.
+// Locks belong to the open file (not to the process), so two handles on the same file, even in
+// one process, exclude each other: playback holds a shared lock on the file it plays, conversion
+// and restore take an exclusive lock without waiting before they change a file. Readers that
+// only display or classify a file take no lock. On Linux the locks are advisory; on Windows they
+// are the open's share mode: a shared lock lets others read the file but not write, rename or
+// delete it; an exclusive lock lets others only read it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,7 +32,8 @@ class CFileHandle {
     CFileHandle(const CFileHandle&) = delete;
     CFileHandle& operator=(const CFileHandle&) = delete;
 
-    // Opens an existing regular file for reading. Others may go on reading and writing it.
+    // Opens an existing regular file for reading. Others may go on reading and writing it (and,
+    // on Windows, renaming and deleting it).
     // A handle that was open is closed first. The open never waits: a named pipe, a device, a
     // folder or a socket is refused at once with FileError::NotRegularFile, judged by the file
     // that was opened, not by its name, so that nothing swapped in between gets through.
@@ -42,8 +45,9 @@ class CFileHandle {
     FileError CreateNewForWrite(const std::string& path);
 
     bool IsOpen() const { return m_hFile != -1; }
-    // The descriptor (-1 when closed), for poll() and the like. The handle keeps ownership.
-    int Get() const { return m_hFile; }
+    // The native handle (-1 when closed), for the platform layer's waits. The handle keeps
+    // ownership.
+    std::intptr_t Get() const { return m_hFile; }
     // Closes the file; errors of the close itself are ignored (use CloseChecked after writing).
     void Close();
     // Closes the file and reports a failure of the close (a delayed write error).
@@ -72,12 +76,13 @@ class CFileHandle {
     // The current size of the open file.
     FileError SizeOf(std::uint64_t& size) const;
     // Gives this file the permission bits of `other` (a replacement keeps the original's mode).
-    // Only a regular file is changed; for anything else this does nothing.
+    // Only a regular file is changed; for anything else this does nothing. Windows files have no
+    // such bits (their access rules come from the folder), so there it does nothing.
     FileError CopyPermissionsFrom(const CFileHandle& other);
-    // True when `path` names the very file this handle has open (same device and inode); false
-    // when it names another file, none, or the handle is closed.
+    // True when `path` names the very file this handle has open (same device and file number);
+    // false when it names another file, none, or the handle is closed.
     bool IsSameFileAs(const std::string& path) const;
 
   private:
-    int m_hFile = -1;
+    std::intptr_t m_hFile = -1;
 };

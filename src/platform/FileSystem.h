@@ -8,9 +8,10 @@
 #include "platform/FileError.h"
 #include "platform/FileKind.h"
 
-// The separator that the program puts into the paths it builds ("/" here).
+// The separator that the program puts into the paths it builds ("\" on Windows, "/" on Linux).
 char PreferredPathSeparator();
-// True for every character that separates folders in a path on this system.
+// True for every character that separates folders in a path on this system ("\" and "/" on
+// Windows).
 bool IsPathSeparator(char c);
 
 // True when anything (file, folder, device, link) exists under `path`.

@@ -1,8 +1,9 @@
 #pragma once
-// Ctrl-C for the command line: SIGINT, SIGTERM and SIGHUP become an ordinary request to stop,
-// seen by a watcher thread instead of interrupting whatever thread happens to run, so that a run
-// can end cleanly with its end-of-run steps. The program itself can raise the same request (a
-// time limit reached, a count of lines done) and every waiter sees it the same way.
+// Ctrl-C for the command line: SIGINT, SIGTERM and SIGHUP (on Windows the console's Ctrl-C,
+// Ctrl-Break, close, logoff and shutdown events) become an ordinary request to stop, seen by a
+// watcher thread instead of interrupting whatever thread happens to run, so that a run can end
+// cleanly with its end-of-run steps. The program itself can raise the same request (a time limit
+// reached, a count of lines done) and every waiter sees it the same way.
 //
 // A request raised by a signal ends the program promptly whatever it is doing, even inside a
 // call the request cannot cut short (a whole file being read or converted, a name being looked
@@ -25,7 +26,8 @@ inline constexpr std::chrono::milliseconds kInterruptStopLimit{80};
 inline constexpr std::chrono::milliseconds kInterruptEndLimit{2000};
 
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread (threads started later inherit that)
-// and starts the watcher thread that takes them. False when the watch could not be set up.
+// and starts the watcher thread that takes them; on Windows installs the console control handler.
+// False when the watch could not be set up.
 bool InstallInterruptWatch();
 
 // Raises the request from inside the program. The first request wins; later ones change nothing.
@@ -34,15 +36,17 @@ void RequestInterrupt();
 bool IsInterruptRequested();
 
 // The number of the signal that raised the request (SIGHUP 1, SIGINT 2, SIGTERM 15); 0 when none
-// did (not yet, or the program raised it itself).
+// did (not yet, or the program raised it itself). Windows console events count as the signals
+// closest to them: Ctrl-C 2 (SIGINT), Ctrl-Break 21 (SIGBREAK), a closed console 1 (SIGHUP),
+// logoff and shutdown 15 (SIGTERM).
 int InterruptSignalNumber();
 
 // The command has stopped its work after the request (its run has ended, its receiver has left
 // its wait); only its end steps are left. Harmless when no request was raised.
 void ConfirmInterruptStop();
 
-// A handle that becomes readable once the request is raised and stays so: the cancel handle of
-// the socket waits (see ReceiveSocket.h). -1 when the watch is not installed.
+// A handle that becomes readable (on Windows: signalled) once the request is raised and stays so:
+// the cancel handle of the socket waits (see ReceiveSocket.h). -1 when the watch is not installed.
 intptr_t InterruptWaitHandle();
 
 // `callback` runs once when the request is raised, on the thread that raised it (at once, on

@@ -50,6 +50,6 @@ class CReceiveSocket {
     const std::string& LastErrorText() const { return m_strLastError; }
 
   private:
-    int m_hSocket = -1;
+    std::intptr_t m_hSocket = -1;  // a descriptor, a Windows SOCKET
     std::string m_strLastError;
 };

@@ -81,8 +81,8 @@ class CSerialPort {
 };
 
 // The device that stands for a Windows serial port name. "COM5" and "\\.\COM15" (any case)
-// name ports 5 and 15: the entry ports/COMn in the program's settings folder when it exists
-// (normally a link to the real device), else the n-th serial line of the system (port 1 is the
-// first); port 0 has no device of its own and gives an empty path. Any other name is taken as the
-// path of the device itself.
+// name ports 5 and 15. On Windows that is the device "\\.\COMn" itself. On Linux it is the entry
+// ports/COMn in the program's settings folder when it exists (normally a link to the real
+// device), else the n-th serial line of the system (port 1 is the first); port 0 has no device of
+// its own there and gives an empty path. Any other name is taken as the path of the device itself.
 std::string SerialDevicePath(const std::string& portName);

@@ -45,7 +45,8 @@ inline std::uint32_t SocketErrorCode(SocketError error) {
 // The dotted text of an IPv4 address held in host byte order (0x7F000001 -> "127.0.0.1").
 std::string FormatIPv4Address(std::uint32_t dwHostOrderAddr);
 
-// An owning socket handle; closed exactly when its handle is -1. Move-only.
+// An owning socket handle (a descriptor, a Windows SOCKET); closed exactly when its handle is -1.
+// Move-only.
 class CSocket {
   public:
     CSocket() noexcept = default;
@@ -61,7 +62,7 @@ class CSocket {
     static CSocket OpenDatagram(SocketError* pError);
 
     bool IsOpen() const noexcept { return m_hSocket >= 0; }
-    int Native() const noexcept { return m_hSocket; }
+    std::intptr_t Native() const noexcept { return m_hSocket; }
 
     // Connects a stream socket to dwAddr:wPort (host byte order). Ends with kTimedOut when the
     // connection is not made within `timeout`, and with kInterrupted as soon as `cancel` is (or
@@ -88,11 +89,13 @@ class CSocket {
     void Close() noexcept;
 
   private:
-    explicit CSocket(int hSocket) noexcept : m_hSocket(hSocket) {}
-    int m_hSocket = -1;
+    explicit CSocket(std::intptr_t hSocket) noexcept : m_hSocket(hSocket) {}
+    std::intptr_t m_hSocket = -1;
 };
 
 // The per-object sockets library reference. On systems where sockets need no start-up these
 // succeed and do nothing; AcquireSocketLibrary() returns false when sockets cannot be used.
+// Windows Sockets is started once for the whole process, by the first socket operation or
+// reference, and stays started until the process ends.
 bool AcquireSocketLibrary();
 void ReleaseSocketLibrary();

@@ -5,3 +5,7 @@
 enum class StandardStream { kOutput, kError };
 
 bool IsTerminal(StandardStream stream);
+
+// Makes standard output and error pass bytes unchanged, so that a line ends with the same LF on
+// every system (the Windows C library would write CR LF for each LF). For main(), before output.
+void SetStandardStreamsBinary();

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/TraceOutput.h"
+
 bool IsTraceEnabled() {
     static const bool enabled = [] {
         const char* value = std::getenv("TILLSTREAM_TRACE");
@@ -26,5 +28,5 @@ void Trace(const char* format, ...) {
     // One write per text so that lines of different threads never interleave.
     static std::mutex mutex;
     std::lock_guard lock(mutex);
-    std::fprintf(stderr, "%s\n", text);
+    WriteTraceText(text);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Trace output for failure paths and for the start and end of worker threads.
 // Any thread may call it. Nothing depends on it: by default every text is discarded;
-// TILLSTREAM_TRACE=1 in the environment sends each text, with a line end, to standard error.
+// TILLSTREAM_TRACE=1 in the environment sends each text, with a line end, to standard error (and
+// on Windows also to the debugger's output).
 
 #if defined(__GNUC__)
 #define TILLSTREAM_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))

@@ -3,15 +3,23 @@
 // environment variable falls back to the usual default.
 #include <string>
 
-// The user's home folder ($HOME, else the password database).
+// The user's home folder ($HOME, else the password database; %USERPROFILE% on Windows).
 std::string UserHomeFolder();
 
-// The root of the per-user settings store ($XDG_CONFIG_HOME, default ~/.config).
+// The root of the per-user settings folders ($XDG_CONFIG_HOME, default ~/.config; %APPDATA% on
+// Windows).
 std::string UserConfigRoot();
 
-// The program's own settings folder: the store key "SOFTWARE\VAZ\Tillstream" as a folder
-// (~/.config/VAZ/Tillstream). The option record and the ports/ links live here.
+// The program's own settings folder (~/.config/VAZ/Tillstream): on Linux the store key
+// "SOFTWARE\VAZ\Tillstream" as a folder, holding the option record and the ports/ links. On
+// Windows the record lives in the registry and the folder (%APPDATA%\VAZ\Tillstream) holds
+// nothing of the program's.
 std::string ProgramSettingsFolder();
 
-// The per-user runtime folder ($XDG_RUNTIME_DIR, else /tmp/tillstream-<uid>, created 0700).
+// The per-user runtime folder ($XDG_RUNTIME_DIR, else /tmp/tillstream-<uid>, created 0700; the
+// user's temporary folder on Windows).
 std::string UserRuntimeFolder();
+
+// The capture folder a new user gets: C:\Tillstream on Windows; "Tillstream" in the home folder
+// on Linux, or /tmp/Tillstream when that path would not fit the record's 255 characters.
+std::string UserCaptureFolder();

@@ -1,14 +1,10 @@
 // tillstream-cli as a process: play against real loopback receivers and a pseudo-terminal,
 // conversion and options through the command line, and every refusal before anything is sent.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +13,7 @@
 #include "HangupPty.h"
 #include "LoopbackServer.h"
 #include "PtyPair.h"
+#include "StoreAccess.h"
 #include "TempHome.h"
 
 namespace {
@@ -26,7 +23,7 @@ std::string TcpTarget(const LoopbackTcpServer& server) {
     return "127.0.0.1:" + std::to_string(server.Port());
 }
 
-class CliPlayTest : public TempHomeTest {};
+class CliPlayTest : public ProcessHomeTest {};
 
 TEST_F(CliPlayTest, RawFileOverTcpArrivesAsItsLinesEachWithOneLineFeed) {
     const std::string file = home.Path("receipt.txt");
@@ -81,12 +78,19 @@ TEST_F(CliPlayTest, SerialPortGetsTheLinesWithTheLineSettingsOfTheFlags) {
     pty.LinkAsComPort(5);
     const std::string file = home.Path("serial.txt");
     WriteFileBytes(file, "A1\nB2\n");
+    // 7 data bits with even parity, where the line keeps them; 8 without parity elsewhere (a
+    // terminal under Wine refuses them when the command sets them a second time).
+    const bool bFraming = pty.CarriesFraming(7, 2, 2);
+    if (!bFraming) {
+        std::printf("[ note     ] this line cannot take 7 data bits and even parity twice (Wine)\n");
+    }
     std::string err;
     EXPECT_EQ(RunChild(kCli,
                        // The end of a run closes the port and drops what the driver still holds,
                        // so the delay leaves the last line time to go out.
                        {"play", file, "--serial", "COM5", "--delay", "200", "--baud", "19200",
-                        "--parity", "EVEN", "--data-bits", "7", "--stop-bits", "2"},
+                        "--parity", bFraming ? "EVEN" : "NONE", "--data-bits", bFraming ? "7" : "8",
+                        "--stop-bits", "2"},
                        nullptr, &err),
               0)
         << err;
@@ -125,7 +129,7 @@ TEST_F(CliPlayTest, CtrlCEndsALoopingRunCleanlyWith130) {
     ASSERT_TRUE(child.Started());
     ASSERT_TRUE(server.WaitForBytes(5));
     const auto signalled = std::chrono::steady_clock::now();
-    child.Signal(SIGINT);
+    child.Interrupt();
     // The pause of 10 s is cut short: the process ends well before the next line was due.
     const std::optional<int> code = child.Wait(std::chrono::seconds(9));
     ASSERT_TRUE(code.has_value()) << "still running after Ctrl-C";
@@ -136,51 +140,12 @@ TEST_F(CliPlayTest, CtrlCEndsALoopingRunCleanlyWith130) {
     EXPECT_EQ(server.Received(), "line\n");
 }
 
-TEST_F(CliPlayTest, EachTerminationSignalEndsARunStuckInASendWithItsOwnCode) {
-    // 8 MB: more than the system lets the sending socket hold (4 MB at most) and the receiver's
-    // small buffer together, so the run is left waiting in a send.
-    const std::string file = home.Path("big.txt");
-    std::string text;
-    for (int n = 0; n < 200000; ++n) {
-        text += "line " + std::to_string(1000000 + n) + " .............................\n";
-    }
-    WriteFileBytes(file, text);
-    struct Case {
-        int signal;
-        int code;
-    };
-    for (const Case c : {Case{SIGTERM, 143}, Case{SIGHUP, 129}, Case{SIGINT, 130}}) {
-        LoopbackTcpOptions silent;
-        silent.bRead = false;  // accepts and never reads
-        silent.nReceiveBufferSize = 4096;
-        LoopbackTcpServer server(silent);
-        ChildProcess child(kCli, {"play", file, "--tcp", TcpTarget(server), "--delay", "0"});
-        ASSERT_TRUE(child.Started());
-        ASSERT_TRUE(server.WaitForConnections(1)) << child.Stderr();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ASSERT_FALSE(child.Wait(std::chrono::milliseconds(0)))
-            << "it was not stuck: " << child.Stderr();
-        child.Signal(c.signal);
-        // The goal is far shorter; the bound only keeps a hanging program from hanging the test.
-        const std::optional<int> code = child.Wait(std::chrono::seconds(5));
-        ASSERT_TRUE(code.has_value()) << "still running after signal " << c.signal;
-        EXPECT_EQ(*code, c.code) << "signal " << c.signal;
-        // It ended cleanly: the summary of the run was written.
-        EXPECT_NE(child.Stderr().find("sent "), std::string::npos) << child.Stderr();
-    }
-}
-
 TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
     const std::string file = home.Path("data.txt");
     WriteFileBytes(file, "x\n");
     LoopbackTcpServer server;
     const std::string target = TcpTarget(server);
-    // A USB adapter pulled while another program had it open: it lingers and fails with an I/O
-    // error, which is an open error of its own, not a port held by another program.
-    HangupPty pulled;
-    std::filesystem::create_directories(home.SettingsFolder() + "/ports");
-    std::filesystem::create_symlink(pulled.HoldSlaveOpen(), home.SettingsFolder() + "/ports/COM4");
-    pulled.Hangup();
+    PtyPair::MakeComPortAbsent(9);
     struct Case {
         std::vector<std::string> args;
         int code;
@@ -199,7 +164,6 @@ TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
         {{"play", file, "--tcp", target, "--loop=yes"}, 2, "--loop"},
         {{"play", file, "--tcp", target, "--udp", target}, 2, "at most one"},
         {{"play", file, "--serial", "COM9"}, 1, "Serial Port(COM9) open error(0x00000002)"},
-        {{"play", file, "--serial", "COM4"}, 1, "Serial Port(COM4) open error(0x20000005)"},
         {{"play", file, "--serial", "LPT1"}, 2, "--serial"},
         // The stored record's default address 0.0.0.0 port 0 cannot be used.
         {{"play", file}, 1, "no usable receiving device address"},
@@ -213,45 +177,6 @@ TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
     }
     EXPECT_EQ(server.ConnectionCount(), 0u);
     EXPECT_EQ(server.ByteCount(), 0u);
-}
-
-TEST_F(CliPlayTest, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
-    // A named pipe without writer would hold the open, /dev/zero would be read for ever. Each
-    // run is bounded, so that a command that hangs fails here instead of holding the run.
-    const std::string fifo = home.Path("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string folder = home.Path("folder");
-    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-    LoopbackTcpServer server;
-    const struct {
-        std::string path;
-        const char* kind;
-    } files[] = {
-        {fifo, "a named pipe"}, {"/dev/zero", "a character device"}, {folder, "a directory"}};
-    const std::vector<std::vector<std::string>> commands = {
-        {"play", "--tcp", TcpTarget(server)}, {"convert"}, {"restore"}};
-    for (const auto& file : files) {
-        for (std::vector<std::string> args : commands) {
-            args.insert(args.begin() + 1, file.path);
-            std::string out;
-            std::string err;
-            const auto began = std::chrono::steady_clock::now();
-            EXPECT_EQ(RunChild(kCli, args, &out, &err, std::chrono::seconds(10)), 1)
-                << args[0] << " " << file.path << ": " << err;
-            const auto took = std::chrono::steady_clock::now() - began;
-            EXPECT_EQ(err, "tillstream-cli " + args[0] + ": '" + file.path + "' is " + file.kind +
-                               ", not a regular file\n");
-            EXPECT_EQ(out, "");
-            std::printf("[ figures  ] %s %s refused in %.1f ms\n", args[0].c_str(),
-                        file.path.c_str(), std::chrono::duration<double, std::milli>(took).count());
-        }
-    }
-    EXPECT_EQ(server.ConnectionCount(), 0u);
-    EXPECT_FALSE(FileExists(home.Path("fifo.bak")));
-    EXPECT_FALSE(FileExists(home.Path("folder.bak")));
-    struct stat info {};
-    ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(CliPlayTest, ConvertThenRestoreGivesTheFileBackByteForByte) {
@@ -291,30 +216,6 @@ TEST_F(CliPlayTest, ConvertThenRestoreGivesTheFileBackByteForByte) {
     EXPECT_FALSE(FileExists(home.Path("raw.bak")));
 }
 
-TEST_F(CliPlayTest, ConvertAndRestoreThroughALinkKeepTheLink) {
-    ASSERT_EQ(::mkdir(home.Path("data").c_str(), 0700), 0);
-    const std::string real = home.Path("data/real.log");
-    const std::string original = "[2026-12-06 05:59:12] 0x41 0x42\r\n";
-    WriteFileBytes(real, original);
-    const std::string link = home.Path("link.log");
-    ASSERT_EQ(::symlink("data/real.log", link.c_str()), 0);
-    auto isLink = [&link] {
-        struct stat info {};
-        return ::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
-    };
-
-    EXPECT_EQ(RunChild(kCli, {"convert", link}), 0);
-    EXPECT_TRUE(isLink());
-    EXPECT_EQ(ReadFileBytes(real), "[TILLSTREAM_DATA]\r\n0x41 0x42\r\n");
-    EXPECT_EQ(ReadFileBytes(home.Path("data/real.bak")), original);
-    EXPECT_FALSE(FileExists(home.Path("link.bak")));
-
-    EXPECT_EQ(RunChild(kCli, {"restore", link}), 0);
-    EXPECT_TRUE(isLink());
-    EXPECT_EQ(ReadFileBytes(real), original);
-    EXPECT_FALSE(FileExists(home.Path("data/real.bak")));
-}
-
 TEST_F(CliPlayTest, OptionsSetIsSavedAndShownAndBadValuesSaveNothing) {
     std::string out;
     std::string err;
@@ -341,16 +242,17 @@ TEST_F(CliPlayTest, OptionsSetIsSavedAndShownAndBadValuesSaveNothing) {
     EXPECT_NE(out.find("caps \\\"q\\\"\""), std::string::npos) << out;
 
     // The stored record is exactly the record's size; a refused set leaves it as it was.
-    const std::string stored = home.SettingsFolder() + "/OptionData";
-    const std::string before = ReadFileBytes(stored);
+    bool bBinary = false;
+    const std::string before = ReadStoredValue(&bBinary).value_or("");
     EXPECT_EQ(before.size(), 2892u);
+    EXPECT_TRUE(bBinary);
     EXPECT_EQ(RunChild(kCli, {"options", "set", "delayMs=1", "colour=blue"}, nullptr, &err), 2);
     EXPECT_NE(err.find("colour"), std::string::npos);
     EXPECT_EQ(
         RunChild(kCli, {"options", "set", "captureFolder=" + std::string(256, 'f')}, nullptr, &err),
         2);
     EXPECT_EQ(RunChild(kCli, {"options", "set", "remoteAddress=10.0.0"}, nullptr, &err), 2);
-    EXPECT_EQ(ReadFileBytes(stored), before);
+    EXPECT_EQ(ReadStoredValue().value_or(""), before);
 
     // Play takes the stored UDP endpoint when no flag names one.
     LoopbackUdpReceiver receiver;

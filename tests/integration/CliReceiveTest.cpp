@@ -1,14 +1,9 @@
 // tillstream-cli receive as a process: what a peer sends comes out as lines and bytes, TCP
 // connections one after another, UDP datagrams, a serial line, the --out copy, refusals before
 // anything is opened, and play feeding receive across two processes.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -16,8 +11,12 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "LoopbackServer.h"
 #include "PtyPair.h"
+#include "ShowWindowStandIn.h"
 #include "TempHome.h"
+#include "platform/FileSystem.h"
+#include "platform/Socket.h"
 
 namespace {
 const std::string kCli = TILLSTREAM_CLI_PATH;
@@ -29,27 +28,24 @@ int ListeningPort(ChildProcess& child) {
     return colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
 }
 
+// A peer of the receiver, made with the program's own sockets.
 void SendTcp(int port, const std::string& bytes) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-              static_cast<ssize_t>(bytes.size()));
-    ::close(fd);
+    CSocket socket = CSocket::OpenStream(nullptr);
+    ASSERT_TRUE(socket.IsOpen());
+    CWakeEvent never;
+    ASSERT_EQ(socket.Connect(kLoopbackAddress, static_cast<std::uint16_t>(port),
+                             std::chrono::seconds(10), never),
+              SocketError::kNone);
+    ASSERT_EQ(socket.Send(bytes.data(), bytes.size(), 0, nullptr),
+              static_cast<long>(bytes.size()));
 }
 
 void SendUdp(int port, const std::string& bytes) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address),
-             sizeof address);
-    ::close(fd);
+    CSocket socket = CSocket::OpenDatagram(nullptr);
+    ASSERT_TRUE(socket.IsOpen());
+    ASSERT_EQ(socket.SendTo(bytes.data(), bytes.size(), kLoopbackAddress,
+                            static_cast<std::uint16_t>(port), nullptr),
+              static_cast<long>(bytes.size()));
 }
 
 struct TsvLine {
@@ -76,7 +72,7 @@ std::vector<TsvLine> ParseTsv(const std::string& text) {
     return lines;
 }
 
-class CliReceiveTest : public TempHomeTest {};
+class CliReceiveTest : public ProcessHomeTest {};
 
 TEST_F(CliReceiveTest, TcpLinesAndBytesAreWhatWasSentOverSuccessiveConnections) {
     const std::string out = home.Path("received.bin");
@@ -91,7 +87,7 @@ TEST_F(CliReceiveTest, TcpLinesAndBytesAreWhatWasSentOverSuccessiveConnections) 
     // A second connection after the first has closed is taken, as a device would.
     SendTcp(port, "second\n");
     ASSERT_TRUE(child.WaitForStderr("connection 2 closed"));
-    child.Signal(SIGINT);
+    child.Interrupt();
     ASSERT_EQ(child.Wait(), 130);
 
     const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
@@ -131,7 +127,7 @@ TEST_F(CliReceiveTest, UdpTakesEachDatagramAsOneLine) {
     ASSERT_TRUE(child.WaitForStdout("two"));
     SendUdp(port, std::string("\r\0", 2));
     ASSERT_TRUE(child.WaitForStdout("\\r\\0"));
-    child.Signal(SIGINT);
+    child.Interrupt();
     ASSERT_EQ(child.Wait(), 130);
     const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
     ASSERT_EQ(lines.size(), 2u);
@@ -151,7 +147,7 @@ TEST_F(CliReceiveTest, SerialLinesArriveAsTheFarEndWroteThem) {
     const std::string bytes = std::string("ID\0 7\r\n", 7) + "\x80\xfe" + "\n";
     pty.WriteToMaster(bytes);
     ASSERT_TRUE(child.WaitForStdout("\\x80\\xfe\\n")) << child.Stdout();
-    child.Signal(SIGINT);
+    child.Interrupt();
     ASSERT_EQ(child.Wait(), 130);
     const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
     ASSERT_EQ(lines.size(), 2u);
@@ -181,6 +177,7 @@ TEST_F(CliReceiveTest, BadFlagsAreRefusedBeforeAnythingIsOpened) {
     EXPECT_FALSE(FileExists(out));
 
     std::string err;
+    PtyPair::MakeComPortAbsent(9);
     EXPECT_EQ(RunChild(kCli, {"receive", "--serial", "COM9", "--out", out}, nullptr, &err), 1);
     EXPECT_NE(err.find("Serial Port(COM9) open error(0x00000002)"), std::string::npos) << err;
 }
@@ -221,7 +218,7 @@ TEST_F(CliReceiveTest, CaptureRecordsWhatArrivesOnThePortIntoTheCaptureFolder) {
     ASSERT_TRUE(child.WaitForStdout(".dat\n")) << child.Stderr();
     std::string path = child.Stdout();
     path.pop_back();
-    EXPECT_EQ(path.rfind(folder + "/", 0), 0u) << path;
+    EXPECT_EQ(path.rfind(folder + PreferredPathSeparator(), 0), 0u) << path;
     // The port opens after the file is announced; keep writing until something has arrived.
     std::string written;
     for (int i = 0; i < 200 && ReadFileBytes(path).empty(); ++i) {
@@ -229,7 +226,7 @@ TEST_F(CliReceiveTest, CaptureRecordsWhatArrivesOnThePortIntoTheCaptureFolder) {
         written += "AB";
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    child.Signal(SIGINT);
+    child.Interrupt();
     ASSERT_EQ(child.Wait(), 130);
     const std::string captured = ReadFileBytes(path);
     ASSERT_FALSE(captured.empty());
@@ -243,33 +240,12 @@ TEST_F(CliReceiveTest, ShowAsksTheWindowAndPrintsItsAnswer) {
     EXPECT_EQ(RunChild(kCli, {"show"}, nullptr, &err), 1);
     EXPECT_NE(err.find("no Tillstream window is listening"), std::string::npos) << err;
 
-    // A stand-in for the window's listener.
-    const std::string path = home.RuntimeFolder() + "/HWM_TRAY_REGISTERED_MSG";
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 1), 0);
-    std::string request;
-    std::thread window([&] {
-        const int peer = ::accept(listener, nullptr, nullptr);
-        char buffer[16];
-        while (request.find('\n') == std::string::npos) {
-            const ssize_t count = ::read(peer, buffer, sizeof buffer);
-            if (count <= 0) {
-                break;
-            }
-            request.append(buffer, static_cast<std::size_t>(count));
-        }
-        ::write(peer, "1\n", 2);
-        ::close(peer);
-    });
+    // A stand-in for the window's side, where the window listens on this system.
+    ShowWindowStandIn window(1);
+    ASSERT_TRUE(window.IsListening());
     std::string out;
     EXPECT_EQ(RunChild(kCli, {"show"}, &out, &err), 0) << err;
-    window.join();
-    ::close(listener);
-    EXPECT_EQ(request, "1\n");
+    EXPECT_EQ(window.Requests(), (std::vector<long>{1}));
     EXPECT_EQ(out, "1\n");
 }
 }  // namespace

@@ -1,10 +1,12 @@
 #pragma once
 // A program run as a child process for integration tests: its standard output and standard
-// error are collected on a thread of their own, so a test can wait for a line to appear, send it
-// a signal and wait for its exit code. The child inherits the test's environment (TempHome sets
-// HOME and the XDG folders), so each test's child sees only that test's files. Every wait is
+// error are collected on a thread of their own, so a test can wait for a line to appear, stop it
+// as Ctrl-C does and wait for its exit code. The child inherits the test's environment (TempHome
+// sets HOME and the XDG folders), so each test's child sees only that test's files. On Windows the
+// child gets a console of its own (hidden), which is where its Ctrl-C comes from. Every wait is
 // bounded. Test use only; one thread drives it.
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -22,7 +24,7 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return m_pid > 0; }
+    bool Started() const { return m_hProcess != -1; }
 
     // Waits until standard error (or output) holds `text`; true when it does.
     bool WaitForStderr(const std::string& text, std::chrono::milliseconds timeout = kChildWait);
@@ -33,19 +35,26 @@ class ChildProcess {
     std::string WaitForStderrLine(const std::string& prefix,
                                   std::chrono::milliseconds timeout = kChildWait);
 
+    // Asks the child to stop as a user's Ctrl-C does (SIGINT; the console's Ctrl-C event).
+    void Interrupt() const;
+    // Sends the child signal `signalNumber` (Linux only: Windows has no signals to send).
     void Signal(int signalNumber) const;
-    // The exit code (128 + n for a death by signal n), or nothing when it has not ended in time.
+    // Ends the child at once, with no chance to clean up (SIGKILL; TerminateProcess).
+    void Kill() const;
+    // The exit code (128 + n for a death by signal n, 137 after Kill on Windows), or nothing when
+    // it has not ended in time.
     std::optional<int> Wait(std::chrono::milliseconds timeout = kChildWait);
 
     std::string Stdout() const;
     std::string Stderr() const;
 
   private:
-    void Collect(int fd, std::string* target);
+    void Collect(std::intptr_t pipe, std::string* target);
     bool WaitForText(const std::string* source, const std::string& text,
                      std::chrono::milliseconds timeout);
 
-    int m_pid = -1;
+    std::intptr_t m_hProcess = -1;  // the process id on Linux, its HANDLE on Windows
+    std::uint32_t m_processId = 0;
     std::optional<int> m_exitCode;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;

@@ -1,19 +1,20 @@
 #include "LoopbackServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
+#include "TestSockets.h"
+
 namespace {
+
+TestSocket Native(std::intptr_t socket) {
+    return static_cast<TestSocket>(socket);
+}
+
+std::intptr_t Stored(TestSocket socket) {
+    return socket == kNoTestSocket ? -1 : static_cast<std::intptr_t>(socket);
+}
 
 sockaddr_in LoopbackAddress(std::uint16_t port) {
     sockaddr_in address;
@@ -24,42 +25,55 @@ sockaddr_in LoopbackAddress(std::uint16_t port) {
     return address;
 }
 
-// Binds fd to 127.0.0.1 on a port the system chooses and returns that port.
-std::uint16_t BindLoopback(int fd) {
+// Binds the socket to 127.0.0.1 on a port the system chooses and returns that port.
+std::uint16_t BindLoopback(TestSocket socket) {
     const sockaddr_in address = LoopbackAddress(0);
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        throw std::runtime_error(std::string("bind: ") + std::strerror(errno));
+    if (::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        throw std::runtime_error("bind failed: " + std::to_string(LastTestSocketError()));
     }
     sockaddr_in bound;
-    socklen_t length = sizeof bound;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    TestSocketLength length = sizeof bound;
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&bound), &length);
     return ntohs(bound.sin_port);
 }
 
-void CloseWithReset(int fd) {
+void CloseWithReset(TestSocket socket) {
     const linger hard{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    ::close(fd);
+    SetTestSocketOption(socket, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    CloseTestSocket(socket);
 }
 
-// For a listening socket the system reports the accept queue's length and its limit.
-bool IsAcceptQueueFull(int listenFd) {
-    tcp_info info{};
-    socklen_t length = sizeof info;
-    if (::getsockopt(listenFd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) {
-        return false;
+// The wake-up of a serving thread: a datagram socket that sends itself a byte, so that it becomes
+// readable among the sockets the thread polls.
+TestSocket OpenWakeSocket() {
+    const TestSocket socket = OpenTestSocket(SOCK_DGRAM);
+    if (socket == kNoTestSocket) {
+        return socket;
     }
-    return info.tcpi_unacked > info.tcpi_sacked;
+    BindLoopback(socket);
+    SetTestSocketNonBlocking(socket);
+    return socket;
 }
 
-void Drain(int eventFd) {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t got = ::read(eventFd, &count, sizeof count);
+void Drain(TestSocket wake) {
+    char bytes[64];
+    while (::recv(wake, bytes, sizeof bytes, 0) > 0) {
+    }
 }
 
-void Signal(int eventFd) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t put = ::write(eventFd, &one, sizeof one);
+void Signal(TestSocket wake) {
+    sockaddr_in self;
+    TestSocketLength length = sizeof self;
+    ::getsockname(wake, reinterpret_cast<sockaddr*>(&self), &length);
+    const char one = 1;
+    ::sendto(wake, &one, 1, 0, reinterpret_cast<const sockaddr*>(&self), sizeof self);
+}
+
+pollfd Item(std::intptr_t socket, short events) {
+    pollfd item{};
+    item.fd = Native(socket);
+    item.events = events;
+    return item;
 }
 
 }  // namespace
@@ -68,24 +82,23 @@ void Signal(int eventFd) {
 
 LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
     : m_options(options), m_bReading(options.bRead) {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_listenFd = Stored(OpenTestSocket(SOCK_STREAM));
+    m_wakeFd = Stored(OpenWakeSocket());
     if (m_listenFd < 0 || m_wakeFd < 0) {
         throw std::runtime_error("LoopbackTcpServer: no socket");
     }
     if (m_options.nReceiveBufferSize > 0) {
         // Set on the listener so that accepted sockets start with it (the window is offered
         // during the handshake).
-        ::setsockopt(m_listenFd, SOL_SOCKET, SO_RCVBUF, &m_options.nReceiveBufferSize,
-                     sizeof m_options.nReceiveBufferSize);
+        SetTestSocketOption(Native(m_listenFd), SOL_SOCKET, SO_RCVBUF,
+                            &m_options.nReceiveBufferSize, sizeof m_options.nReceiveBufferSize);
     }
     // Arrival stamps for LineArrivals; accepted sockets inherit the option, and every packet from
     // now on is stamped, including those that arrive before the connection is accepted.
-    const int on = 1;
-    ::setsockopt(m_listenFd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-    m_port = BindLoopback(m_listenFd);
+    EnableArrivalStamps(Native(m_listenFd));
+    m_port = BindLoopback(Native(m_listenFd));
     // A backlog of 0 lets the queue be held full with one connection of our own.
-    if (::listen(m_listenFd, m_options.acceptAfter.count() > 0 ? 0 : 16) != 0) {
+    if (::listen(Native(m_listenFd), m_options.acceptAfter.count() > 0 ? 0 : 16) != 0) {
         throw std::runtime_error("LoopbackTcpServer: listen failed");
     }
     if (m_options.acceptAfter.count() > 0) {
@@ -96,35 +109,43 @@ LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
 
 void LoopbackTcpServer::HoldConnects() {
     const sockaddr_in address = LoopbackAddress(m_port);
-    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(m_listenFd); ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) {
+    const TestSocket listener = Native(m_listenFd);
+    if (!IsAcceptQueueFull(listener).has_value()) {
+        return;  // the system does not tell whether the queue is full: no hold to rely on
+    }
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false);
+         ++attempt) {
+        const TestSocket filler = OpenTestSocket(SOCK_STREAM);
+        if (filler == kNoTestSocket) {
             break;
         }
-        m_fillers.push_back(fd);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            pollfd item{fd, POLLOUT, 0};
-            ::poll(&item, 1, 5000);  // the handshake completes at once on loopback
+        SetTestSocketNonBlocking(filler);
+        m_fillers.push_back(Stored(filler));
+        if (::connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            pollfd item{};
+            item.fd = filler;
+            item.events = POLLOUT;
+            PollTestSockets(&item, 1, 5000);  // the handshake completes at once on loopback
         }
     }
-    m_bHolding = IsAcceptQueueFull(m_listenFd);
+    m_bHolding = IsAcceptQueueFull(listener).value_or(false);
 }
 
 void LoopbackTcpServer::ReleaseConnects() {
     // Take the fillers out of the queue (they are the only ones in it: every other connect was
     // left unanswered) and drop them; the next connect attempt then gets through.
     for (std::size_t n = 0; n < m_fillers.size(); ++n) {
-        pollfd item{m_listenFd, POLLIN, 0};
-        if (::poll(&item, 1, 1000) <= 0) {
+        pollfd item = Item(m_listenFd, POLLIN);
+        if (PollTestSockets(&item, 1, 1000) <= 0) {
             break;
         }
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            ::close(fd);
+        const TestSocket accepted = AcceptTestSocket(Native(m_listenFd));
+        if (accepted != kNoTestSocket) {
+            CloseTestSocket(accepted);
         }
     }
-    for (const int fd : m_fillers) {
-        ::close(fd);
+    for (const std::intptr_t filler : m_fillers) {
+        CloseTestSocket(Native(filler));
     }
     m_fillers.clear();
 }
@@ -133,71 +154,71 @@ LoopbackTcpServer::~LoopbackTcpServer() {
     m_bStop = true;
     Wake();
     m_thread.join();
-    for (const int fd : m_fillers) {
-        ::close(fd);
+    for (const std::intptr_t filler : m_fillers) {
+        CloseTestSocket(Native(filler));
     }
     for (Peer& peer : m_peers) {
         if (peer.fd >= 0) {
-            ::close(peer.fd);
+            CloseTestSocket(Native(peer.fd));
         }
     }
-    ::close(m_listenFd);
-    ::close(m_wakeFd);
+    CloseTestSocket(Native(m_listenFd));
+    CloseTestSocket(Native(m_wakeFd));
 }
 
 void LoopbackTcpServer::Wake() {
-    Signal(m_wakeFd);
+    Signal(Native(m_wakeFd));
 }
 
 void LoopbackTcpServer::Run() {
     if (m_options.acceptAfter.count() > 0) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             m_made + m_options.acceptAfter - std::chrono::steady_clock::now());
-        pollfd wake{m_wakeFd, POLLIN, 0};
-        if (left.count() > 0 && ::poll(&wake, 1, static_cast<int>(left.count())) > 0) {
+        pollfd wake = Item(m_wakeFd, POLLIN);
+        if (left.count() > 0 && PollTestSockets(&wake, 1, static_cast<int>(left.count())) > 0) {
             return;  // stopped while still holding
         }
         ReleaseConnects();
     }
     std::vector<char> buffer(m_options.nReadChunk);
     while (!m_bStop) {
-        std::vector<pollfd> items = {{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}};
+        std::vector<pollfd> items = {Item(m_wakeFd, POLLIN), Item(m_listenFd, POLLIN)};
         std::vector<std::size_t> owners;
         {
             std::lock_guard lock(m_mutex);
             for (std::size_t i = 0; i < m_peers.size(); ++i) {
                 if (m_peers[i].fd >= 0 && m_bReading) {
-                    items.push_back({m_peers[i].fd, POLLIN, 0});
+                    items.push_back(Item(m_peers[i].fd, POLLIN));
                     owners.push_back(i);
                 }
             }
         }
-        if (::poll(items.data(), items.size(), -1) < 0) {
+        if (PollTestSockets(items.data(), items.size(), -1) < 0) {
             continue;
         }
         if (items[0].revents != 0) {
-            Drain(m_wakeFd);
+            Drain(Native(m_wakeFd));
             if (m_bResetRequested) {
                 std::lock_guard lock(m_mutex);
                 for (Peer& peer : m_peers) {
                     if (peer.fd >= 0) {
-                        CloseWithReset(peer.fd);
+                        CloseWithReset(Native(peer.fd));
                         peer.fd = -1;
                     }
                 }
                 m_bResetRequested = false;
                 m_changed.notify_all();
             }
-            continue;  // the set of descriptors to watch may have changed
+            continue;  // the set of sockets to watch may have changed
         }
         if (items[1].revents != 0) {
-            const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
+            const TestSocket accepted = AcceptTestSocket(Native(m_listenFd));
+            if (accepted != kNoTestSocket) {
                 Peer peer;
                 if (m_options.bResetOnAccept) {
-                    CloseWithReset(fd);
+                    CloseWithReset(accepted);
                 } else {
-                    peer.fd = fd;
+                    peer.fd = Stored(accepted);
                 }
                 std::lock_guard lock(m_mutex);
                 m_peers.push_back(std::move(peer));
@@ -209,27 +230,9 @@ void LoopbackTcpServer::Run() {
             if (items[k].revents == 0) {
                 continue;
             }
-            iovec data{buffer.data(), buffer.size()};
-            alignas(cmsghdr) char control[128];
-            msghdr message{};
-            message.msg_iov = &data;
-            message.msg_iovlen = 1;
-            message.msg_control = control;
-            message.msg_controllen = sizeof control;
-            const ssize_t got = ::recvmsg(items[k].fd, &message, 0);
-            const int error = errno;
             auto arrived = std::chrono::system_clock::now();
-            for (cmsghdr* c = got > 0 ? CMSG_FIRSTHDR(&message) : nullptr; c != nullptr;
-                 c = CMSG_NXTHDR(&message, c)) {
-                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-                    timespec when{};
-                    std::memcpy(&when, CMSG_DATA(c), sizeof when);
-                    arrived = std::chrono::system_clock::time_point(
-                        std::chrono::duration_cast<std::chrono::system_clock::duration>(
-                            std::chrono::seconds(when.tv_sec) +
-                            std::chrono::nanoseconds(when.tv_nsec)));
-                }
-            }
+            const auto got = ReceiveStamped(Native(items[k].fd), buffer.data(), buffer.size(), arrived);
+            const int error = got < 0 ? LastTestSocketError() : 0;
             std::lock_guard lock(m_mutex);
             Peer& peer = m_peers[owners[k - 2]];
             if (got > 0 && m_options.onBytes) {
@@ -242,20 +245,19 @@ void LoopbackTcpServer::Run() {
                     static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + got, '\n')),
                     arrived);
                 bRead = true;
-            } else if (got == 0 || (error != EINTR && error != EAGAIN)) {
-                ::close(peer.fd);
+            } else if (got == 0 || !IsPassingSocketError(error)) {
+                CloseTestSocket(Native(peer.fd));
                 peer.fd = -1;
                 peer.bClosed = true;
             }
             m_changed.notify_all();
         }
         if (bRead && m_options.readPause.count() > 0) {
-            pollfd wake{m_wakeFd, POLLIN, 0};
-            ::poll(&wake, 1, static_cast<int>(m_options.readPause.count()));
+            pollfd wake = Item(m_wakeFd, POLLIN);
+            PollTestSockets(&wake, 1, static_cast<int>(m_options.readPause.count()));
         }
     }
 }
-
 bool LoopbackTcpServer::WaitFor(std::chrono::milliseconds timeout,
                                 const std::function<bool()>& condition) {
     std::unique_lock lock(m_mutex);
@@ -348,84 +350,114 @@ void LoopbackTcpServer::ResetConnections() {
 // --- StalledTcpListener ----------------------------------------------------------------------
 
 StalledTcpListener::StalledTcpListener() {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listenFd = Stored(OpenTestSocket(SOCK_STREAM));
     if (m_listenFd < 0) {
         throw std::runtime_error("StalledTcpListener: no socket");
     }
-    m_port = BindLoopback(m_listenFd);
+    const TestSocket listener = Native(m_listenFd);
+    m_port = BindLoopback(listener);
     // A backlog of 0 lets one finished handshake wait in the accept queue; once it is there the
     // system drops every further SYN, so later connects get no answer at all.
-    if (::listen(m_listenFd, 0) != 0) {
+    if (::listen(listener, 0) != 0) {
         throw std::runtime_error("StalledTcpListener: listen failed");
     }
     const sockaddr_in address = LoopbackAddress(m_port);
-    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(m_listenFd); ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) {
+    if (!IsAcceptQueueFull(listener).has_value()) {
+        // The system does not tell how full the queue is: connect until a handshake is left
+        // unanswered; that connect is the proof of the stall.
+        for (int attempt = 0; attempt < 8 && !m_bStalled; ++attempt) {
+            const TestSocket filler = OpenTestSocket(SOCK_STREAM);
+            if (filler == kNoTestSocket) {
+                break;
+            }
+            SetTestSocketNonBlocking(filler);
+            m_fillers.push_back(Stored(filler));
+            if (::connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+                    0 &&
+                IsConnectInProgress(LastTestSocketError())) {
+                pollfd item{};
+                item.fd = filler;
+                item.events = POLLOUT;
+                m_bStalled = PollTestSockets(&item, 1, 300) == 0;
+            }
+        }
+        return;
+    }
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false);
+         ++attempt) {
+        const TestSocket filler = OpenTestSocket(SOCK_STREAM);
+        if (filler == kNoTestSocket) {
             break;
         }
-        m_fillers.push_back(fd);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            pollfd item{fd, POLLOUT, 0};
-            ::poll(&item, 1, 5000);  // the handshake completes at once on loopback
+        SetTestSocketNonBlocking(filler);
+        m_fillers.push_back(Stored(filler));
+        if (::connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            pollfd item{};
+            item.fd = filler;
+            item.events = POLLOUT;
+            PollTestSockets(&item, 1, 5000);  // the handshake completes at once on loopback
         }
     }
-    if (!IsAcceptQueueFull(m_listenFd)) {
+    if (!IsAcceptQueueFull(listener).value_or(false)) {
         return;
     }
     // The queue is full; make sure this system really leaves a further connect unanswered.
-    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (probe >= 0) {
+    const TestSocket probe = OpenTestSocket(SOCK_STREAM);
+    if (probe != kNoTestSocket) {
+        SetTestSocketNonBlocking(probe);
         if (::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 &&
-            errno == EINPROGRESS) {
-            pollfd item{probe, POLLOUT, 0};
-            m_bStalled = ::poll(&item, 1, 300) == 0;
+            IsConnectInProgress(LastTestSocketError())) {
+            pollfd item{};
+            item.fd = probe;
+            item.events = POLLOUT;
+            m_bStalled = PollTestSockets(&item, 1, 300) == 0;
         }
-        ::close(probe);
+        CloseTestSocket(probe);
     }
 }
 
 StalledTcpListener::~StalledTcpListener() {
-    for (const int fd : m_fillers) {
-        ::close(fd);
+    for (const std::intptr_t filler : m_fillers) {
+        CloseTestSocket(Native(filler));
     }
-    ::close(m_listenFd);
+    CloseTestSocket(Native(m_listenFd));
 }
 
 // --- LoopbackUdpReceiver ---------------------------------------------------------------------
 
 LoopbackUdpReceiver::LoopbackUdpReceiver() {
-    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_fd = Stored(OpenTestSocket(SOCK_DGRAM));
+    m_wakeFd = Stored(OpenWakeSocket());
     if (m_fd < 0 || m_wakeFd < 0) {
         throw std::runtime_error("LoopbackUdpReceiver: no socket");
     }
     // Room for several of the largest datagrams even if the reading thread falls behind.
-    const int size = 4 * 1024 * 1024;
-    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0) {
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
-    m_port = BindLoopback(m_fd);
+    SetLargeReceiveBuffer(Native(m_fd), 4 * 1024 * 1024);
+    m_port = BindLoopback(Native(m_fd));
     m_thread = std::thread([this] { Run(); });
 }
 
 LoopbackUdpReceiver::~LoopbackUdpReceiver() {
     m_bStop = true;
-    Signal(m_wakeFd);
+    Signal(Native(m_wakeFd));
     m_thread.join();
-    ::close(m_fd);
-    ::close(m_wakeFd);
+    CloseTestSocket(Native(m_fd));
+    CloseTestSocket(Native(m_wakeFd));
 }
 
 void LoopbackUdpReceiver::Run() {
     std::vector<char> buffer(70000);
     while (!m_bStop) {
-        pollfd items[2] = {{m_wakeFd, POLLIN, 0}, {m_fd, POLLIN, 0}};
-        if (::poll(items, 2, -1) < 0) {
+        pollfd items[2] = {Item(m_wakeFd, POLLIN), Item(m_fd, POLLIN)};
+        if (PollTestSockets(items, 2, -1) < 0) {
             continue;
         }
+        if (items[0].revents != 0) {
+            Drain(Native(m_wakeFd));
+        }
         if (items[1].revents != 0) {
-            const ssize_t got = ::recv(m_fd, buffer.data(), buffer.size(), 0);
+            const auto got =
+                ::recv(Native(m_fd), buffer.data(), static_cast<int>(buffer.size()), 0);
             if (got >= 0) {
                 std::lock_guard lock(m_mutex);
                 m_datagrams.emplace_back(buffer.data(), static_cast<std::size_t>(got));

@@ -78,7 +78,7 @@ class LoopbackTcpServer {
 
   private:
     struct Peer {
-        int fd = -1;
+        std::intptr_t fd = -1;
         std::string bytes;
         bool bClosed = false;
         std::vector<std::chrono::system_clock::time_point> lineArrivals;
@@ -90,10 +90,10 @@ class LoopbackTcpServer {
     void Wake();
 
     LoopbackTcpOptions m_options;
-    int m_listenFd = -1;
-    int m_wakeFd = -1;
+    std::intptr_t m_listenFd = -1;  // sockets: descriptors on Linux, SOCKETs on Windows
+    std::intptr_t m_wakeFd = -1;
     std::uint16_t m_port = 0;
-    std::vector<int> m_fillers;  // connections that keep the accept queue full while holding
+    std::vector<std::intptr_t> m_fillers;  // connections that keep the accept queue full while holding
     bool m_bHolding = false;
     std::chrono::steady_clock::time_point m_made = std::chrono::steady_clock::now();
     std::atomic<bool> m_bStop{false};
@@ -117,8 +117,8 @@ class StalledTcpListener {
     bool IsStalled() const { return m_bStalled; }
 
   private:
-    int m_listenFd = -1;
-    std::vector<int> m_fillers;
+    std::intptr_t m_listenFd = -1;
+    std::vector<std::intptr_t> m_fillers;
     std::uint16_t m_port = 0;
     bool m_bStalled = false;
 };
@@ -137,8 +137,8 @@ class LoopbackUdpReceiver {
   private:
     void Run();
 
-    int m_fd = -1;
-    int m_wakeFd = -1;
+    std::intptr_t m_fd = -1;
+    std::intptr_t m_wakeFd = -1;
     std::uint16_t m_port = 0;
     std::atomic<bool> m_bStop{false};
     mutable std::mutex m_mutex;

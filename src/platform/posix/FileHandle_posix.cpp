@@ -34,7 +34,7 @@ CFileHandle& CFileHandle::operator=(CFileHandle&& other) noexcept {
 }
 
 namespace {
-FileError OpenInto(int& hFile, const std::string& path, int flags, mode_t mode) {
+FileError OpenInto(std::intptr_t& hFile, const std::string& path, int flags, mode_t mode) {
     int fd;
     do {
         fd = ::open(path.c_str(), flags | kOpenFlags, mode);

@@ -120,7 +120,8 @@ CReceiveSocket::WaitResult CReceiveSocket::WaitReadable(std::intptr_t hCancel) c
     if (m_hSocket < 0) {
         return WaitResult::kFailed;
     }
-    pollfd entries[2] = {{m_hSocket, POLLIN, 0}, {static_cast<int>(hCancel), POLLIN, 0}};
+    pollfd entries[2] = {{static_cast<int>(m_hSocket), POLLIN, 0},
+                         {static_cast<int>(hCancel), POLLIN, 0}};
     const nfds_t count = hCancel >= 0 ? 2 : 1;
     for (;;) {
         const int ready = ::poll(entries, count, -1);

@@ -95,14 +95,6 @@ bool SetBlocking(int hSocket, bool bBlocking) {
 
 }  // namespace
 
-std::string FormatIPv4Address(std::uint32_t dwHostOrderAddr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", (dwHostOrderAddr >> 24) & 0xFFu,
-                  (dwHostOrderAddr >> 16) & 0xFFu, (dwHostOrderAddr >> 8) & 0xFFu,
-                  dwHostOrderAddr & 0xFFu);
-    return text;
-}
-
 bool AcquireSocketLibrary() {
     return true;
 }
@@ -165,7 +157,7 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
             if (left.count() <= 0) {
                 return SocketError::kTimedOut;
             }
-            pollfd items[2] = {{m_hSocket, POLLOUT, 0},
+            pollfd items[2] = {{static_cast<int>(m_hSocket), POLLOUT, 0},
                                {static_cast<int>(cancel.NativeHandle()), POLLIN, 0}};
             const int count = cancel.IsCreated() ? 2 : 1;
             const int ready = ::poll(items, count, static_cast<int>(left.count()));

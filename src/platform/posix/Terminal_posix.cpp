@@ -5,3 +5,7 @@
 bool IsTerminal(StandardStream stream) {
     return ::isatty(stream == StandardStream::kOutput ? STDOUT_FILENO : STDERR_FILENO) == 1;
 }
+
+void SetStandardStreamsBinary() {
+    // Bytes pass unchanged here already.
+}

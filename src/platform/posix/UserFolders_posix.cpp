@@ -40,3 +40,13 @@ std::string UserRuntimeFolder() {
     }
     return folder;
 }
+
+std::string UserCaptureFolder() {
+    std::string home = UserHomeFolder();
+    while (!home.empty() && home.back() == '/') {
+        home.pop_back();
+    }
+    std::string folder = home + "/Tillstream";
+    // The record holds 255 characters; a home that long is rare enough for a fixed fallback.
+    return folder.size() < 256 ? folder : std::string("/tmp/Tillstream");
+}

@@ -55,18 +55,7 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-}  // namespace
-
-std::string UserStoreKeyFolder(const char* subKey) {
-    std::string folder = UserConfigRoot();
-    for (const std::string& part : KeyComponents(subKey)) {
-        folder += '/';
-        folder += part;
-    }
-    return folder;
-}
-
-UserStoreResult UserStoreOpenKey(const char* subKey, bool create, std::string* folder) {
+UserStoreResult OpenKey(const char* subKey, bool create, std::string* folder) {
     std::string path = UserConfigRoot();
     if (create) {
         ::mkdir(path.c_str(), 0700);
@@ -85,8 +74,8 @@ UserStoreResult UserStoreOpenKey(const char* subKey, bool create, std::string* f
     return UserStoreResult::Ok;
 }
 
-UserStoreResult UserStoreReadValue(const std::string& keyFolder, const char* valueName,
-                                   void* buffer, uint32_t* size) {
+UserStoreResult ReadValue(const std::string& keyFolder, const char* valueName, void* buffer,
+                          uint32_t* size) {
     const std::string path = keyFolder + "/" + valueName;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -130,8 +119,8 @@ UserStoreResult UserStoreReadValue(const std::string& keyFolder, const char* val
     return UserStoreResult::Ok;
 }
 
-UserStoreResult UserStoreWriteValue(const std::string& keyFolder, const char* valueName,
-                                    const void* data, uint32_t size) {
+UserStoreResult WriteValue(const std::string& keyFolder, const char* valueName, const void* data,
+                           uint32_t size) {
     const std::string target = keyFolder + "/" + valueName;
     std::string temporary = keyFolder + "/." + valueName + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
@@ -151,4 +140,27 @@ UserStoreResult UserStoreWriteValue(const std::string& keyFolder, const char* va
         ::close(dir);
     }
     return UserStoreResult::Ok;
+}
+
+}  // namespace
+
+UserStoreResult UserStoreQueryValue(const char* subKey, const char* valueName, void* buffer,
+                                    uint32_t* size) {
+    std::string folder;
+    if (const UserStoreResult result = OpenKey(subKey, /*create=*/false, &folder);
+        result != UserStoreResult::Ok) {
+        return result;
+    }
+    return ReadValue(folder, valueName, buffer, size);
+}
+
+UserStoreResult UserStoreSetValue(const char* subKey, const char* valueName, uint32_t /*type*/,
+                                  const void* data, uint32_t size) {
+    // A folder of files keeps bytes only: the type of a value is not recorded.
+    std::string folder;
+    if (const UserStoreResult result = OpenKey(subKey, /*create=*/true, &folder);
+        result != UserStoreResult::Ok) {
+        return result;
+    }
+    return WriteValue(folder, valueName, data, size);
 }

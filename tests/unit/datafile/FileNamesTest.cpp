@@ -3,6 +3,7 @@
 
 #include "TempHome.h"
 #include "datafile/FileNames.h"
+#include "platform/FileSystem.h"
 
 namespace {
 
@@ -31,10 +32,14 @@ TEST(FileNamesTest, CaptureNamesCarryTheStartTime) {
     const LocalTime t{2026, 12, 6, 5, 59, 12};
     EXPECT_EQ(FormatTimestamp14(t), "20261206055912");
     EXPECT_EQ(FormatTimestamp14(LocalTime{987, 1, 2, 3, 4, 5}), "09870102030405");
+    // The separator the program adds is the system's ("\" on Windows); one already there is
+    // not doubled.
+    const std::string sep(1, PreferredPathSeparator());
     EXPECT_EQ(CaptureFilePath("/home/pos/Tillstream", t),
-              "/home/pos/Tillstream/20261206055912.dat");
+              "/home/pos/Tillstream" + sep + "20261206055912.dat");
     EXPECT_EQ(CaptureFilePath("/home/pos/cap/", t), "/home/pos/cap/20261206055912.dat");
     EXPECT_EQ(CaptureFilePath("/", t), "/20261206055912.dat");
+    EXPECT_EQ(CaptureFilePath("", t), sep + "20261206055912.dat");
 }
 
 using UniqueCaptureFilePathTest = TempHomeTest;
@@ -42,12 +47,13 @@ using UniqueCaptureFilePathTest = TempHomeTest;
 TEST_F(UniqueCaptureFilePathTest, AnExistingCaptureIsNeverReused) {
     const LocalTime t{2026, 12, 6, 5, 59, 12};
     const std::string folder = home.Root();
-    const std::string plain = folder + "/20261206055912.dat";
+    const char sep = PreferredPathSeparator();
+    const std::string plain = folder + sep + "20261206055912.dat";
     EXPECT_EQ(UniqueCaptureFilePath(folder, t), plain);
     WriteFileBytes(plain, "first run");
-    EXPECT_EQ(UniqueCaptureFilePath(folder + "/", t), folder + "/20261206055912-2.dat");
-    WriteFileBytes(folder + "/20261206055912-2.dat", "second run");
-    EXPECT_EQ(UniqueCaptureFilePath(folder, t), folder + "/20261206055912-3.dat");
+    EXPECT_EQ(UniqueCaptureFilePath(folder + sep, t), folder + sep + "20261206055912-2.dat");
+    WriteFileBytes(folder + sep + "20261206055912-2.dat", "second run");
+    EXPECT_EQ(UniqueCaptureFilePath(folder, t), folder + sep + "20261206055912-3.dat");
     EXPECT_EQ(ReadFileBytes(plain), "first run");
 }
 

@@ -43,8 +43,7 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 LocalTime LocalTimeIn(int seconds) {
     const std::time_t when = std::time(nullptr) + seconds;
-    std::tm parts{};
-    localtime_r(&when, &parts);
+    const std::tm parts = *std::localtime(&when);
     return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
             parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
@@ -160,6 +159,10 @@ TEST_F(CaptureTest, ExistingCaptureFilesAreNeverEmptied) {
 }
 
 TEST_F(CaptureTest, APortHeldByAnotherOpenerLeavesAnEmptyFileAndFails) {
+    if (!PtyPair::OpensAreExclusive()) {
+        GTEST_SKIP() << "Wine lets a second open of a COM port succeed, so \"already used by other "
+                        "application\" shows on Windows itself only";
+    }
     CCommThread other;
     ASSERT_TRUE(other.OpenPort("COM3", COMM_MODE_READ));
 

@@ -139,7 +139,7 @@ TEST_F(PlaybackTest, RawLinesKeepTheirCarriageReturnsAndGetOneLineFeed) {
 }
 
 TEST_F(PlaybackTest, PayloadWithNulGoesOutWholeOverTcpAndRs232) {
-    const std::string path = WriteDataFile("nul.txt", "[TILLSTREAM_DATA]\n0x41 0x00 0x42\n");
+    const std::string path = WriteDataFile("payload.txt", "[TILLSTREAM_DATA]\n0x41 0x00 0x42\n");
     const std::string payload("A\0B", 3);
     {
         LoopbackTcpServer server;

@@ -1,10 +1,9 @@
 // <termios.h> (pulled in by <pty.h>) and the kernel's termios2 cannot meet in one file, so the
 // pair is opened through a declaration of openpty alone.
-#include "PtyPair.h"
-
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "PtyPair.h"
 #include "platform/UserFolders.h"
 
 extern "C" int openpty(int* amaster, int* aslave, char* name, const void* termp, const void* winp);
@@ -39,24 +39,86 @@ uint32_t SpeedOfConstant(tcflag_t constant) {
 }
 }  // namespace
 
-PtyPair::PtyPair() {
+struct PtyPair::Impl {
+    int master = -1;
+    int slave = -1;
+    int holder = -1;  // another opener of the slave, holding its lock
+    std::string slavePath;
+};
+
+PtyPair::PtyPair() : m_impl(std::make_unique<Impl>()) {
     char name[128] = {};
-    if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+    if (openpty(&m_impl->master, &m_impl->slave, name, nullptr, nullptr) != 0) {
         throw std::runtime_error("openpty failed");
     }
-    m_slavePath = name;
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    m_impl->slavePath = name;
+    ::fcntl(m_impl->master, F_SETFL, ::fcntl(m_impl->master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_impl->master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_impl->slave, F_SETFD, FD_CLOEXEC);
 }
 
 PtyPair::~PtyPair() {
-    if (m_slave >= 0) {
-        ::close(m_slave);
+    ReleaseHold();
+    if (m_impl->slave >= 0) {
+        ::close(m_impl->slave);
     }
-    if (m_master >= 0) {
-        ::close(m_master);
+    if (m_impl->master >= 0) {
+        ::close(m_impl->master);
     }
+}
+
+bool PtyPair::IsOpen() const {
+    return m_impl->master >= 0 && m_impl->slave >= 0;
+}
+
+const std::string& PtyPair::SlavePath() const {
+    return m_impl->slavePath;
+}
+
+void PtyPair::MakeComPortAbsent(int n) {
+    const std::filesystem::path folder = ProgramSettingsFolder() + "/ports";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path link = folder / ("COM" + std::to_string(n));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(folder / "unplugged", link);
+}
+
+bool PtyPair::CarriesSpeed(uint32_t /*rate*/) const {
+    return true;  // any speed, through termios2
+}
+
+bool PtyPair::CarriesFraming(int /*dataBits*/, int /*parity*/, int /*stopBits*/) const {
+    return true;
+}
+
+bool PtyPair::OpensAreExclusive() {
+    return true;
+}
+
+bool PtyPair::HoldAsAnotherProgram() {
+    ReleaseHold();
+    // What a cooperating program leaves: an open of the device with its exclusive lock.
+    m_impl->holder = ::open(m_impl->slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_impl->holder < 0) {
+        return false;
+    }
+    if (::flock(m_impl->holder, LOCK_EX | LOCK_NB) != 0) {
+        ReleaseHold();
+        return false;
+    }
+    return true;
+}
+
+void PtyPair::ReleaseHold() {
+    if (m_impl->holder >= 0) {
+        ::close(m_impl->holder);
+        m_impl->holder = -1;
+    }
+}
+
+bool PtyPair::WaitForMasterData(std::chrono::milliseconds timeout) const {
+    pollfd entry{m_impl->master, POLLIN, 0};
+    return ::poll(&entry, 1, static_cast<int>(timeout.count())) == 1;
 }
 
 void PtyPair::LinkAsComPort(int n) const {
@@ -64,13 +126,13 @@ void PtyPair::LinkAsComPort(int n) const {
     std::filesystem::create_directories(folder);
     const std::filesystem::path link = folder / ("COM" + std::to_string(n));
     std::filesystem::remove(link);
-    std::filesystem::create_symlink(m_slavePath, link);
+    std::filesystem::create_symlink(m_impl->slavePath, link);
 }
 
 void PtyPair::WriteToMaster(std::string_view bytes) const {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t count = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        const ssize_t count = ::write(m_impl->master, bytes.data() + done, bytes.size() - done);
         if (count > 0) {
             done += static_cast<size_t>(count);
             continue;
@@ -78,7 +140,7 @@ void PtyPair::WriteToMaster(std::string_view bytes) const {
         if (count < 0 && errno != EAGAIN && errno != EINTR) {
             throw std::runtime_error("write to the pty master failed");
         }
-        pollfd entry{m_master, POLLOUT, 0};
+        pollfd entry{m_impl->master, POLLOUT, 0};
         ::poll(&entry, 1, 1000);
     }
 }
@@ -94,11 +156,11 @@ std::string PtyPair::ReadFromMaster(size_t count, std::chrono::milliseconds time
         if (left.count() <= 0) {
             break;
         }
-        pollfd entry{m_master, POLLIN, 0};
+        pollfd entry{m_impl->master, POLLIN, 0};
         if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
             continue;
         }
-        const ssize_t got = ::read(m_master, buffer, std::min(sizeof buffer, count - bytes.size()));
+        const ssize_t got = ::read(m_impl->master, buffer, std::min(sizeof buffer, count - bytes.size()));
         if (got > 0) {
             bytes.append(buffer, static_cast<size_t>(got));
         } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
@@ -112,11 +174,11 @@ std::string PtyPair::DrainMaster(std::chrono::milliseconds quiet) const {
     std::string bytes;
     char buffer[4096];
     for (;;) {
-        pollfd entry{m_master, POLLIN, 0};
+        pollfd entry{m_impl->master, POLLIN, 0};
         if (::poll(&entry, 1, static_cast<int>(quiet.count())) <= 0) {
             return bytes;
         }
-        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t got = ::read(m_impl->master, buffer, sizeof buffer);
         if (got > 0) {
             bytes.append(buffer, static_cast<size_t>(got));
         } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
@@ -127,10 +189,12 @@ std::string PtyPair::DrainMaster(std::chrono::milliseconds quiet) const {
 
 PtyPair::LineState PtyPair::ReadLineState() const {
     termios2 line{};
-    if (::ioctl(m_slave, TCGETS2, &line) != 0) {
+    if (::ioctl(m_impl->slave, TCGETS2, &line) != 0) {
         throw std::runtime_error("TCGETS2 on the pty slave failed");
     }
     LineState state;
+    state.terminalModesVisible = true;
+    state.paritySenseVisible = true;
     const tcflag_t speed = line.c_cflag & CBAUD;
     state.speedByNumber = speed == BOTHER;
     state.outputSpeed = state.speedByNumber ? line.c_ospeed : SpeedOfConstant(speed);
@@ -177,7 +241,7 @@ PtyPair::LineState PtyPair::ReadLineState() const {
 
 void PtyPair::SetHardwareFlowControl(bool on) const {
     termios2 line{};
-    if (::ioctl(m_slave, TCGETS2, &line) != 0) {
+    if (::ioctl(m_impl->slave, TCGETS2, &line) != 0) {
         throw std::runtime_error("TCGETS2 on the pty slave failed");
     }
     if (on) {
@@ -185,7 +249,7 @@ void PtyPair::SetHardwareFlowControl(bool on) const {
     } else {
         line.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     }
-    if (::ioctl(m_slave, TCSETS2, &line) != 0) {
+    if (::ioctl(m_impl->slave, TCSETS2, &line) != 0) {
         throw std::runtime_error("TCSETS2 on the pty slave failed");
     }
 }

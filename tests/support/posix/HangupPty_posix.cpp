@@ -1,5 +1,3 @@
-#include "HangupPty.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -10,25 +8,37 @@
 #include <stdexcept>
 #include <string>
 
+#include "HangupPty.h"
 #include "platform/UserFolders.h"
 
-HangupPty::HangupPty() {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+struct HangupPty::Impl {
+    int master = -1;
+    int heldSlave = -1;
+    std::string slavePath;
+};
+
+HangupPty::HangupPty() : m_impl(std::make_unique<Impl>()) {
+    int& master = m_impl->master;
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
         throw std::runtime_error("no pseudo-terminal");
     }
     char name[128] = {};
-    if (::ptsname_r(m_master, name, sizeof name) != 0) {
+    if (::ptsname_r(master, name, sizeof name) != 0) {
         throw std::runtime_error("no pseudo-terminal name");
     }
-    m_slavePath = name;
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_impl->slavePath = name;
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+}
+
+bool HangupPty::IsOpen() const {
+    return m_impl->master >= 0;
 }
 
 HangupPty::~HangupPty() {
     Hangup();
-    if (m_heldSlave >= 0) {
-        ::close(m_heldSlave);
+    if (m_impl->heldSlave >= 0) {
+        ::close(m_impl->heldSlave);
     }
 }
 
@@ -37,34 +47,36 @@ void HangupPty::LinkAsComPort(int n) const {
     std::filesystem::create_directories(folder);
     const std::filesystem::path link = folder / ("COM" + std::to_string(n));
     std::filesystem::remove(link);
-    std::filesystem::create_symlink(m_slavePath, link);
+    std::filesystem::create_symlink(m_impl->slavePath, link);
 }
 
 void HangupPty::Write(std::string_view bytes) const {
+    const int master = m_impl->master;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t count = ::write(m_master, bytes.data() + done, bytes.size() - done);
+        const ssize_t count = ::write(master, bytes.data() + done, bytes.size() - done);
         if (count > 0) {
             done += static_cast<std::size_t>(count);
         } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
             throw std::runtime_error("write to the pty master failed");
         } else {
-            pollfd entry{m_master, POLLOUT, 0};
+            pollfd entry{master, POLLOUT, 0};
             ::poll(&entry, 1, 100);
         }
     }
 }
 
 std::string HangupPty::Read(std::size_t count, std::chrono::milliseconds timeout) const {
+    const int master = m_impl->master;
     std::string bytes;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
-        pollfd entry{m_master, POLLIN, 0};
+        pollfd entry{master, POLLIN, 0};
         if (::poll(&entry, 1, 50) <= 0) {
             continue;
         }
         char buffer[4096];
-        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t got = ::read(master, buffer, sizeof buffer);
         if (got > 0) {
             bytes.append(buffer, static_cast<std::size_t>(got));
         } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
@@ -77,18 +89,19 @@ std::string HangupPty::Read(std::size_t count, std::chrono::milliseconds timeout
 }
 
 void HangupPty::Hangup() {
-    if (m_master >= 0) {
-        ::close(m_master);
-        m_master = -1;
+    if (m_impl->master >= 0) {
+        ::close(m_impl->master);
+        m_impl->master = -1;
     }
 }
 
 std::string HangupPty::HoldSlaveOpen() {
-    if (m_heldSlave < 0) {
-        m_heldSlave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_heldSlave < 0) {
+    int& held = m_impl->heldSlave;
+    if (held < 0) {
+        held = ::open(m_impl->slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (held < 0) {
             throw std::runtime_error("cannot hold the pty slave open");
         }
     }
-    return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(m_heldSlave);
+    return "/proc/" + std::to_string(::getpid()) + "/fd/" + std::to_string(held);
 }

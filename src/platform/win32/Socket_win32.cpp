@@ -1,0 +1,369 @@
+// Windows Sockets 2.2, started once for the whole process.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "platform/Socket.h"
+
+namespace {
+
+// The one place where a Windows Sockets error becomes the program's own code. The program's
+// codes are the Windows Sockets numbers, so the known ones map to themselves.
+SocketError SocketErrorFromSystemCode(int error) {
+    switch (error) {
+        case 0:
+            return SocketError::kNone;
+        case WSAEINTR:
+        case WSA_OPERATION_ABORTED:
+            return SocketError::kInterrupted;
+        case WSAEBADF:
+        case WSAENOTSOCK:
+        case WSANOTINITIALISED:
+            return SocketError::kBadSocket;
+        case WSAEACCES:
+            return SocketError::kAccessDenied;
+        case WSAEINVAL:
+        case WSAEFAULT:
+            return SocketError::kInvalidArgument;
+        case WSAEMFILE:
+            return SocketError::kTooManySockets;
+        case WSAEMSGSIZE:
+            return SocketError::kMessageTooLong;
+        case WSAEAFNOSUPPORT:
+        case WSAEPROTONOSUPPORT:
+            return SocketError::kAddressFamily;
+        case WSAEADDRINUSE:
+            return SocketError::kAddressInUse;
+        case WSAEADDRNOTAVAIL:
+            return SocketError::kAddressNotAvailable;
+        case WSAENETDOWN:
+            return SocketError::kNetworkDown;
+        case WSAENETUNREACH:
+            return SocketError::kNetworkUnreachable;
+        case WSAECONNABORTED:
+            return SocketError::kConnectionAborted;
+        case WSAECONNRESET:
+        case WSAENETRESET:
+            return SocketError::kConnectionReset;
+        case WSAENOBUFS:
+        case WSA_NOT_ENOUGH_MEMORY:
+            return SocketError::kNoBuffers;
+        case WSAENOTCONN:
+            return SocketError::kNotConnected;
+        case WSAESHUTDOWN:
+            return SocketError::kShutDown;
+        case WSAETIMEDOUT:
+            return SocketError::kTimedOut;
+        case WSAECONNREFUSED:
+            return SocketError::kConnectionRefused;
+        case WSAEHOSTUNREACH:
+        case WSAEHOSTDOWN:
+            return SocketError::kHostUnreachable;
+        default:
+            return SocketError::kOther;
+    }
+}
+
+SocketError LastSocketError() {
+    return SocketErrorFromSystemCode(WSAGetLastError());
+}
+
+void SetError(SocketError* pError, SocketError error) {
+    if (pError != nullptr) {
+        *pError = error;
+    }
+}
+
+SOCKET SocketOf(std::intptr_t handle) {
+    return static_cast<SOCKET>(handle);
+}
+
+sockaddr_in MakeAddress(std::uint32_t dwAddr, std::uint16_t wPort) {
+    sockaddr_in address;
+    std::memset(&address, 0, sizeof address);
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(dwAddr);
+    address.sin_port = htons(wPort);
+    return address;
+}
+
+int Length(std::size_t nLen) {
+    return nLen > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(nLen);
+}
+
+// Waits of a socket's owner that Shutdown() from another thread must end. Windows does not end a
+// connect waiting for its answer, nor a send waiting for room, when the socket is shut down (Linux
+// does), so Shutdown() marks the socket here and wakes whoever waits on it.
+struct SocketWait {
+    HANDLE wake;  // set by Shutdown()
+};
+std::mutex g_waitMutex;
+std::map<SOCKET, SocketWait*> g_waits;  // under g_waitMutex
+std::set<SOCKET> g_shutDown;            // under g_waitMutex: shut down, not yet closed
+
+// A wait registered for its lifetime; IsShutDown() tells whether the socket was shut down before
+// or during it.
+class CSocketWait {
+  public:
+    CSocketWait(SOCKET socket, HANDLE wake) : m_socket(socket) {
+        m_wait.wake = wake;
+        std::lock_guard lock(g_waitMutex);
+        g_waits[m_socket] = &m_wait;
+    }
+    ~CSocketWait() {
+        std::lock_guard lock(g_waitMutex);
+        g_waits.erase(m_socket);
+    }
+    CSocketWait(const CSocketWait&) = delete;
+    CSocketWait& operator=(const CSocketWait&) = delete;
+
+    bool IsShutDown() const {
+        std::lock_guard lock(g_waitMutex);
+        return g_shutDown.count(m_socket) != 0;
+    }
+
+  private:
+    SOCKET m_socket;
+    SocketWait m_wait;
+};
+
+// The event of this thread's sends: one per thread, kept for the thread's life.
+WSAEVENT SendEvent() {
+    thread_local const WSAEVENT event = WSACreateEvent();
+    return event;
+}
+
+// A new socket's handle, or -1 with *pError set.
+std::intptr_t OpenSocket(int type, int protocol, SocketError* pError);
+
+}  // namespace
+
+bool AcquireSocketLibrary() {
+    // Once for the process, kept until it ends: every socket of the program, whoever made it,
+    // can rely on the library without counting references.
+    static const bool started = [] {
+        WSADATA data{};
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0 && data.wVersion == MAKEWORD(2, 2);
+    }();
+    return started;
+}
+
+void ReleaseSocketLibrary() {}
+
+// --- CSocket --------------------------------------------------------------------------------
+
+CSocket::~CSocket() {
+    Close();
+}
+
+CSocket::CSocket(CSocket&& other) noexcept : m_hSocket(other.m_hSocket) {
+    other.m_hSocket = -1;
+}
+
+CSocket& CSocket::operator=(CSocket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_hSocket = other.m_hSocket;
+        other.m_hSocket = -1;
+    }
+    return *this;
+}
+
+namespace {
+std::intptr_t OpenSocket(int type, int protocol, SocketError* pError) {
+    if (!AcquireSocketLibrary()) {
+        SetError(pError, SocketError::kNetworkDown);
+        return -1;
+    }
+    // Not inherited: a child process must never keep a connection of ours open.
+    const SOCKET handle = WSASocketW(AF_INET, type, protocol, nullptr, 0,
+                                     WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    if (handle == INVALID_SOCKET) {
+        SetError(pError, LastSocketError());
+        return -1;
+    }
+    SetError(pError, SocketError::kNone);
+    return static_cast<std::intptr_t>(handle);
+}
+
+// Puts the socket into blocking or non-blocking mode (event selection must be off).
+bool SetBlocking(SOCKET handle, bool bBlocking) {
+    u_long nonBlocking = bBlocking ? 0 : 1;
+    return ioctlsocket(handle, FIONBIO, &nonBlocking) == 0;
+}
+}  // namespace
+
+CSocket CSocket::OpenStream(SocketError* pError) {
+    return CSocket(OpenSocket(SOCK_STREAM, IPPROTO_TCP, pError));
+}
+
+CSocket CSocket::OpenDatagram(SocketError* pError) {
+    return CSocket(OpenSocket(SOCK_DGRAM, IPPROTO_UDP, pError));
+}
+
+SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
+                             std::chrono::milliseconds timeout, const CWakeEvent& cancel) {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    if (cancel.IsSet()) {
+        return SocketError::kInterrupted;
+    }
+    // A blocking connect would wait for the system's own limit with no way to end it, so the
+    // socket reports the connect's outcome to an event, which is waited for next to the cancel
+    // event and the time limit. Selecting events makes the socket non-blocking.
+    const SOCKET handle = SocketOf(m_hSocket);
+    const WSAEVENT connected = WSACreateEvent();
+    if (connected == WSA_INVALID_EVENT) {
+        return LastSocketError();
+    }
+    SocketError result = SocketError::kNone;
+    const CSocketWait watch(handle, connected);
+    if (WSAEventSelect(handle, connected, FD_CONNECT) != 0) {
+        result = LastSocketError();
+    } else {
+        const sockaddr_in address = MakeAddress(dwAddr, wPort);
+        if (connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) {
+                result = SocketErrorFromSystemCode(error);
+            } else {
+                const auto deadline = std::chrono::steady_clock::now() + timeout;
+                const HANDLE handles[2] = {connected,
+                                           reinterpret_cast<HANDLE>(cancel.NativeHandle())};
+                const DWORD count = cancel.IsCreated() ? 2 : 1;
+                for (;;) {
+                    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now());
+                    if (left.count() <= 0) {
+                        result = SocketError::kTimedOut;
+                        break;
+                    }
+                    const DWORD waited = WaitForMultipleObjects(count, handles, FALSE,
+                                                                static_cast<DWORD>(left.count()));
+                    if (count == 2 && cancel.IsSet()) {
+                        result = SocketError::kInterrupted;
+                        break;
+                    }
+                    if (waited == WAIT_TIMEOUT) {
+                        continue;
+                    }
+                    if (waited != WAIT_OBJECT_0) {
+                        result = SocketError::kOther;
+                        break;
+                    }
+                    if (watch.IsShutDown()) {
+                        result = SocketError::kConnectionAborted;
+                        break;
+                    }
+                    WSANETWORKEVENTS events{};
+                    if (WSAEnumNetworkEvents(handle, connected, &events) != 0) {
+                        result = LastSocketError();
+                        break;
+                    }
+                    if ((events.lNetworkEvents & FD_CONNECT) != 0) {
+                        result = SocketErrorFromSystemCode(events.iErrorCode[FD_CONNECT_BIT]);
+                        break;
+                    }
+                }
+            }
+        }
+        WSAEventSelect(handle, nullptr, 0);
+    }
+    WSACloseEvent(connected);
+    // Back to blocking mode for Send().
+    if (result == SocketError::kNone && !SetBlocking(handle, true)) {
+        result = LastSocketError();
+    }
+    return result;
+}
+
+long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {
+    const SOCKET handle = SocketOf(m_hSocket);
+    const WSAEVENT done = SendEvent();
+    if (done == WSA_INVALID_EVENT) {
+        SetError(pError, SocketError::kNoBuffers);
+        return -1;
+    }
+    WSAResetEvent(done);  // an earlier send that completed at once left it set
+    WSAOVERLAPPED operation{};
+    operation.hEvent = done;
+    WSABUF buffer{static_cast<ULONG>(Length(nLen)),
+                  const_cast<char*>(static_cast<const char*>(pData))};
+    DWORD sent = 0;
+    if (WSASend(handle, &buffer, 1, &sent, static_cast<DWORD>(nFlags), &operation, nullptr) == 0) {
+        SetError(pError, SocketError::kNone);
+        return static_cast<long>(sent);
+    }
+    if (const int error = WSAGetLastError(); error != WSA_IO_PENDING) {
+        SetError(pError, SocketErrorFromSystemCode(error));
+        return -1;
+    }
+    // No room: wait for it, or for a Shutdown() from another thread, which cancels the send.
+    const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    {
+        const CSocketWait wait(handle, wake);
+        const HANDLE handles[2] = {done, wake};
+        if (wake == nullptr || wait.IsShutDown() ||
+            WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            CancelIoEx(reinterpret_cast<HANDLE>(handle), &operation);
+        }
+    }
+    DWORD flags = 0;
+    const BOOL completed = WSAGetOverlappedResult(handle, &operation, &sent, TRUE, &flags);
+    const int error = completed ? 0 : WSAGetLastError();
+    if (wake != nullptr) {
+        CloseHandle(wake);
+    }
+    if (!completed) {
+        SetError(pError, error == WSA_OPERATION_ABORTED ? SocketError::kShutDown
+                                                         : SocketErrorFromSystemCode(error));
+        return -1;
+    }
+    SetError(pError, SocketError::kNone);
+    return static_cast<long>(sent);
+}
+
+long CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, std::uint16_t wPort,
+                     SocketError* pError) {
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    const int sent = sendto(SocketOf(m_hSocket), static_cast<const char*>(pData), Length(nLen), 0,
+                            reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    if (sent == SOCKET_ERROR) {
+        SetError(pError, LastSocketError());
+        return -1;
+    }
+    SetError(pError, SocketError::kNone);
+    return sent;
+}
+
+void CSocket::Shutdown() noexcept {
+    if (m_hSocket != -1) {
+        {
+            std::lock_guard lock(g_waitMutex);
+            g_shutDown.insert(SocketOf(m_hSocket));
+            if (const auto found = g_waits.find(SocketOf(m_hSocket)); found != g_waits.end()) {
+                SetEvent(found->second->wake);
+            }
+        }
+        shutdown(SocketOf(m_hSocket), SD_BOTH);
+    }
+}
+
+void CSocket::Close() noexcept {
+    if (m_hSocket != -1) {
+        {
+            std::lock_guard lock(g_waitMutex);
+            g_shutDown.erase(SocketOf(m_hSocket));
+        }
+        closesocket(SocketOf(m_hSocket));
+        m_hSocket = -1;
+    }
+}

@@ -1,0 +1,61 @@
+#include <windows.h>
+
+#include "platform/WakeEvent.h"
+
+namespace {
+// The one place where a system error of this back end becomes the program's code: the Windows
+// code itself (there is nothing here that has a code of the program's own).
+uint32_t WakeEventErrorFromSystemCode(DWORD error) {
+    return static_cast<uint32_t>(error);
+}
+
+HANDLE Native(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+}  // namespace
+
+CWakeEvent::~CWakeEvent() {
+    Close();
+}
+
+uint32_t CWakeEvent::Create() {
+    Close();
+    // Manual reset: it stays set for every waiter until Reset().
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event == nullptr) {
+        return WakeEventErrorFromSystemCode(GetLastError());
+    }
+    m_hEvent = reinterpret_cast<intptr_t>(event);
+    return 0;
+}
+
+void CWakeEvent::Close() {
+    if (m_hEvent >= 0) {
+        CloseHandle(Native(m_hEvent));
+        m_hEvent = -1;
+    }
+}
+
+void CWakeEvent::Set() {
+    if (m_hEvent >= 0) {
+        SetEvent(Native(m_hEvent));
+    }
+}
+
+void CWakeEvent::Reset() {
+    if (m_hEvent >= 0) {
+        ResetEvent(Native(m_hEvent));
+    }
+}
+
+bool CWakeEvent::IsSet() const {
+    return Wait(0);
+}
+
+bool CWakeEvent::Wait(int timeoutMs) const {
+    if (m_hEvent < 0) {
+        return false;
+    }
+    const DWORD wait = timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
+    return WaitForSingleObject(Native(m_hEvent), wait) == WAIT_OBJECT_0;
+}
