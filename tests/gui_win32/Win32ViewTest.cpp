@@ -204,6 +204,28 @@ TEST_F(Win32ViewTest, TheMainWindowIsMadeFromItsTemplate) {
     EXPECT_STREQ(about, "&About Tillstream...");
     EXPECT_EQ(GetMenuState(hSystem, static_cast<UINT>(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
               static_cast<UINT>(MF_SEPARATOR));
+
+    // Choosing it opens the About box, modal, with the program's icon; its OK ends it.
+    bool bAbout = false;
+    dlg->View()->Post([&] {
+        const HWND hAbout = FindThreadWindow("About Tillstream");
+        ASSERT_NE(hAbout, nullptr);
+        bAbout = true;
+        EXPECT_FALSE(IsWindowEnabled(hMain));
+        HWND hIcon = nullptr;
+        for (HWND h = GetWindow(hAbout, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+            if ((GetWindowLongPtrA(h, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                hIcon = h;
+            }
+        }
+        ASSERT_NE(hIcon, nullptr);
+        EXPECT_NE(SendMessageA(hIcon, STM_GETICON, 0, 0), 0);
+        SendMessageA(GetDlgItem(hAbout, IDOK), BM_CLICK, 0, 0);
+    });
+    SendMessageA(hMain, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_TRUE(bAbout);
+    EXPECT_EQ(FindThreadWindow("About Tillstream"), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(hMain));
 }
 
 TEST_F(Win32ViewTest, OptionDialogPlacesItsPageAndStoresTheRecordInTheRegistry) {
