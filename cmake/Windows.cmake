@@ -33,3 +33,20 @@ add_compile_definitions(_GLIBCXX_USE_POSIX_SEMAPHORE=1)
 # For the files that include <windows.h> (the platform layer and the tests' fixtures): Windows 10
 # and later (the high-resolution waitable timer, the UTF-8 code page), and no min/max macros.
 set(TILLSTREAM_WINDOWS_DEFINITIONS _WIN32_WINNT=0x0A00 WINVER=0x0A00 WIN32_LEAN_AND_MEAN NOMINMAX)
+
+# CLI11 and nlohmann/json are header-only and the same for every target, but the cross compiler
+# does not search the build machine's /usr/include (which also holds Linux's own headers). A
+# folder in the build tree with links to just those two is handed to their look-ups instead.
+set(_host_headers ${PROJECT_BINARY_DIR}/host-headers)
+file(MAKE_DIRECTORY ${_host_headers})
+foreach(_library CLI nlohmann)
+  if(NOT EXISTS ${_host_headers}/${_library} AND EXISTS /usr/include/${_library})
+    file(CREATE_LINK /usr/include/${_library} ${_host_headers}/${_library} SYMBOLIC)
+  endif()
+endforeach()
+set(CLI11_INCLUDE_DIR ${_host_headers} CACHE PATH "CLI11's headers for the cross build")
+set(NLOHMANN_JSON_INCLUDE_DIR ${_host_headers} CACHE PATH "nlohmann/json's headers for the cross build")
+
+# GCC 12 warns about std::string's own inlined copies at -O3 (-Wrestrict, a false alarm the
+# compiler's developers know of); with warnings as errors it would stop the release build.
+add_compile_options(-Wno-restrict)

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/FileHandle.h"
+#include "platform/win32/FileKindOfHandle.h"
 
 namespace {
 HANDLE Native(std::intptr_t handle) {
@@ -60,7 +61,22 @@ CFileHandle& CFileHandle::operator=(CFileHandle&& other) noexcept {
 
 FileError CFileHandle::OpenForRead(const std::string& path) {
     Close();
-    return Open(m_hFile, path, GENERIC_READ, OPEN_EXISTING);
+    if (const FileError error = Open(m_hFile, path, GENERIC_READ, OPEN_EXISTING);
+        error != FileError::None) {
+        // The system refuses to open a folder as a file: say what it is instead.
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (error == FileError::AccessDenied && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return FileError::NotRegularFile;
+        }
+        return error;
+    }
+    // Judged by what was opened: a console or serial device, a pipe are no data files.
+    if (FileKindOfHandle(m_hFile) != FileKind::Regular) {
+        Close();
+        return FileError::NotRegularFile;
+    }
+    return FileError::None;
 }
 
 FileError CFileHandle::CreateForWrite(const std::string& path) {

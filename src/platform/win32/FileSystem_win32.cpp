@@ -2,11 +2,14 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/win32/FileKindOfHandle.h"
 
 namespace {
 FileError LastSystemError() {
@@ -81,17 +84,59 @@ std::string FullPathOf(const std::string& path) {
     }
 }
 
+// Opens `path` (links followed) asking for no access, folders allowed: this open never disturbs
+// anyone. INVALID_HANDLE_VALUE with the system's error when it cannot.
+HANDLE OpenForLookUp(const std::string& path) {
+    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 std::string ResolvedExisting(const std::string& path) {
-    // No access asked for, and folders allowed: this open never disturbs anyone.
-    const HANDLE handle =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle = OpenForLookUp(path);
     if (handle == INVALID_HANDLE_VALUE) {
         return {};
     }
     std::string resolved = FinalPathOf(handle);
     CloseHandle(handle);
     return resolved;
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    const std::size_t length = std::strlen(prefix);
+    return text.size() >= length && _strnicmp(text.c_str(), prefix, length) == 0;
+}
+
+// The hidden copies ("\.tillstream-copy-PID-N-RANDOM") in `folder` whose process has ended: a
+// copy cut short by a kill leaves its file behind, and nobody else would ever remove it.
+void RemoveCopiesOfEndedProcesses(const std::string& folder) {
+    WIN32_FIND_DATAA entry{};
+    const HANDLE search = FindFirstFileA((folder + "\\.tillstream-copy-*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        unsigned long processId = 0;
+        unsigned counter = 0;
+        unsigned random = 0;
+        if (std::sscanf(entry.cFileName, ".tillstream-copy-%lu-%u-%8x", &processId, &counter,
+                        &random) != 3) {
+            continue;
+        }
+        const HANDLE process =
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
+        if (process != nullptr) {
+            DWORD exitCode = 0;
+            const bool running = GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+            CloseHandle(process);
+            if (running) {
+                continue;
+            }
+        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
+            continue;  // a process of someone else's: not ours to judge
+        }
+        DeleteFileA((folder + "\\" + entry.cFileName).c_str());
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
 }
 }  // namespace
 
@@ -107,6 +152,43 @@ bool PathExists(const std::string& path) {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+FileError CheckRegularFile(const std::string& path, FileKind& kind) {
+    if (path.empty()) {
+        return FileError::NotFound;
+    }
+    // Opening a pipe's name would connect to its server: a pipe is known by its name alone.
+    if (StartsWithNoCase(path, "\\\\.\\pipe\\") || StartsWithNoCase(path, "//./pipe/")) {
+        kind = FileKind::NamedPipe;
+        return FileError::NotRegularFile;
+    }
+    const HANDLE handle = OpenForLookUp(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return LastSystemError();
+    }
+    kind = FileKindOfHandle(reinterpret_cast<std::intptr_t>(handle));
+    CloseHandle(handle);
+    return kind == FileKind::Regular ? FileError::None : FileError::NotRegularFile;
+}
+
+FileError ResolveFilePath(const std::string& path, std::string& resolved) {
+    if (path.empty()) {
+        return FileError::NotFound;
+    }
+    const HANDLE handle = OpenForLookUp(FullPathOf(path));
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A loop of links cannot be resolved; every other failure means the name leads nowhere.
+        return error == ERROR_CANT_RESOLVE_FILENAME ? FileError::PathNotFound : FileError::NotFound;
+    }
+    std::string finalPath = FinalPathOf(handle);
+    CloseHandle(handle);
+    if (finalPath.empty()) {
+        return FileError::NotFound;
+    }
+    resolved = std::move(finalPath);
+    return FileError::None;
+}
+
 FileError RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) ? FileError::None : LastSystemError();
 }
@@ -120,6 +202,7 @@ FileError RenameReplace(const std::string& from, const std::string& to) {
 }
 
 FileError CopyFileReplace(const std::string& from, const std::string& to) {
+    RemoveCopiesOfEndedProcesses(FolderOf(to));
     CFileHandle source;
     if (const FileError error = source.OpenForRead(from); error != FileError::None) {
         return error;

@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "platform/Interrupt.h"
 #include "platform/Trace.h"
@@ -24,7 +27,13 @@ struct InterruptState {
     std::atomic<bool> bRequested{false};
     std::atomic<int> nSignal{0};
     std::atomic<HANDLE> hEvent{nullptr};
-    std::mutex mutex;  // guards callback
+    // The limits' watch: woken when a console event raised the request and when the command
+    // confirms that it has stopped.
+    std::mutex limitMutex;
+    std::condition_variable limitChanged;
+    bool bSignalled = false;      // under limitMutex
+    bool bStopConfirmed = false;  // under limitMutex
+    std::mutex mutex;             // guards callback
     // Held while a callback runs, so that replacing the callback also waits for one in flight:
     // whoever removes it may then destroy what it pointed at.
     std::mutex running;
@@ -44,6 +53,13 @@ void Raise(int signalNumber) {
         return;
     }
     state.nSignal.store(signalNumber);
+    if (signalNumber != 0) {
+        {
+            std::lock_guard lock(state.limitMutex);
+            state.bSignalled = true;
+        }
+        state.limitChanged.notify_all();
+    }
     if (const HANDLE event = state.hEvent.load(); event != nullptr) {
         SetEvent(event);
     }
@@ -56,6 +72,21 @@ void Raise(int signalNumber) {
     if (callback) {
         callback();
     }
+}
+
+// Ends the program at once when it has not stopped within the limits after a console event. A
+// thread of its own, so that neither a callback nor anything the command waits for can hold it up.
+void WatchLimits() {
+    InterruptState& state = State();
+    std::unique_lock lock(state.limitMutex);
+    state.limitChanged.wait(lock, [&state] { return state.bSignalled; });
+    const auto signalled = std::chrono::steady_clock::now();
+    if (state.limitChanged.wait_until(lock, signalled + kInterruptStopLimit,
+                                      [&state] { return state.bStopConfirmed; })) {
+        state.limitChanged.wait_for(lock, kInterruptEndLimit, [] { return false; });
+    }
+    // Nothing that could wait for a lock held by a stuck thread: no stdio, no destructors.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(128 + state.nSignal.load()));
 }
 
 // The one place where a console event becomes the program's number for it.
@@ -89,12 +120,26 @@ bool InstallInterruptWatch() {
         return false;
     }
     state.hEvent.store(event);
+    try {
+        std::thread(WatchLimits).detach();
+    } catch (...) {
+        return false;
+    }
     if (!SetConsoleCtrlHandler(OnConsoleEvent, TRUE)) {
         Trace("[%s][InstallInterruptWatch] ERROR - SetConsoleCtrlHandler(%lu)", kProgramName,
               GetLastError());
         return false;
     }
     return true;
+}
+
+void ConfirmInterruptStop() {
+    InterruptState& state = State();
+    {
+        std::lock_guard lock(state.limitMutex);
+        state.bStopConfirmed = true;
+    }
+    state.limitChanged.notify_all();
 }
 
 void RequestInterrupt() {

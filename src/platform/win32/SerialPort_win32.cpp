@@ -13,16 +13,19 @@
 namespace {
 
 // The one place where a system error of the serial back end becomes the program's code. The
-// program's codes are Windows codes; a port that another program holds is ERROR_ACCESS_DENIED.
+// program's three codes are the Windows codes of the same failures: a port that another program
+// holds is ERROR_ACCESS_DENIED, and only that reads "already used". Every other error keeps its
+// number behind the system bit, so that it is never taken for one of the three.
 uint32_t SerialErrorFromSystemCode(DWORD error) {
     switch (error) {
         case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
             return kSerialErrorAccessDenied;
+        case ERROR_FILE_NOT_FOUND:
+            return kSerialErrorFileNotFound;
         case ERROR_INVALID_PARAMETER:
             return kSerialErrorInvalidParameter;
         default:
-            return static_cast<uint32_t>(error);
+            return kSerialErrorSystem | static_cast<uint32_t>(error);
     }
 }
 
