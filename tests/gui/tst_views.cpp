@@ -1,10 +1,11 @@
 // The Qt views: every template made into widgets at their place with their IDs, the widgets as
 // the ui set them up, the data list drawing the ui's lines and keying like a list, the keyboard
 // (Enter and Esc reaching the ui from every control, a page's and the address fields included;
-// Tab through the shown page), the page laid out in pixels, the address control's typing, the
-// choosers' wiring, the About item, and the tray icon: its menus, the window manager's minimise
-// hiding the window to the tray, the double click bringing it back, always on top keeping place
-// and size. (The real program's keys: tests/integration/gui_smoke.sh.)
+// Enter pressing the focused button; Tab through the main window and the shown page), the page
+// laid out in pixels, the address control's typing, the choosers' wiring, the About item, and
+// the tray icon: its menus, the window manager's minimise hiding the window to the tray, the
+// double click bringing it back, always on top keeping place and size. (The real program's
+// keys: tests/integration/gui_smoke.sh.)
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "LoopbackServer.h"
 #include "gui_qt/IpAddressCtrl.h"
 #include "gui_qt/LineListModel.h"
 #include "gui_qt/LineListView.h"
@@ -144,6 +146,8 @@ class ViewsTest : public QObject {
         CTemplateWidgets widgets;
         widgets.Build(DialogTemplate::Load(102), &host);
         QVERIFY(widgets.ControlAs<QLineEdit>(1019)->isReadOnly());
+        QCOMPARE(widgets.ControlAs<QPushButton>(1050)->text(),
+                 QStringLiteral("Make Tillstream Data"));
         QVERIFY(widgets.ControlAs<CLineListView>(1006) != nullptr);  // ownerdata
         QCOMPARE(widgets.TabStops().first(), widgets.Control(1019));
         QWidget page;
@@ -156,6 +160,11 @@ class ViewsTest : public QObject {
         CTemplateWidgets inputWidgets;
         inputWidgets.Build(DialogTemplate::Load(130), &input);
         QVERIFY(inputWidgets.ControlAs<QComboBox>(1035)->isEditable());
+        QVERIFY(inputWidgets.ControlAs<QLineEdit>(1033)->isReadOnly());
+        QWidget serial;
+        CTemplateWidgets serialWidgets;
+        serialWidgets.Build(DialogTemplate::Load(136), &serial);
+        QVERIFY(!serialWidgets.ControlAs<QComboBox>(1016)->isEditable());
 
         CDialogUnits units(QFont(QStringLiteral("Sans"), 8));
         QCOMPARE(units.X(4), units.BaseX());
@@ -269,6 +278,60 @@ class ViewsTest : public QObject {
         QVERIFY(!window.View().isVisible());
     }
 
+    void enterPressesTheFocusedButtonAndTheFocusMovesOnAsAButtonIsDisabled() {
+        LoopbackTcpServer receiver;
+        OptionRecord record = MakeDefaultOptionRecord();
+        record.outputInterface = kInterfaceTcpClient;
+        record.remoteAddress = kLoopbackAddress;
+        record.remotePort = receiver.Port();
+        record.loopEnabled = 1;
+        record.delayMs = 600000;  // the run goes on until it is stopped
+        SaveStoredOptions(record, "test");
+        CQtWindow window;
+        QVERIFY(Show(window));
+        const std::string path = m_home->Path("day.txt");
+        WriteFileBytes(path, "L0\r\nL1\r\n");
+        m_prompts->chosenFiles << QPath(path);
+        window.ControlAs<QPushButton>(IDC_BUTTON_SELECT_FILE)->click();
+        int finished = -1;
+        connect(&window.View(), &QDialog::finished, this, [&finished](int r) { finished = r; });
+        auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+
+        // From the file name field Tab reaches "..." and then Output Start (the conversion
+        // button is disabled for a plain data file).
+        window.Control(IDC_EDIT_DATA_FILE)->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window.Control(IDC_BUTTON_OUTPUT_START));
+        press(Qt::Key_Return);
+        QVERIFY(window.dlg.IsOutputRunning());
+        QVERIFY(receiver.WaitForBytes(4));
+        QCOMPARE(receiver.Received(), std::string("L0\r\n"));
+
+        // Output Start gave its focus away when it was disabled; Output Stop is one Shift+Tab
+        // back from where it went, and Enter there stops the run.
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), window.Control(IDC_BUTTON_OUTPUT_STOP));
+        press(Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(window.ControlAs<QPushButton>(IDC_BUTTON_OUTPUT_START)->isEnabled());
+        QVERIFY(receiver.WaitForClosed(1));
+
+        // Enter on Option... opens its dialog.
+        QString seenCaption;
+        WhenModal([&seenCaption](CQtDialogView& options) {
+            seenCaption = options.windowTitle();
+            qobject_cast<QPushButton*>(options.Control(IDC_BUTTON_OUTPUT_CANCEL))->click();
+        });
+        window.Control(IDC_BUTTON_OUTPUT_OPTION)->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Return);
+        QCOMPARE(seenCaption, QStringLiteral("Output Option"));
+
+        QCOMPARE(finished, -1);
+        QVERIFY(window.View().isVisible());
+    }
+
     void theAboutItemIsInTheContextMenuAndOnF1() {
         CQtWindow window;
         QVERIFY(Show(window));
@@ -296,6 +359,9 @@ class ViewsTest : public QObject {
         QTest::keyClicks(address.Field(1), QStringLiteral("9x99"));  // letters are not taken
         QCOMPARE(address.Field(1)->text(), QStringLiteral("999"));
         QCOMPARE(address.GetAddress(), 0xC0FF000Au);  // above 255 reads as 255
+        address.Field(3)->clear();
+        QVERIFY(!address.IsBlank());
+        QCOMPARE(address.GetAddress(), 0xC0FF0000u);  // a blank field reads as 0
         for (int i = 0; i < 4; ++i) {
             address.Field(i)->clear();
         }
