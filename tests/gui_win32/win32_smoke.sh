@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # tillstream.exe as a user starts it, under Wine on a virtual display: its window titled
-# "Tillstream" appears, of the main window's class, and the program ends when the window is
-# closed. Run inside scripts/wine-gui-run (which sets $WINE and the display).
+# "Tillstream" appears, and the program ends when the window is closed. Run inside scripts/wine-gui-run (which sets $WINE and the display).
 #
 #   scripts/wine-gui-run bash tests/gui_win32/win32_smoke.sh build/windows/src/tillstream.exe
 set -uo pipefail
@@ -23,8 +22,10 @@ if [[ -z $window ]]; then
 fi
 echo "ok: window $window titled '$(xdotool getwindowname "$window")'"
 
-# Alt+F4 is the system menu's Close, a command of the ui, which ends the program.
-xdotool windowfocus --sync "$window" key alt+F4 2>/dev/null || true
+# Wine's taskkill without /f closes the program's windows (WM_CLOSE), as the close box does: a
+# command of the ui, which ends the program. (Keys would need the keyboard focus, which a display
+# without a window manager gives no one reliably.)
+"$WINE" taskkill /im tillstream.exe >/dev/null 2>&1 || true
 for _ in $(seq 1 60); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.5
