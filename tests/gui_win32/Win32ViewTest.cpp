@@ -1,8 +1,9 @@
 // The native Windows window, made in this process and driven through its real controls by ID as
 // a user's clicks and typing reach them: what only this view can get wrong. Every control of the
 // templates exists with its ID, system class and rectangle; the Output Option dialog places its
-// page on the marker and stores what was typed in the registry; Output Start plays a file to a
-// loopback receiver while the list's selection follows; minimising hides the window to the tray
+// page on the marker and stores what was typed in the registry; a file that cannot be opened is
+// said in a message box; Output Start plays a file to a loopback receiver while the list's
+// selection follows; minimising hides the window to the tray
 // and the registered show-window message brings it back. Runs under Wine with a display.
 #include <windows.h>
 
@@ -310,6 +311,25 @@ TEST_F(Win32ViewTest, OutputStartPlaysTheFileAndTheSelectionFollowsTheLines) {
     std::ofstream(file, std::ios::binary) << "L0\r\nL1\r\nL2\r\nL3\r\nL4\r\n";
 
     ASSERT_NE(OpenWindow(), nullptr);
+    // A file that cannot be opened is said in the system's message box, with the ui's text and
+    // caption and only an OK button.
+    const std::string missing = (std::filesystem::temp_directory_path() / "no-such.txt").string();
+    bool bBox = false;
+    dlg->View()->Post([&] {
+        HWND hBox = nullptr;
+        while ((hBox = FindWindowExA(nullptr, hBox, "#32770", "Tillstream")) != nullptr &&
+               GetWindowThreadProcessId(hBox, nullptr) != GetCurrentThreadId()) {
+        }
+        ASSERT_NE(hBox, nullptr);
+        bBox = true;
+        EXPECT_EQ(TextOf(GetDlgItem(hBox, 0xFFFF)), "ERROR - Can't Open file.\r\n" + missing);
+        EXPECT_NE(GetDlgItem(hBox, IDOK), nullptr);
+        EXPECT_EQ(GetDlgItem(hBox, IDCANCEL), nullptr);
+        SendMessageA(hBox, WM_COMMAND, IDOK, 0);
+    });
+    dlg->LoadChosenFile(missing);
+    EXPECT_TRUE(bBox);
+
     dlg->LoadChosenFile(file.string());
     EXPECT_EQ(TextOf(Item(IDC_EDIT_DATA_FILE)), file.string());
     const HWND hList = Item(IDC_LIST_DATA);
