@@ -257,18 +257,35 @@ TEST_F(Win32ViewTest, OptionDialogPlacesItsPageAndStoresTheRecordInTheRegistry) 
         // The TCP/UDP page sits on the marker, its controls made from its own template.
         const HWND hAddress = GetDlgItem(hOption, 1047);
         EXPECT_EQ(hAddress, nullptr) << "the page's controls are the page's";
-        HWND hPage = nullptr;
-        for (HWND h = GetWindow(hOption, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
-            if (GetDlgItem(h, 1047) != nullptr && IsWindowVisible(h)) {
-                hPage = h;
+        const RECT marker = RectInParent(GetDlgItem(hOption, 1056), hOption);
+        const auto visiblePageWith = [hOption](int nId) {
+            HWND hFound = nullptr;
+            for (HWND h = GetWindow(hOption, GW_CHILD); h != nullptr;
+                 h = GetWindow(h, GW_HWNDNEXT)) {
+                if (GetDlgItem(h, nId) != nullptr && IsWindowVisible(h)) {
+                    hFound = h;
+                }
             }
-        }
+            return hFound;
+        };
+        const HWND hPage = visiblePageWith(1047);
         ASSERT_NE(hPage, nullptr);
         ExpectControlsOf(hPage, DialogTemplate::Load(IDD_CLIENT_PROPERTY));
-        const RECT page = RectInParent(hPage, hOption);
-        const RECT marker = RectInParent(GetDlgItem(hOption, 1056), hOption);
-        EXPECT_EQ(page.left, marker.left);
-        EXPECT_EQ(page.top, marker.top);
+        EXPECT_EQ(RectInParent(hPage, hOption).left, marker.left);
+        EXPECT_EQ(RectInParent(hPage, hOption).top, marker.top);
+
+        // The RS-232 radio button swaps in the other page, on the same marker, its drop-down
+        // lists filled (the baud rates) and showing the stored port.
+        SendMessageA(GetDlgItem(hOption, 1043), BM_CLICK, 0, 0);
+        EXPECT_FALSE(IsWindowVisible(hPage));
+        const HWND hSerial = visiblePageWith(1016);
+        ASSERT_NE(hSerial, nullptr);
+        ExpectControlsOf(hSerial, DialogTemplate::Load(IDD_RS232_PROPERTY));
+        EXPECT_EQ(RectInParent(hSerial, hOption).top, marker.top);
+        EXPECT_GT(SendMessageA(GetDlgItem(hSerial, 1027), CB_GETCOUNT, 0, 0), 1);
+        EXPECT_EQ(TextOf(GetDlgItem(hSerial, 1016)).rfind("COM", 0), 0U);
+        SendMessageA(GetDlgItem(hOption, 1046), BM_CLICK, 0, 0);
+        EXPECT_TRUE(IsWindowVisible(hPage));
 
         // What a user types: loop on, 250 ms, TCP to 127.0.0.1:5123.
         SendMessageA(GetDlgItem(hOption, 1015), BM_CLICK, 0, 0);
