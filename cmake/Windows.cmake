@@ -30,6 +30,10 @@ add_link_options(${TILLSTREAM_MANIFEST_OBJECT} -static)
 # thread library has no such gap.
 add_compile_definitions(_GLIBCXX_USE_POSIX_SEMAPHORE=1)
 
+# The C99 printf family (%zu, %lld) instead of the system C library's older one, so that the
+# program's formats mean on Windows what they mean on Linux.
+add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
+
 # For the files that include <windows.h> (the platform layer and the tests' fixtures): Windows 10
 # and later (the high-resolution waitable timer, the UTF-8 code page), and no min/max macros.
 set(TILLSTREAM_WINDOWS_DEFINITIONS _WIN32_WINNT=0x0A00 WINVER=0x0A00 WIN32_LEAN_AND_MEAN NOMINMAX)

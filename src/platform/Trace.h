@@ -4,7 +4,10 @@
 // TILLSTREAM_TRACE=1 in the environment sends each text, with a line end, to standard error (and
 // on Windows also to the debugger's output).
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// MinGW's "printf" is the system library's older one; the build uses the C99 one (%zu).
+#define TILLSTREAM_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#elif defined(__GNUC__)
 #define TILLSTREAM_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
 #else
 #define TILLSTREAM_PRINTF_FORMAT(fmt, args)

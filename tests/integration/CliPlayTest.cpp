@@ -82,7 +82,8 @@ TEST_F(CliPlayTest, SerialPortGetsTheLinesWithTheLineSettingsOfTheFlags) {
     // terminal under Wine refuses them when the command sets them a second time).
     const bool bFraming = pty.CarriesFraming(7, 2, 2);
     if (!bFraming) {
-        std::printf("[ note     ] this line cannot take 7 data bits and even parity twice (Wine)\n");
+        std::printf(
+            "[ note     ] this line cannot take 7 data bits and even parity twice (Wine)\n");
     }
     std::string err;
     EXPECT_EQ(RunChild(kCli,

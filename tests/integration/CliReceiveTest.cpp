@@ -36,8 +36,7 @@ void SendTcp(int port, const std::string& bytes) {
     ASSERT_EQ(socket.Connect(kLoopbackAddress, static_cast<std::uint16_t>(port),
                              std::chrono::seconds(10), never),
               SocketError::kNone);
-    ASSERT_EQ(socket.Send(bytes.data(), bytes.size(), 0, nullptr),
-              static_cast<long>(bytes.size()));
+    ASSERT_EQ(socket.Send(bytes.data(), bytes.size(), 0, nullptr), static_cast<long>(bytes.size()));
 }
 
 void SendUdp(int port, const std::string& bytes) {

@@ -6,8 +6,8 @@
 // child gets a console of its own (hidden), which is where its Ctrl-C comes from. Every wait is
 // bounded. Test use only; one thread drives it.
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>

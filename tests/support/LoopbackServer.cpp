@@ -113,8 +113,7 @@ void LoopbackTcpServer::HoldConnects() {
     if (!IsAcceptQueueFull(listener).has_value()) {
         return;  // the system does not tell whether the queue is full: no hold to rely on
     }
-    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false);
-         ++attempt) {
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false); ++attempt) {
         const TestSocket filler = OpenTestSocket(SOCK_STREAM);
         if (filler == kNoTestSocket) {
             break;
@@ -231,7 +230,8 @@ void LoopbackTcpServer::Run() {
                 continue;
             }
             auto arrived = std::chrono::system_clock::now();
-            const auto got = ReceiveStamped(Native(items[k].fd), buffer.data(), buffer.size(), arrived);
+            const auto got =
+                ReceiveStamped(Native(items[k].fd), buffer.data(), buffer.size(), arrived);
             const int error = got < 0 ? LastTestSocketError() : 0;
             std::lock_guard lock(m_mutex);
             Peer& peer = m_peers[owners[k - 2]];
@@ -383,8 +383,7 @@ StalledTcpListener::StalledTcpListener() {
         }
         return;
     }
-    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false);
-         ++attempt) {
+    for (int attempt = 0; attempt < 8 && !IsAcceptQueueFull(listener).value_or(false); ++attempt) {
         const TestSocket filler = OpenTestSocket(SOCK_STREAM);
         if (filler == kNoTestSocket) {
             break;

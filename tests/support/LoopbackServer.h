@@ -93,7 +93,8 @@ class LoopbackTcpServer {
     std::intptr_t m_listenFd = -1;  // sockets: descriptors on Linux, SOCKETs on Windows
     std::intptr_t m_wakeFd = -1;
     std::uint16_t m_port = 0;
-    std::vector<std::intptr_t> m_fillers;  // connections that keep the accept queue full while holding
+    std::vector<std::intptr_t>
+        m_fillers;  // connections that keep the accept queue full while holding
     bool m_bHolding = false;
     std::chrono::steady_clock::time_point m_made = std::chrono::steady_clock::now();
     std::atomic<bool> m_bStop{false};

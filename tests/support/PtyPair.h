@@ -48,8 +48,8 @@ class PtyPair {
         int dataBits = 0;
         bool parityEnabled = false;
         bool parityOdd = false;
-        bool parityStick = false;  // mark or space: the parity bit is fixed
-        bool longStop = false;     // 2 stop bits, or 1.5 with 5 data bits
+        bool parityStick = false;        // mark or space: the parity bit is fixed
+        bool longStop = false;           // 2 stop bits, or 1.5 with 5 data bits
         bool receiverOn = false;         // (t)
         bool ignoresModemLines = false;  // (t)
         bool hardwareFlowControl = false;

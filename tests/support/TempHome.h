@@ -13,8 +13,8 @@
 class TempHome {
   public:
     enum class StoreScope {
-        kThisProcess,         // only this process reads and writes the settings store
-        kChildProcessesToo,   // programs started by the test see the same store
+        kThisProcess,        // only this process reads and writes the settings store
+        kChildProcessesToo,  // programs started by the test see the same store
     };
 
     explicit TempHome(StoreScope scope = StoreScope::kThisProcess);

@@ -324,7 +324,7 @@ long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError*
     }
     if (!completed) {
         SetError(pError, error == WSA_OPERATION_ABORTED ? SocketError::kShutDown
-                                                         : SocketErrorFromSystemCode(error));
+                                                        : SocketErrorFromSystemCode(error));
         return -1;
     }
     SetError(pError, SocketError::kNone);

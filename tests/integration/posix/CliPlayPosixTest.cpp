@@ -61,7 +61,6 @@ TEST_F(CliPlayPosixTest, EachTerminationSignalEndsARunStuckInASendWithItsOwnCode
     }
 }
 
-
 TEST_F(CliPlayPosixTest, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
     // A named pipe without writer would hold the open, /dev/zero would be read for ever. Each
     // run is bounded, so that a command that hangs fails here instead of holding the run.
@@ -101,7 +100,6 @@ TEST_F(CliPlayPosixTest, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
-
 TEST_F(CliPlayPosixTest, ConvertAndRestoreThroughALinkKeepTheLink) {
     ASSERT_EQ(::mkdir(home.Path("data").c_str(), 0700), 0);
     const std::string real = home.Path("data/real.log");
@@ -125,7 +123,6 @@ TEST_F(CliPlayPosixTest, ConvertAndRestoreThroughALinkKeepTheLink) {
     EXPECT_EQ(ReadFileBytes(real), original);
     EXPECT_FALSE(FileExists(home.Path("data/real.bak")));
 }
-
 
 TEST_F(CliPlayPosixTest, APulledAdapterIsAnOpenErrorOfItsOwn) {
     const std::string file = home.Path("data.txt");

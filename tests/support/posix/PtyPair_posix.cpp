@@ -160,7 +160,8 @@ std::string PtyPair::ReadFromMaster(size_t count, std::chrono::milliseconds time
         if (::poll(&entry, 1, static_cast<int>(left.count())) <= 0) {
             continue;
         }
-        const ssize_t got = ::read(m_impl->master, buffer, std::min(sizeof buffer, count - bytes.size()));
+        const ssize_t got =
+            ::read(m_impl->master, buffer, std::min(sizeof buffer, count - bytes.size()));
         if (got > 0) {
             bytes.append(buffer, static_cast<size_t>(got));
         } else if (got < 0 && errno != EAGAIN && errno != EINTR) {

@@ -91,10 +91,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (input != INVALID_HANDLE_VALUE) {
         CloseHandle(input);
     }
-    m_outThread =
-        std::thread(&ChildProcess::Collect, this, reinterpret_cast<std::intptr_t>(outRead), &m_stdout);
-    m_errThread =
-        std::thread(&ChildProcess::Collect, this, reinterpret_cast<std::intptr_t>(errRead), &m_stderr);
+    m_outThread = std::thread(&ChildProcess::Collect, this,
+                              reinterpret_cast<std::intptr_t>(outRead), &m_stdout);
+    m_errThread = std::thread(&ChildProcess::Collect, this,
+                              reinterpret_cast<std::intptr_t>(errRead), &m_stderr);
 }
 
 ChildProcess::~ChildProcess() {

@@ -110,9 +110,9 @@ void CSocatLine::RemoveComPort(int n) {
 void CSocatLine::Write(std::string_view bytes) const {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const int sent = send(m_farEnd, bytes.data() + done,
-                              static_cast<int>(std::min<std::size_t>(bytes.size() - done, 65536)),
-                              0);
+        const int sent =
+            send(m_farEnd, bytes.data() + done,
+                 static_cast<int>(std::min<std::size_t>(bytes.size() - done, 65536)), 0);
         if (sent == SOCKET_ERROR) {
             throw std::runtime_error("write to the far end failed");
         }
@@ -165,9 +165,11 @@ void CSocatLine::End() {
     if (m_bRunning) {
         m_bRunning = false;
         // The pid is that of `timeout`, which hands the signal on to socat and waits for it.
-        RunLinuxShell("pid=$(cat '" + m_pidFile + "' 2>/dev/null) && kill \"$pid\" 2>/dev/null\n"
+        RunLinuxShell("pid=$(cat '" + m_pidFile +
+                      "' 2>/dev/null) && kill \"$pid\" 2>/dev/null\n"
                       "while [ -n \"$pid\" ] && kill -0 \"$pid\" 2>/dev/null; do sleep 0.01; done\n"
-                      "rm -f '" + m_pidFile + "' '" + LinkPath(m_programNumber) + "'");
+                      "rm -f '" +
+                      m_pidFile + "' '" + LinkPath(m_programNumber) + "'");
     }
     if (m_farEnd != INVALID_SOCKET) {
         closesocket(m_farEnd);

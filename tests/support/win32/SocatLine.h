@@ -6,8 +6,8 @@
 // pulled-out adapter). The line keeps an open of the program's end itself for as long as it
 // lives: a pseudo-terminal whose last opener closes it reports a hang-up to socat, which would
 // then end. Test use only, one thread.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <chrono>
 #include <string>

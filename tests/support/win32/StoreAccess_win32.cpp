@@ -1,5 +1,6 @@
 // The option record's registry value, reached with the registry functions directly.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <sddl.h>
 
 #include <vector>
@@ -41,9 +42,9 @@ void WriteStoredValue(const std::string& bytes) {
 
 bool WriteStoredTextValue(const std::string& text) {
     const HKEY key = CreateKey();
-    const LSTATUS status = RegSetValueExA(key, kValue, 0, REG_SZ,
-                                          reinterpret_cast<const BYTE*>(text.c_str()),
-                                          static_cast<DWORD>(text.size() + 1));
+    const LSTATUS status =
+        RegSetValueExA(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
     RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }

@@ -55,8 +55,7 @@ TempHome::TempHome(StoreScope scope) : m_saved(std::make_unique<SavedState>()) {
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     m_saved->privateKey = std::string(kPrivateKeys) + "\\" + name;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, m_saved->privateKey.c_str(), 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &m_saved->privateRoot,
-                        nullptr) != ERROR_SUCCESS ||
+                        KEY_ALL_ACCESS, nullptr, &m_saved->privateRoot, nullptr) != ERROR_SUCCESS ||
         RegOverridePredefKey(HKEY_CURRENT_USER, m_saved->privateRoot) != ERROR_SUCCESS) {
         throw std::runtime_error("cannot make a private registry for the test");
     }

@@ -1,4 +1,5 @@
 #include <windows.h>
+// After windows.h, which it needs.
 #include <tlhelp32.h>
 
 #include <cstdlib>
@@ -48,9 +49,9 @@ bool SystemReplacesOpenFiles() {
 }
 
 bool ResizeFile(const std::string& path, std::uint64_t size) {
-    const HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }

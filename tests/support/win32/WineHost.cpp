@@ -58,7 +58,8 @@ ScriptFiles WriteScript(const std::string& commands) {
     std::ofstream out(files.script, std::ios::binary | std::ios::trunc);
     // Nothing of the Windows program's standard streams: a process that lives on (socat) must
     // not keep its output pipe open for whoever waits for the program's end (ctest).
-    out << "exec </dev/null >/dev/null 2>&1\n" << commands << "\necho $? > '" << UnixPathOf(files.done) << ".part'\nmv '"
+    out << "exec </dev/null >/dev/null 2>&1\n"
+        << commands << "\necho $? > '" << UnixPathOf(files.done) << ".part'\nmv '"
         << UnixPathOf(files.done) << ".part' '" << UnixPathOf(files.done) << "'\n";
     return files;
 }

@@ -158,30 +158,34 @@ TEST_F(ConversionTest, PlaybackStartingDuringChangesAlwaysReadsAWholeFile) {
     ASSERT_EQ(RestoreDataFile(D), kRestoreOk);
 
     std::atomic<bool> bChanging{true};
+    std::atomic<int> attempts{0};
     std::atomic<int> wholeOriginal{0};
     std::atomic<int> wholeConverted{0};
     std::atomic<int> mixed{0};
     std::thread player([&] {
         CLineReader reader(LineMode::Binary, 16);
         while (bChanging) {
-            if (reader.OpenForPlayback(D) != FileError::None) {
-                continue;  // held by a conversion or restore just now
+            // One play per attempted change, started whenever the attempt is under way: where
+            // an open file cannot be replaced (Windows), a player that reopened at once would
+            // hold the file nearly all the time and starve the changes.
+            const int seen = attempts.load();
+            if (reader.OpenForPlayback(D) == FileError::None) {
+                std::string content;
+                std::string line;
+                while (reader.ReadLine(line) == ReadLineResult::Line) {
+                    content += line + "\n";
+                }
+                reader.Close();
+                if (content == kThreeRecords) {
+                    ++wholeOriginal;
+                } else if (content == converted) {
+                    ++wholeConverted;
+                } else {
+                    ++mixed;
+                }
             }
-            std::string content;
-            std::string line;
-            while (reader.ReadLine(line) == ReadLineResult::Line) {
-                content += line + "\n";
-            }
-            reader.Close();
-            // Give the changes a chance between plays: where an open file cannot be replaced
-            // (Windows), a player that reopens at once would starve them.
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            if (content == kThreeRecords) {
-                ++wholeOriginal;
-            } else if (content == converted) {
-                ++wholeConverted;
-            } else {
-                ++mixed;
+            while (bChanging && attempts.load() == seen) {
+                std::this_thread::yield();
             }
         }
     });
@@ -189,19 +193,23 @@ TEST_F(ConversionTest, PlaybackStartingDuringChangesAlwaysReadsAWholeFile) {
     while (makes < 20) {
         // A change fails whole when the player holds the file: at its start, or (where the
         // system refuses to replace an open file) at the replacement.
+        ++attempts;
         const int made = MakeTillstreamDataFile(D);
         ASSERT_TRUE(made == kMakeOk || made == kMakeBackupFailed || made == kMakeReplaceFailed)
             << made;
         if (made == kMakeOk) {
             ++makes;
             int restored;
-            while ((restored = RestoreDataFile(D)) == kRestoreCopyBackFailed) {
-            }
+            do {
+                ++attempts;
+            } while ((restored = RestoreDataFile(D)) == kRestoreCopyBackFailed);
             ASSERT_EQ(restored, kRestoreOk);
         }
     }
-    // Let the player finish at least one whole read, however the threads were scheduled.
+    // Let the player finish at least one whole read, however the threads were scheduled (with
+    // the changes over, its next open succeeds).
     while (wholeOriginal + wholeConverted + mixed == 0) {
+        ++attempts;
         std::this_thread::yield();
     }
     bChanging = false;

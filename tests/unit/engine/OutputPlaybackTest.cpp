@@ -309,7 +309,8 @@ TEST_F(PlaybackTest, StopCutsALongPauseShort) {
 TEST_F(PlaybackTest, StopEndsAConnectThatGetsNoAnswer) {
     StalledTcpListener listener;
     if (!listener.IsStalled()) {
-        GTEST_SKIP() << "the system answers every connect here";
+        GTEST_SKIP() << "no connect can be held unanswered here (Windows Sockets, and so Wine, "
+                        "does not tell when a listener's queue is full)";
     }
     MakePlayback(TcpOptions(listener.Port()));
     socketClient.m_client.SetConnectTimeout(60s);
@@ -399,7 +400,8 @@ TEST_F(PlaybackTest, TheLineAfterASlowConnectWaitsAWholeDelay) {
     late.acceptAfter = 3 * kDelay;
     LoopbackTcpServer server(late);
     if (!server.IsHoldingConnects()) {
-        GTEST_SKIP() << "the system answers every connect here";
+        GTEST_SKIP() << "no connect can be held unanswered here (Windows Sockets, and so Wine, "
+                        "does not tell when a listener's queue is full)";
     }
     MakePlayback(TcpOptions(server.Port(), static_cast<std::uint32_t>(kDelay.count())));
     const std::string path = WriteDataFile("receipt.txt", TenLines());

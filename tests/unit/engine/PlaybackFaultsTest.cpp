@@ -74,6 +74,9 @@ TEST_F(PlaybackFaultsTest, EachResetLosesOnlyTheLineInFlightAndTheNextLineReconn
             << "no new connection after reset " << reset;
     }
     ASSERT_TRUE(host->WaitForEnded(1, 60s));
+    // The end of the run closes the last connection after its last line: once the server has
+    // seen that close it has read everything (the reset connections do not count as closed).
+    ASSERT_TRUE(server.WaitForClosed(1));
 
     // Every connection holds whole lines, later connections later lines, none twice.
     const std::vector<std::string> perConnection = server.ReceivedPerConnection();

@@ -211,8 +211,8 @@ TEST(LocalTimeTest, IsTheClockInTheLocalZone) {
                               now.day == local.tm_mday && now.hour == local.tm_hour &&
                               now.minute == local.tm_min && now.second == local.tm_sec);
     }
-    EXPECT_TRUE(matched) << now.year << "-" << now.month << "-" << now.day << " " << now.hour
-                         << ":" << now.minute << ":" << now.second;
+    EXPECT_TRUE(matched) << now.year << "-" << now.month << "-" << now.day << " " << now.hour << ":"
+                         << now.minute << ":" << now.second;
 }
 
 }  // namespace

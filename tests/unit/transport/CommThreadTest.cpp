@@ -498,4 +498,3 @@ TEST_F(CommThreadTest, ProbeLeavesThePortFree) {
     EXPECT_FALSE(ProbeComPort("COM4"));
     EXPECT_TRUE(sink.Messages().empty());
 }
-

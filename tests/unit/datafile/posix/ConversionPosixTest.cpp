@@ -87,7 +87,6 @@ TEST_F(ConversionPosixTest, AFileThatIsNotARegularFileIsNeitherConvertedNorResto
     ::close(slave);
 }
 
-
 TEST_F(ConversionPosixTest, ConvertAndRestoreThroughALinkChangeTheFileItPointsTo) {
     // data/day1.txt is reached through two links in another folder: links/day.log ->
     // links/hop.log -> ../data/day1.txt.
@@ -130,6 +129,5 @@ TEST_F(ConversionPosixTest, ConvertAndRestoreThroughALinkChangeTheFileItPointsTo
     EXPECT_EQ(ReadFileBytes(home.Path("links/gone.bak")), kThreeRecords);
     EXPECT_FALSE(FileExists(home.Path("data/gone.txt")));
 }
-
 
 }  // namespace

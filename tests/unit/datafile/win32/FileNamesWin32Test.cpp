@@ -14,4 +14,3 @@ TEST(FileNamesWin32Test, NamesAreMadeWithBackslashes) {
     // A "." in a folder name is not the file's extension.
     EXPECT_EQ(BackupFilePath("C:\\my.data\\day1"), "C:\\my.data\\day1.bak");
 }
-

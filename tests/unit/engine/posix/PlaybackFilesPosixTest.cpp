@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "LoopbackServer.h"
 #include "../PlaybackFixture.h"
 #include "../RecordingHosts.h"
+#include "LoopbackServer.h"
 #include "TempHome.h"
 #include "engine/OutputPlayback.h"
 

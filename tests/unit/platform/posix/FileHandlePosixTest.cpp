@@ -7,9 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <ctime>
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -175,7 +175,6 @@ TEST_F(FileHandlePosixTest, OnlyARegularFileOpensForReadingAndTheOthersAreNamed)
     EXPECT_EQ(CheckRegularFile(home.Path("missing"), kind), FileError::NotFound);
 }
 
-
 TEST_F(FileHandlePosixTest, CopyRemovesHiddenCopiesLeftByEndedProcesses) {
     // No process has the number pid_max: a copy named after it belongs to one that has ended.
     std::ifstream limit("/proc/sys/kernel/pid_max");
@@ -203,7 +202,6 @@ TEST_F(FileHandlePosixTest, CopyRemovesHiddenCopiesLeftByEndedProcesses) {
     EXPECT_EQ(EntriesIn(folder), 4u);
 }
 
-
 TEST(LocalTimePosixTest, UtcOffsetIsTheZonesWhateverTheTimeOfDay) {
     const char* old = std::getenv("TZ");
     const std::string saved = old != nullptr ? old : "";
@@ -230,6 +228,5 @@ TEST(LocalTimePosixTest, UtcOffsetIsTheZonesWhateverTheTimeOfDay) {
     }
     ::tzset();
 }
-
 
 }  // namespace

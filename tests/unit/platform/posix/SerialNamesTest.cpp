@@ -30,4 +30,3 @@ TEST_F(SerialNamesTest, ComNamesResolveToLinksOrSystemLines) {
     std::filesystem::create_symlink(home.Path("gone"), folder + "COM2");
     EXPECT_EQ(SerialDevicePath("COM2"), folder + "COM2");
 }
-

@@ -15,9 +15,9 @@ class ShareModeTest : public TempHomeTest {
   protected:
     // Whether another program could open the file with this access (sharing everything itself).
     static bool OthersCanOpen(const std::string& path, DWORD access) {
-        const HANDLE handle =
-            CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle = CreateFileA(path.c_str(), access,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << path;
             return false;

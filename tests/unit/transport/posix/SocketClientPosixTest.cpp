@@ -32,4 +32,3 @@ TEST_F(SocketClientPosixTrace, NoSocketGivesMinusThree) {
         ::testing::ExitedWithCode(3),
         R"(\[CTCPClient::ConnectServ\] ERROR - Can't create socket\(10024\))");
 }
-
