@@ -14,6 +14,7 @@ constexpr char kOverview[] =
     "Commands:\n"
     "  play FILE       play a data file over TCP, UDP or a serial port\n"
     "  receive         listen like a receiving device and print every line that arrives\n"
+    "  rig FILE.json   play several lanes at once, each to its own device\n"
     "  convert FILE    turn a stamped hex log into a converted data file (Make Tillstream Data)\n"
     "  restore FILE    give a converted file its original content back (Restore Data)\n"
     "  capture         record what arrives on a serial port into the capture folder\n"
@@ -69,6 +70,9 @@ int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     if (command == "receive") {
         return RunReceiveCommand(rest, out, err);
+    }
+    if (command == "rig") {
+        return RunRigCommand(rest, out, err);
     }
     if (command == "convert") {
         return RunConvertCommand(rest, out, err);

@@ -97,6 +97,22 @@ std::optional<int> CCommandParser::Parse(const CommandArgs& args, std::ostream& 
     return Refuse(err, message);
 }
 
+std::optional<std::string> CCommandParser::ParseWords(const CommandArgs& args) {
+    std::vector<std::string> words(args.rbegin(), args.rend());
+    try {
+        m_app.parse(words);
+        return std::nullopt;
+    } catch (const CLI::CallForHelp&) {
+        return std::string("help is not a setting");
+    } catch (const CLI::ExtrasError&) {
+        return ExtrasMessage(m_app.remaining());
+    } catch (const CLI::ArgumentMismatch& mismatch) {
+        return ExplainMismatch(args, mismatch.what());
+    } catch (const CLI::ParseError& refusal) {
+        return std::string(refusal.what());
+    }
+}
+
 int CCommandParser::Refuse(std::ostream& err, const std::string& message) const {
     PrintCommandError(err, m_command,
                       message + " (see '" + kCliProgramName + " " + m_command + " --help')");

@@ -26,6 +26,11 @@ class CCommandParser {
     // kExitUsage after printing the refusal to `err`.
     std::optional<int> Parse(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
+    // Parses `args` for a caller that words refusals itself (the lanes of a rig): empty when the
+    // words were taken, otherwise why not (as Parse would say it, without the prefix). A request
+    // for help is refused like an unknown flag.
+    std::optional<std::string> ParseWords(const CommandArgs& args);
+
     // A refusal of the command's own (e.g. two flags that exclude each other), printed in the
     // same form; returns kExitUsage.
     int Refuse(std::ostream& err, const std::string& message) const;

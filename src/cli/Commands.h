@@ -3,6 +3,7 @@
 // `out` and its messages to `err`, and returns the process's exit code. They run on the main
 // thread (starting engine threads of their own where needed) and never throw.
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ int RunCaptureCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunShowCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // The whole command line: `args` are the words after the program's name. Prints the overview
 // for no words, "--help" or "help", the version for "--version".
@@ -43,3 +45,5 @@ void PrintCommandError(std::ostream& err, const char* command, const std::string
 // is refused at once with "'FILE' is a named pipe, not a regular file" (naming what it is) and
 // false. A FILE that cannot be looked at passes: reading it reports that in the command's words.
 bool CheckRegularDataFile(std::ostream& err, const char* command, const std::string& path);
+// The same check for a caller that words the refusal itself: the message, or empty.
+std::optional<std::string> RegularDataFileRefusal(const std::string& path);

@@ -3,12 +3,18 @@
 #include "cli/Commands.h"
 #include "platform/FileSystem.h"
 
-bool CheckRegularDataFile(std::ostream& err, const char* command, const std::string& path) {
+std::optional<std::string> RegularDataFileRefusal(const std::string& path) {
     FileKind kind = FileKind::Regular;
     if (CheckRegularFile(path, kind) != FileError::NotRegularFile) {
-        return true;
+        return std::nullopt;
     }
-    PrintCommandError(err, command,
-                      "'" + path + "' is " + FileKindText(kind) + ", not a regular file");
-    return false;
+    return "'" + path + "' is " + FileKindText(kind) + ", not a regular file";
+}
+
+bool CheckRegularDataFile(std::ostream& err, const char* command, const std::string& path) {
+    if (const std::optional<std::string> refusal = RegularDataFileRefusal(path)) {
+        PrintCommandError(err, command, *refusal);
+        return false;
+    }
+    return true;
 }

@@ -1,13 +1,21 @@
 #include "cli/PlayProgress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 
+#include "datafile/StampedLog.h"
+
 std::string FormatPlayProgress(int lineNumber, int lineCount, int percent, double linesPerSecond,
-                               std::optional<double> secondsLeft, bool bLooping) {
-    char text[160];
+                               std::optional<double> secondsLeft, bool bLooping,
+                               const std::string& logTime) {
+    char text[200];
     int length =
         std::snprintf(text, sizeof text, "line %d of %d (%d%%)", lineNumber, lineCount, percent);
+    if (!logTime.empty()) {
+        length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                                "  log %.40s", logTime.c_str());
+    }
     if (linesPerSecond > 0) {
         length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
                                 "  %.1f lines/s", linesPerSecond);
@@ -41,14 +49,43 @@ std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, dou
     return text;
 }
 
+std::string FormatLogSpan(const std::string& firstStamp, const std::string& lastStamp) {
+    const std::optional<std::int64_t> first = ParseStampText(firstStamp);
+    const std::optional<std::int64_t> last = ParseStampText(lastStamp);
+    // The date once when both stamps share it: "2026-12-06 05:59:12 to 05:59:24".
+    const bool bSameDay = firstStamp.size() > 11 && lastStamp.size() > 11 &&
+                          firstStamp.compare(0, 11, lastStamp, 0, 11) == 0;
+    std::string text =
+        "log time " + firstStamp + " to " + (bSameDay ? lastStamp.substr(11) : lastStamp);
+    if (first && last && *last >= *first) {
+        text += " (" + std::to_string(*last - *first) + " s)";
+    }
+    return text;
+}
+
 CPlayProgress::CPlayProgress(std::ostream& err, int lineCount, std::uint64_t count, bool bLoop,
                              Mode mode)
     : m_err(err), m_nLineCount(lineCount), m_nCount(count), m_bLoop(bLoop), m_mode(mode) {}
 
-void CPlayProgress::OnLine(int index, int percent, std::uint64_t linesSent) {
+void CPlayProgress::SetRecordedPace(const std::string& firstStamp, const std::string& lastStamp,
+                                    double speed) {
+    m_logFirstStamp = firstStamp;
+    m_logLastStamp = lastStamp;
+    m_lastStampSeconds = ParseStampText(lastStamp);
+    m_speed = speed > 0 ? speed : 1;
+}
+
+void CPlayProgress::OnLine(int index, int percent, std::uint64_t linesSent,
+                           const std::string& stamp) {
     const Clock::time_point now = Clock::now();
     if (!m_firstLine) {
         m_firstLine = now;
+    }
+    if (!stamp.empty()) {
+        if (m_firstStamp.empty()) {
+            m_firstStamp = stamp;
+        }
+        m_latestStamp = stamp;
     }
     if (m_mode != Mode::kLive) {
         return;
@@ -64,7 +101,13 @@ void CPlayProgress::OnLine(int index, int percent, std::uint64_t linesSent) {
     const double rate =
         linesSent > 1 && elapsed > 0 ? static_cast<double>(linesSent - 1) / elapsed : 0;
     std::optional<double> left;
-    if (rate > 0) {
+    const std::optional<std::int64_t> stampSeconds = ParseStampText(stamp);
+    if (m_lastStampSeconds && stampSeconds && !(m_bLoop && m_nCount == 0)) {
+        // The log's own time left, at its speed: the rate of lines says little when they come
+        // in bursts.
+        left = static_cast<double>(std::max<std::int64_t>(*m_lastStampSeconds - *stampSeconds, 0)) /
+               m_speed;
+    } else if (rate > 0) {
         if (m_nCount != 0) {
             left = static_cast<double>(m_nCount - linesSent) / rate;
         } else if (!m_bLoop) {
@@ -73,7 +116,8 @@ void CPlayProgress::OnLine(int index, int percent, std::uint64_t linesSent) {
     }
     m_err << "\r\033[K"
           << FormatPlayProgress(index + 1, m_nLineCount, percent, rate, left,
-                                m_bLoop && m_nCount == 0)
+                                m_bLoop && m_nCount == 0,
+                                stamp.size() > 11 ? stamp.substr(11) : stamp)
           << std::flush;
     m_bLineShown = true;
 }
@@ -90,6 +134,13 @@ void CPlayProgress::Finish(std::uint64_t linesSent, std::uint64_t linesLost) {
         return;
     }
     ClearLine();
-    const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
-    m_err << FormatPlaySummary(linesSent, m_nPasses, seconds, linesLost) << std::endl;
+    const Clock::time_point from = m_bTimeFromFirstLine && m_firstLine ? *m_firstLine : m_started;
+    const double seconds = std::chrono::duration<double>(Clock::now() - from).count();
+    m_err << FormatPlaySummary(linesSent, m_nPasses, seconds, linesLost);
+    if (m_nPasses > 1 && !m_logFirstStamp.empty()) {
+        m_err << "; " << FormatLogSpan(m_logFirstStamp, m_logLastStamp) << " each pass";
+    } else if (!m_firstStamp.empty()) {
+        m_err << "; " << FormatLogSpan(m_firstStamp, m_latestStamp);
+    }
+    m_err << std::endl;
 }

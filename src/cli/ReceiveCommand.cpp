@@ -15,18 +15,21 @@
 #include "platform/Interrupt.h"
 #include "platform/ReceiveSocket.h"
 #include "platform/SerialPort.h"
+#include "platform/Socket.h"
 #include "platform/Terminal.h"
 #include "platform/WakeEvent.h"
 
 namespace {
 constexpr char kReceiveUsage[] =
-    "Usage: tillstream-cli receive (--tcp [HOST:]PORT | --udp [HOST:]PORT | --serial COMn)\n"
+    "Usage: tillstream-cli receive (--tcp [HOST:]PORT | --connect HOST:PORT\n"
+    "                               | --udp [HOST:]PORT | --serial COMn) [--interface ADDR]\n"
     "                              [--hex] [--out FILE] [--expect-delay MS] [--quiet] [--once]\n"
     "                              [--baud N] [--parity P] [--data-bits N] [--stop-bits S]\n";
 constexpr char kReceiveDescription[] =
     "Listens like a receiving device and prints every line as it arrives. PORT 0 lets the\n"
     "system choose; the port chosen is in the line printed to standard error when ready,\n"
-    "e.g. 'listening on tcp 127.0.0.1:9100'.\n";
+    "e.g. 'listening on tcp 127.0.0.1:9100'. With --connect it is the device that connects\n"
+    "(to 'play --listen'), again once a second until it gets through and after every break.\n";
 constexpr char kReceiveNotes[] =
     "TCP and serial lines end at LF (the LF belongs to the line); a line still open when its\n"
     "connection closes is printed as it is. Ctrl-C ends the run; the summary (connections,\n"
@@ -42,6 +45,26 @@ constexpr char kReceiveNotes[] =
     "130 ended by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n";
 
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
+constexpr int kConnectTimeoutMs = 5000;
+constexpr int kReconnectPauseMs = 1000;
+
+// Reads one connection until its peer closes it; false when the run was interrupted.
+bool ReceiveConnection(CReceiveSocket& connection, CReceiver& receiver, std::vector<char>& buffer) {
+    const std::intptr_t hCancel = InterruptWaitHandle();
+    for (;;) {
+        const CReceiveSocket::WaitResult wait = connection.WaitReadable(hCancel);
+        if (wait != CReceiveSocket::WaitResult::kReady) {
+            receiver.EndStream();
+            return false;
+        }
+        const long count = connection.Receive(buffer.data(), buffer.size());
+        if (count <= 0) {
+            receiver.EndStream();
+            return true;
+        }
+        receiver.FeedStream(buffer.data(), static_cast<std::size_t>(count));
+    }
+}
 
 // Accepts connections one after another until Ctrl-C (or the first closes, with --once).
 void ReceiveTcp(CReceiveSocket& listener, CReceiver& receiver, bool bOnce, std::ostream& err,
@@ -61,19 +84,9 @@ void ReceiveTcp(CReceiveSocket& listener, CReceiver& receiver, bool bOnce, std::
         if (!bQuiet) {
             err << "connection " << receiver.Stats().Connections() << " from " << peer << std::endl;
         }
-        for (;;) {
-            const CReceiveSocket::WaitResult wait = connection.WaitReadable(hCancel);
-            if (wait != CReceiveSocket::WaitResult::kReady) {
-                receiver.EndStream();
-                return;
-            }
-            const long count = connection.Receive(buffer.data(), buffer.size());
-            if (count <= 0) {
-                break;
-            }
-            receiver.FeedStream(buffer.data(), static_cast<std::size_t>(count));
+        if (!ReceiveConnection(connection, receiver, buffer)) {
+            return;
         }
-        receiver.EndStream();
         if (!bQuiet) {
             err << "connection " << receiver.Stats().Connections() << " closed" << std::endl;
         }
@@ -81,6 +94,54 @@ void ReceiveTcp(CReceiveSocket& listener, CReceiver& receiver, bool bOnce, std::
             return;
         }
     }
+}
+
+// The device that connects: to dwAddr:wPort, again once a second until it gets through and
+// after every break, until Ctrl-C (or the first connection closes, with --once).
+void ReceiveConnecting(std::uint32_t dwAddr, std::uint16_t wPort, CReceiver& receiver, bool bOnce,
+                       std::ostream& err, bool bQuiet) {
+    std::vector<char> buffer(kReceiveBufferSize);
+    const std::intptr_t hCancel = InterruptWaitHandle();
+    const std::string target = FormatIPv4Address(dwAddr) + ":" + std::to_string(wPort);
+    bool bFailureTold = false;
+    CWakeEvent pause;
+    pause.Create();
+    SetInterruptCallback([&pause] { pause.Set(); });
+    while (!IsInterruptRequested()) {
+        CReceiveSocket connection;
+        const CReceiveSocket::ConnectResult result =
+            connection.ConnectTcp(dwAddr, wPort, kConnectTimeoutMs, hCancel);
+        if (result == CReceiveSocket::ConnectResult::kCancelled) {
+            break;
+        }
+        if (result == CReceiveSocket::ConnectResult::kConnected) {
+            bFailureTold = false;
+            receiver.StartConnection();
+            if (!bQuiet) {
+                err << "connection " << receiver.Stats().Connections() << " to " << target
+                    << std::endl;
+            }
+            if (!ReceiveConnection(connection, receiver, buffer)) {
+                break;
+            }
+            if (!bQuiet) {
+                err << "connection " << receiver.Stats().Connections() << " closed" << std::endl;
+            }
+            if (bOnce) {
+                break;
+            }
+        } else if (!bFailureTold && !bQuiet) {
+            // Once per break, not once a second: the device keeps trying quietly.
+            PrintCommandError(err, "receive",
+                              "cannot connect to " + target + ": " + connection.LastErrorText() +
+                                  "; trying again every second");
+            bFailureTold = true;
+        }
+        if (pause.Wait(kReconnectPauseMs)) {
+            break;
+        }
+    }
+    SetInterruptCallback(nullptr);
 }
 
 void ReceiveUdp(CReceiveSocket& socket, CReceiver& receiver, bool bOnce) {
@@ -140,8 +201,10 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     CCommandParser parser("receive", kReceiveUsage, kReceiveDescription, kReceiveNotes);
     CLI::App& app = parser.App();
     std::optional<Endpoint> tcp;
+    std::optional<Endpoint> connect;
     std::optional<Endpoint> udp;
     std::optional<int> serialPort;
+    std::optional<std::string> multicastInterface;
     LineSettingFlags lineSettings;
     std::optional<std::string> outPath;
     std::optional<std::uint32_t> expectDelay;
@@ -150,8 +213,16 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     bool bOnce = false;
     AddEndpointFlag(app, "--tcp", tcp, true, true, "[HOST:]PORT",
                     "accept TCP connections, one after another (HOST default 0.0.0.0)");
+    AddEndpointFlag(app, "--connect", connect, false, false, "HOST:PORT",
+                    "connect to HOST (a 'play --listen'), again once a second until it\n"
+                    "gets through and after every break");
     AddEndpointFlag(app, "--udp", udp, true, true, "[HOST:]PORT",
-                    "take UDP datagrams, one line per datagram");
+                    "take UDP datagrams, one line per datagram; HOST may be a multicast\n"
+                    "group, which is joined");
+    app.add_option("--interface", multicastInterface,
+                   "with --udp GROUP:PORT: join the group on the interface that has the\n"
+                   "address ADDR (default: the system's routes choose)")
+        ->option_text("ADDR");
     AddComPortFlag(app, "--serial", serialPort,
                    "read a serial port with the stored input line settings, or those\n"
                    "of --baud, --parity, --data-bits, --stop-bits");
@@ -172,12 +243,15 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
         return *exitCode;
     }
-    if (static_cast<int>(tcp.has_value()) + static_cast<int>(udp.has_value()) +
-            static_cast<int>(serialPort.has_value()) !=
+    if (static_cast<int>(tcp.has_value()) + static_cast<int>(connect.has_value()) +
+            static_cast<int>(udp.has_value()) + static_cast<int>(serialPort.has_value()) !=
         1) {
-        return parser.Refuse(err, "give exactly one of --tcp, --udp or --serial");
+        return parser.Refuse(err, "give exactly one of --tcp, --connect, --udp or --serial");
     }
-    const std::optional<Endpoint>& endpoint = tcp ? tcp : udp;
+    if (multicastInterface && !udp) {
+        return parser.Refuse(err, "--interface goes with --udp GROUP:PORT");
+    }
+    const std::optional<Endpoint>& endpoint = tcp ? tcp : connect ? connect : udp;
     if (endpoint && lineSettings.AnyGiven()) {
         return parser.Refuse(err,
                              "--baud, --parity, --data-bits and --stop-bits go with --serial only");
@@ -200,6 +274,21 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         std::string error;
         if (!ResolveIPv4Host(host, dwAddr, error)) {
             PrintCommandError(err, "receive", "cannot resolve '" + host + "': " + error);
+            return kExitFailure;
+        }
+    }
+    std::uint32_t dwInterface = 0;
+    if (multicastInterface) {
+        std::string error;
+        if (!IsMulticastAddress(dwAddr)) {
+            return parser.Refuse(err,
+                                 "--interface goes with a multicast group (224.0.0.0 to "
+                                 "239.255.255.255), not " +
+                                     host);
+        }
+        if (!ResolveIPv4Host(*multicastInterface, dwInterface, error)) {
+            PrintCommandError(err, "receive",
+                              "cannot resolve '" + *multicastInterface + "': " + error);
             return kExitFailure;
         }
     }
@@ -226,10 +315,16 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         }
         err << "listening on serial " << ComPortName(*serialPort) << std::endl;
         ReceiveSerial(serial, receiver, bOnce);
+    } else if (connect) {
+        err << "connecting to tcp " << FormatIPv4Address(dwAddr) << ":" << port << std::endl;
+        ReceiveConnecting(dwAddr, port, receiver, bOnce, err, bQuiet);
     } else {
         CReceiveSocket socket;
         const bool bTcp = tcp.has_value();
-        if (!(bTcp ? socket.ListenTcp(dwAddr, port) : socket.BindUdp(dwAddr, port))) {
+        const bool bGroup = !bTcp && IsMulticastAddress(dwAddr);
+        if (!(bTcp     ? socket.ListenTcp(dwAddr, port)
+              : bGroup ? socket.JoinUdpGroup(dwAddr, port, dwInterface)
+                       : socket.BindUdp(dwAddr, port))) {
             PrintCommandError(err, "receive",
                               std::string("cannot listen on ") + (bTcp ? "tcp " : "udp ") + host +
                                   ":" + std::to_string(port) + ": " + socket.LastErrorText());

@@ -7,13 +7,13 @@
 #include "datafile/FileNames.h"
 #include "datafile/FilesInPlay.h"
 #include "datafile/LineReader.h"
+#include "datafile/StampedLog.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/Trace.h"
 
 namespace {
 constexpr std::size_t kWriteChunk = 256 * 1024;
-constexpr std::size_t kShortestPayload = 4;  // "0x" and one byte's two digits
 
 bool SameFile(const std::string& a, const std::string& b) {
     return CanonicalPath(a) == CanonicalPath(b);
@@ -49,17 +49,6 @@ FileError HoldForChange(const std::string& path, CFileHandle& lock, bool bMayBeM
     return error;
 }
 
-// Where a record's payload starts: two characters after the line's first "]", or at position 1
-// when the line has none.
-std::string_view PayloadOf(const std::string& line) {
-    const std::size_t bracket = line.find(']');
-    const std::size_t start = bracket == std::string::npos ? 1 : bracket + 2;
-    if (start >= line.size()) {
-        return {};
-    }
-    return std::string_view(line).substr(start);
-}
-
 // Writes the marker line and the payload line of every record that has one, each ended by CR LF,
 // then makes T durable. The source is read in text mode (CR LF and LF line ends alike).
 FileError CopyPayloadLines(CLineReader& source, CFileHandle& target) {
@@ -76,11 +65,8 @@ FileError CopyPayloadLines(CLineReader& source, CFileHandle& target) {
         if (result == ReadLineResult::EndOfFile) {
             break;
         }
-        if (line.size() < kShortestPayload) {
-            continue;
-        }
-        const std::string_view payload = PayloadOf(line);
-        if (payload.size() < kShortestPayload || !payload.starts_with("0x")) {
+        const std::string_view payload = StampedLogPayload(line);
+        if (payload.empty()) {
             continue;
         }
         out += payload;

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 
 #include "datafile/DataFileKind.h"
 #include "datafile/LineReader.h"
 #include "datafile/PayloadDecoder.h"
+#include "datafile/StampedLogReader.h"
 #include "engine/ListPaging.h"
 #include "engine/PlaybackHost.h"
 #include "options/OptionRecord.h"
@@ -16,6 +19,7 @@
 #include "platform/ThreadPriority.h"
 #include "platform/Trace.h"
 #include "transport/CommThread.h"
+#include "transport/LineSink.h"
 #include "transport/SerialVocabulary.h"
 #include "transport/SocketClient.h"
 #include "transport/UdpSender.h"
@@ -47,10 +51,10 @@ class CLinePacer {
   public:
     explicit CLinePacer(std::stop_token stop) : m_stop(std::move(stop)) {}
 
-    // The line just sent went out at `sentAt`; waits until the next line is due (`delayMs` after
+    // The line just sent went out at `sentAt`; waits until the next line is due (`delay` after
     // it) or until the run is asked to stop. A delay of 0 does not wait.
-    void PauseAfterLine(std::uint32_t delayMs, Clock::time_point sentAt) {
-        if (delayMs == 0) {
+    void PauseAfterLine(Clock::duration delay, Clock::time_point sentAt) {
+        if (delay <= Clock::duration::zero()) {
             m_bScheduled = false;  // the next delayed line starts a schedule of its own
             if (m_bRaised) {
                 RestoreOrdinaryPriority();
@@ -63,8 +67,6 @@ class CLinePacer {
             m_bRaiseTried = true;
             m_bRaised = RaiseCadencePriority();
         }
-        const auto delay =
-            std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(delayMs));
         // On time is within a quarter of the delay and at most a millisecond: the timer's usual
         // lateness, but never so much that two lines come noticeably closer than the delay.
         const Clock::duration allowance = std::min<Clock::duration>(kLateAllowance, delay / 4);
@@ -100,19 +102,27 @@ class CLineNotices {
           m_interval(std::chrono::duration_cast<Clock::duration>(host.LineNoticeInterval())) {}
 
     // Line `index` at `percent` is about to be sent; `bCoalesce` when no pause follows it.
-    void BeforeSend(int index, int percent, bool bCoalesce) {
+    // `pStamp`: the stamp of the record, at the recorded pace (told with the line).
+    void BeforeSend(int index, int percent, bool bCoalesce, const std::string* pStamp) {
         m_nIndex = index;
         m_nPercent = percent;
+        m_pStamp = pStamp;
         m_bTelling = true;
         if (bCoalesce && m_interval.count() > 0) {
             const Clock::time_point now = Clock::now();
             if (m_bToldOnce && now - m_lastTold < m_interval) {
                 m_bTelling = false;
                 m_bLineUntold = true;
+                if (pStamp != nullptr) {
+                    m_strUntoldStamp = *pStamp;
+                }
                 return;
             }
             m_lastTold = now;
             m_bToldOnce = true;
+        }
+        if (pStamp != nullptr) {
+            m_host.ShowRecordStamp(*pStamp);
         }
         m_host.ShowCurrentLine(index, percent);
         m_bLineUntold = false;
@@ -134,6 +144,9 @@ class CLineNotices {
 
     void Flush() {
         if (m_bLineUntold) {
+            if (m_pStamp != nullptr) {
+                m_host.ShowRecordStamp(m_strUntoldStamp);
+            }
             m_host.ShowCurrentLine(m_nIndex, m_nPercent);
             m_bLineUntold = false;
         }
@@ -152,12 +165,66 @@ class CLineNotices {
     bool m_bToldOnce = false;  // the first line is always told
     int m_nIndex = -1;
     int m_nPercent = 0;
+    const std::string* m_pStamp = nullptr;  // of the line last announced, at the recorded pace
+    std::string m_strUntoldStamp;
     bool m_bTelling = false;
     bool m_bLineUntold = false;
     bool m_bTotalsUntold = false;
     std::uint64_t m_nLines = 0;
     std::uint64_t m_nLost = 0;
 };
+
+// The run's file: its lines as they are read in binary mode or, at the recorded pace, the records
+// of a stamped hex log (see CStampedLogReader) with their stamps and the time to the next one.
+class CRunFile {
+  public:
+    explicit CRunFile(bool bRecordedPace) : m_bRecordedPace(bRecordedPace) {}
+
+    FileError OpenForPlayback(const std::string& path) {
+        return m_bRecordedPace ? m_log.OpenForPlayback(path) : m_lines.OpenForPlayback(path);
+    }
+    ReadLineResult ReadLine(std::string& line) {
+        return m_bRecordedPace ? m_log.ReadRecord(line, m_strStamp) : m_lines.ReadLine(line);
+    }
+    FileError Rewind() { return m_bRecordedPace ? m_log.Rewind() : m_lines.Rewind(); }
+    void Close() {
+        m_log.Close();
+        m_lines.Close();
+    }
+    // The stamp of the record last read; nullptr when the file is not played at its pace.
+    const std::string* Stamp() const { return m_bRecordedPace ? &m_strStamp : nullptr; }
+    std::optional<std::int64_t> SecondsToNext() { return m_log.SecondsToNext(); }
+
+  private:
+    bool m_bRecordedPace;
+    CLineReader m_lines{LineMode::Binary};
+    CStampedLogReader m_log;
+    std::string m_strStamp;
+};
+
+// The pause after a line: the options' delay, or at the recorded pace the time to the next
+// record scaled by the speed, kept between the delay and the longest gap allowed.
+Clock::duration GapAfterLine(const PlaybackRequest& request, const OptionRecord& options,
+                             CRunFile& file) {
+    const auto delay =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(options.delayMs));
+    if (!request.bRecordedPace) {
+        return delay;
+    }
+    const std::optional<std::int64_t> seconds = file.SecondsToNext();
+    if (!seconds || *seconds <= 0 || !(request.speed > 0)) {
+        return delay;
+    }
+    // Beyond a day of log time a pause is idle time nobody waits for; the cap keeps the
+    // arithmetic far from the clock's limits as well.
+    const double wanted = std::min<double>(static_cast<double>(*seconds), 86400.0 * 365);
+    Clock::duration gap = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(wanted) / request.speed);
+    if (request.maxGap.count() > 0) {
+        gap = std::min(gap, std::chrono::duration_cast<Clock::duration>(request.maxGap));
+    }
+    return std::max(gap, delay);
+}
 
 bool StartsWithMarker(const std::string& line) {
     return std::string_view(line).starts_with(kTillstreamDataMarker);
@@ -187,6 +254,9 @@ void COutputPlayback::RequestStop() {
     // A send to a receiver that has stopped reading could block for as long as it likes;
     // closing the connection ends it at once (the line is lost, the run sees its stop next).
     m_socketClient.Close();
+    if (CLineSink* pSink = m_pRunSink.load()) {
+        pSink->Interrupt();
+    }
 }
 
 bool COutputPlayback::WaitUntilEnded(std::chrono::milliseconds timeout) {
@@ -205,8 +275,11 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                                              std::stop_token stop) {
     CCommThread channel(&m_host);
     CUdpSender udpSender;
-    CLineReader file(LineMode::Binary);
+    udpSender.SetMulticast(request.multicastTtl, request.multicastInterface);
+    CRunFile file(request.bRecordedPace);
     CLineNotices notices(m_host);
+    CLineSink* const pSink = request.pSink;
+    m_pRunSink.store(pSink);
     Trace("[CTillstreamDlg::ThreadReadDataFromFile] Thread Start");
 
     try {
@@ -229,6 +302,10 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
         std::string line;
         unsigned char buffer[kPayloadBufferSize];
         int i = 0;
+        // The pause planned after the line before (zero: none) and when that line went out, for
+        // the host's cadence figures.
+        Clock::duration plannedGap{};
+        Clock::time_point previousSentAt{};
 
         while (!stop.stop_requested()) {
             if (const std::uint64_t nChange = m_host.OptionsChangeCount();
@@ -239,7 +316,12 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
 
             // Open the transport when it is down; a working one is not touched. Opening may take
             // a while (a connect, a box), so the host first learns where the run is.
-            if (options.outputInterface == kInterfaceRs232) {
+            if (pSink != nullptr) {
+                if (!pSink->IsReady()) {
+                    notices.Flush();
+                    pSink->WaitUntilReady(stop);  // a stop is seen just below
+                }
+            } else if (options.outputInterface == kInterfaceRs232) {
                 if (!channel.IsOpen()) {
                     notices.Flush();
                     channel.SetLineSettings(options.outputBaudRate, options.outputParity,
@@ -295,7 +377,12 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
 
             const char* pData = nullptr;
             std::size_t nLength = 0;
-            if (request.convertedFile) {
+            if (request.bRecordedPace) {
+                // A record's payload, decoded as a converted file's payload line.
+                std::memset(buffer, 0, sizeof buffer);
+                nLength = DecodePayloadLine(line, buffer);
+                pData = reinterpret_cast<const char*>(buffer);
+            } else if (request.convertedFile) {
                 if (StartsWithMarker(line)) {
                     // Not a line of the data list: no progress, no send, no pause.
                     continue;
@@ -309,10 +396,15 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 nLength = line.size();
             }
 
-            notices.BeforeSend(i, ProgressPercent(i, request.lineCount), options.delayMs == 0);
+            // Known before the send, so that a line with no pause after it is told as such.
+            const Clock::duration gap = GapAfterLine(request, options, file);
+            notices.BeforeSend(i, ProgressPercent(i, request.lineCount), gap == gap.zero(),
+                               file.Stamp());
 
             bool bDelivered = false;
-            if (options.outputInterface == kInterfaceTcpClient) {
+            if (pSink != nullptr) {
+                bDelivered = pSink->SendLine(pData, nLength);
+            } else if (options.outputInterface == kInterfaceTcpClient) {
                 if (m_socketClient.m_client.Send(pData, static_cast<int>(nLength), 0) == -1) {
                     // The line is lost; the next line connects again.
                     m_socketClient.Close();
@@ -327,12 +419,17 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 channel.QueueSend(std::string_view(pData, nLength));
                 bDelivered = channel.HasChannelThread();
             }
-            const Clock::time_point sentAt =
-                options.delayMs != 0 ? Clock::now() : Clock::time_point{};
+            const bool bPaced = gap != gap.zero() || plannedGap != plannedGap.zero();
+            const Clock::time_point sentAt = bPaced ? Clock::now() : Clock::time_point{};
             notices.AfterSend(bDelivered);
+            if (plannedGap != plannedGap.zero()) {
+                m_host.OnLinePaced(sentAt - previousSentAt, plannedGap);
+            }
+            plannedGap = gap;
+            previousSentAt = sentAt;
 
             ++i;
-            pacer.PauseAfterLine(options.delayMs, sentAt);
+            pacer.PauseAfterLine(gap, sentAt);
             if (request.lineLimit != 0 && notices.Lines() >= request.lineLimit) {
                 // The last line asked for has had its pause: end as at the end of the file.
                 if (channel.IsOpen()) {
@@ -355,6 +452,10 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
     }
     m_socketClient.Close();
     udpSender.Close();
+    if (pSink != nullptr) {
+        pSink->EndRun();
+        m_pRunSink.store(nullptr);
+    }
     m_runs.MarkEnding(runId);
     m_host.OnRunEnded(runId);
     Trace("[CTillstreamDlg::ThreadReadDataFromFile] Thread Stop");

@@ -1,8 +1,10 @@
 #pragma once
 // Playback: sends the loaded data file to the receiving device one line at a time, with the
 // delay after every line and optionally in an endless loop, over TCP (the window's socket
-// client), UDP datagrams or an RS-232 channel of the run's own. The run's thread is
-// ThreadReadDataFromFile; it shows its progress and announces its end through the CPlaybackHost.
+// client), UDP datagrams or an RS-232 channel of the run's own, or through a transport the front
+// end set up (a CLineSink). A stamped hex log may instead be played at its recorded pace. The
+// run's thread is ThreadReadDataFromFile; it shows its progress and announces its end through the
+// CPlaybackHost.
 //
 // Threads: Start, WaitUntilEnded and the destructor are called by the owner (the window's
 // thread); RequestStop and IsRunning by any thread. The host is called on the playback thread
@@ -13,6 +15,7 @@
 // Failures: Start returns 0 when nothing was started (empty path, a run still playing, no
 // thread). A run that fails (-1 empty path, -2 file cannot be opened, a read error) traces the
 // cause and ends like any other run, with OnRunEnded; nothing is shown to the user.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <stop_token>
@@ -20,6 +23,7 @@
 
 #include "engine/RunSequence.h"
 
+class CLineSink;
 class CPlaybackHost;
 class CSocketClient;
 
@@ -32,6 +36,25 @@ struct PlaybackRequest {
     // 0: no limit. Otherwise the run ends after this many lines (every pass counted), once the
     // pause after the last of them is over, exactly as at the end of the file with looping off.
     std::uint64_t lineLimit = 0;
+
+    // Where the lines go: nullptr for the interface of the options; otherwise a transport of the
+    // caller's, which must outlive the run (the options' interface is then not used).
+    CLineSink* pSink = nullptr;
+
+    // Datagrams to a multicast group (UDP interface): at most this many router hops, out of the
+    // interface with this address (host byte order; 0: the system's routes choose).
+    int multicastTtl = 1;
+    std::uint32_t multicastInterface = 0;
+
+    // The recorded pace: `path` is a stamped hex log. Each record with a payload is sent as the
+    // bytes a converted file would send for it (the other lines are passed over like the marker
+    // of a converted file), and the pause after it is the time from its stamp to the next
+    // record's divided by `speed`, never shorter than the options' delay and, with a `maxGap`
+    // above 0, never longer than that (nor than the delay). After the last record of the file
+    // (and where a stamp cannot be read) the pause is the delay. `lineCount` counts the records.
+    bool bRecordedPace = false;
+    double speed = 1.0;
+    std::chrono::milliseconds maxGap{0};
 };
 
 class COutputPlayback {
@@ -67,5 +90,6 @@ class COutputPlayback {
 
     CPlaybackHost& m_host;
     CSocketClient& m_socketClient;
+    std::atomic<CLineSink*> m_pRunSink{nullptr};  // the running run's sink, for RequestStop
     CRunSequence m_runs;  // last member: destroyed (stopped and joined) first
 };

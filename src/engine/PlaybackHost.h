@@ -12,6 +12,7 @@
 // (LineNoticeInterval). With a delay every line is told.
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "options/OptionRecord.h"
 #include "transport/MessageSink.h"
@@ -43,6 +44,10 @@ class CPlaybackHost : public CMessageSink {
     // Only the latest call matters: with no delay, lines between two calls are not told.
     virtual void ShowCurrentLine(int index, int percent) = 0;
 
+    // At the recorded pace of a stamped hex log: the record about to be sent bears `stamp` (the
+    // 19 characters between its brackets). Told just before the ShowCurrentLine of that record.
+    virtual void ShowRecordStamp(const std::string& stamp) { (void)stamp; }
+
     // The file ended with looping on and the run starts again at its first line: unselect
     // `lastIndex` (the last line played) and set the bar to 0. Not called after a pass that
     // played no line at all.
@@ -56,6 +61,16 @@ class CPlaybackHost : public CMessageSink {
     virtual void OnLinesSent(std::uint64_t nLines, std::uint64_t nLost) {
         (void)nLines;
         (void)nLost;
+    }
+
+    // The line just sent went out `interval` after the line before it (each counted from the
+    // moment its send returned), where the pause between them was planned to last `plannedGap`:
+    // the run's cadence, for a host that measures it. Told for every line that follows a pause
+    // (not for the first line of a run, nor for a line sent with no pause before it).
+    virtual void OnLinePaced(std::chrono::steady_clock::duration interval,
+                             std::chrono::steady_clock::duration plannedGap) {
+        (void)interval;
+        (void)plannedGap;
     }
 
     // Run `runId` is over, whatever ended it: the file and the transports are closed. This is the

@@ -132,7 +132,9 @@ std::string FormatOptionsText(const OptionRecord& record) {
 bool SetOptionField(OptionRecord& record, std::string_view assignment, std::string& error) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string_view::npos) {
-        error = "'" + std::string(assignment) + "' is not FIELD=VALUE";
+        // Appended rather than "'" + std::string(...): GCC 12 at -O3 warns wrongly about that
+        // form (-Wrestrict), and warnings are errors.
+        error = std::string("'").append(assignment).append("' is not FIELD=VALUE");
         return false;
     }
     const std::string_view name = assignment.substr(0, equals);
@@ -152,8 +154,8 @@ bool SetOptionField(OptionRecord& record, std::string_view assignment, std::stri
             return true;
         case Kind::kAddress:
             if (!ParseDottedIPv4(text, record.*field->pUnsigned)) {
-                error =
-                    "'" + std::string(text) + "' is not a dotted IPv4 address for remoteAddress";
+                error = std::string("'").append(text).append(
+                    "' is not a dotted IPv4 address for remoteAddress");
                 return false;
             }
             return true;

@@ -12,7 +12,8 @@
 // files and connections, the summary). When either runs out the program ends at once with the
 // signal's exit code (128 plus its number) and runs nothing more: the system closes its files,
 // sockets and ports, what it wrote so far stays, and the files it replaces are replaced whole
-// (a temporary file renamed into place), so none is left half written.
+// (a temporary file renamed into place), so none is left half written. It says so on standard
+// error first (kInterruptCutNotice), unless that output cannot take the line at once.
 //
 // Threads: InstallInterruptWatch belongs to main() before it starts any thread; everything else
 // may be called from any thread. Nothing here throws; a watch that cannot be set up leaves the
@@ -24,6 +25,10 @@
 // 80 ms: with the system's own clean-up of a large process the program is gone within 100 ms.
 inline constexpr std::chrono::milliseconds kInterruptStopLimit{80};
 inline constexpr std::chrono::milliseconds kInterruptEndLimit{2000};
+
+// The first words of the line written when a limit ran out, so whoever reads the output knows why
+// the usual end (a summary, say) is missing.
+inline constexpr const char* kInterruptCutNotice = "ended at once";
 
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread (threads started later inherit that)
 // and starts the watcher thread that takes them; on Windows installs the console control handler.

@@ -1,7 +1,8 @@
 #pragma once
 // The receiving end of a network line for the command line's receiver: a TCP listener and the
-// connections it accepts, or a UDP socket bound to a port, with waits for data that a cancel
-// handle (see Interrupt.h) ends at once. IPv4 only, addresses in host byte order.
+// connections it accepts, a TCP connection it makes itself to a program that listens, or a UDP
+// socket bound to a port (a multicast group's members included), with waits that a cancel handle
+// (see Interrupt.h) ends at once. IPv4 only, addresses in host byte order.
 // Threads: one thread at a time per socket. Failures are reported by results, with the cause in
 // LastErrorText(); nothing here throws.
 #include <cstddef>
@@ -31,6 +32,17 @@ class CReceiveSocket {
     bool ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort);
     // Binds a UDP socket to dwAddr:wPort; port 0 lets the system choose.
     bool BindUdp(std::uint32_t dwAddr, std::uint16_t wPort);
+    // Binds a UDP socket to wPort on every interface and joins the multicast group dwGroup on the
+    // interface that has the address dwInterface (0: the one the system's routes choose). Other
+    // programs on this machine may take the same group and port at the same time.
+    bool JoinUdpGroup(std::uint32_t dwGroup, std::uint16_t wPort, std::uint32_t dwInterface);
+
+    enum class ConnectResult { kConnected, kFailed, kCancelled };
+    // Connects a TCP socket to dwAddr:wPort, giving up after `timeoutMs` milliseconds, and at
+    // once when `hCancel` becomes readable (-1: no cancel). The connection is then read like an
+    // accepted one.
+    ConnectResult ConnectTcp(std::uint32_t dwAddr, std::uint16_t wPort, int timeoutMs,
+                             std::intptr_t hCancel);
 
     bool IsOpen() const noexcept { return m_hSocket >= 0; }
     std::uint16_t LocalPort() const;

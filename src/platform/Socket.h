@@ -1,10 +1,12 @@
 #pragma once
 // IPv4 sockets for the transports: an owning socket handle (TCP stream or UDP datagram), a
-// connect that a time limit or another thread can end, and sends that never raise a signal.
+// connect that a time limit or another thread can end, a listening socket whose connections are
+// taken without waiting, waits that a wake-up event ends, sends that never raise a signal, and
+// the datagram settings for broadcast and multicast destinations.
 // A CSocket belongs to one thread at a time, except that Shutdown() may be called from another
 // thread while the owner is blocked in Send() (the send then fails at once), and the wake-up
-// event that ends a connect may be set from any thread. Failures are reported as results (-1 or a
-// closed socket) together with a SocketError; nothing here throws.
+// event that ends a connect or a wait may be set from any thread. Failures are reported as
+// results (-1, false or a closed socket) together with a SocketError; nothing here throws.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +23,7 @@ enum class SocketError : std::uint32_t {
     kAccessDenied = 10013,  // e.g. a broadcast address without permission
     kInvalidArgument = 10022,
     kTooManySockets = 10024,  // the process or the system ran out of descriptors
+    kWouldBlock = 10035,      // nothing to take yet (no connection waiting on a listener)
     kMessageTooLong = 10040,  // a datagram larger than the protocol allows
     kAddressFamily = 10047,   // IPv4 is not available
     kAddressInUse = 10048,
@@ -42,8 +45,16 @@ inline std::uint32_t SocketErrorCode(SocketError error) {
     return static_cast<std::uint32_t>(error);
 }
 
+// A short text for people ("the address is already in use"), the same on every system.
+std::string SocketErrorText(SocketError error);
+
 // The dotted text of an IPv4 address held in host byte order (0x7F000001 -> "127.0.0.1").
 std::string FormatIPv4Address(std::uint32_t dwHostOrderAddr);
+
+// True for an address of a multicast group, 224.0.0.0 to 239.255.255.255 (host byte order).
+inline bool IsMulticastAddress(std::uint32_t dwHostOrderAddr) {
+    return (dwHostOrderAddr >> 28) == 0xE;
+}
 
 // An owning socket handle (a descriptor, a Windows SOCKET); closed exactly when its handle is -1.
 // Move-only.
@@ -80,6 +91,37 @@ class CSocket {
     // datagram socket. Returns nLen or -1 with *pError set.
     long SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, std::uint16_t wPort,
                 SocketError* pError);
+
+    // --- the server side of TCP -----------------------------------------------------------
+    // Binds the socket to dwAddr:wPort (host byte order; 0.0.0.0 all interfaces, port 0 one the
+    // system chooses, see LocalPort). `bReuseAddress` lets a listener take its port back at once
+    // although connections of an earlier one still linger.
+    SocketError Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuseAddress);
+    // Makes a bound stream socket listen; Accept then never waits.
+    SocketError Listen(int nBacklog);
+    // Takes the next connection waiting on a listening socket into `peer` (closed first), in
+    // blocking mode for Send(), with its address and port (host byte order) when asked. Returns
+    // kWouldBlock at once when no connection is waiting.
+    SocketError Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint16_t* pwPeerPort);
+    // The port the socket is bound to (0 when it is not bound or closed).
+    std::uint16_t LocalPort() const;
+
+    // Waits until the socket has something to be read (a connection to accept, bytes, or the
+    // peer's close), until `cancel` is (or already was) set, or until `timeout` has passed
+    // (negative: no limit). Returns kNone, kInterrupted or kTimedOut (or the failure).
+    SocketError WaitReadable(const CWakeEvent& cancel, std::chrono::milliseconds timeout) const;
+
+    // For a connection that is only written to: reads and drops whatever the peer sent, without
+    // waiting. False when the peer has closed or reset the connection (or the socket is closed).
+    bool DiscardIncoming();
+
+    // --- datagram destinations --------------------------------------------------------------
+    // Allows sends to a broadcast address (255.255.255.255, a subnet's highest address).
+    SocketError EnableBroadcast();
+    // For datagrams sent to a multicast group (224.0.0.0/4): at most `nTtl` router hops (0..255),
+    // out of the interface that has the address dwInterfaceAddr (host byte order; 0: the system
+    // chooses by its routes). Copies are delivered to members on this machine as well.
+    SocketError SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr);
 
     // Ends both directions without releasing the handle: a Send() blocked in another thread
     // returns -1 at once, and so does every later one. A connect in progress is abandoned.

@@ -23,6 +23,17 @@ int CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, int len) 
                 Trace("[CUdpSender::Send] ERROR - Can't create socket(%u)", SocketErrorCode(error));
                 return -3;
             }
+            m_bBroadcastEnabled = false;
+            m_bMulticastSet = false;
+        }
+        if (IsMulticastAddress(dwAddr) && !m_bMulticastSet) {
+            // Once per socket and setting: the options stay with the socket.
+            if ((error = m_socket.SetMulticastSending(m_nTtl, m_dwInterface)) !=
+                SocketError::kNone) {
+                Trace("[CUdpSender::Send] ERROR - multicast settings(%u)", SocketErrorCode(error));
+                return -4;
+            }
+            m_bMulticastSet = true;
         }
         const auto wPort = static_cast<std::uint16_t>(static_cast<unsigned>(nPort) & 0xFFFFu);
         // The largest payload an IPv4 datagram can carry; a longer line is cut into pieces that
@@ -30,8 +41,8 @@ int CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, int len) 
         int offset = 0;
         do {
             const int piece = std::min(len - offset, kMaxDatagram);
-            if (m_socket.SendTo(buf + offset, static_cast<std::size_t>(piece), dwAddr, wPort,
-                                &error) < 0) {
+            if (SendPiece(buf + offset, static_cast<std::size_t>(piece), dwAddr, wPort, &error) <
+                0) {
                 Trace("[CUdpSender::Send] ERROR - sendto error(%u)", SocketErrorCode(error));
                 return -4;
             }
@@ -42,6 +53,26 @@ int CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, int len) 
         Trace("[CUdpSender::Send] ERROR - Exception");
         return -100;
     }
+}
+
+void CUdpSender::SetMulticast(int nTtl, std::uint32_t dwInterface) {
+    m_nTtl = nTtl;
+    m_dwInterface = dwInterface;
+    m_bMulticastSet = false;
+}
+
+long CUdpSender::SendPiece(const char* buf, std::size_t len, std::uint32_t dwAddr,
+                           std::uint16_t wPort, SocketError* pError) {
+    long sent = m_socket.SendTo(buf, len, dwAddr, wPort, pError);
+    if (sent < 0 && *pError == SocketError::kAccessDenied && !m_bBroadcastEnabled) {
+        // Only a broadcast address is refused this way: the socket needs leave to broadcast,
+        // which it asks for once and keeps.
+        m_bBroadcastEnabled = true;
+        if (m_socket.EnableBroadcast() == SocketError::kNone) {
+            sent = m_socket.SendTo(buf, len, dwAddr, wPort, pError);
+        }
+    }
+    return sent;
 }
 
 int CUdpSender::Close() {

@@ -15,6 +15,7 @@
 #include "PtyPair.h"
 #include "StoreAccess.h"
 #include "TempHome.h"
+#include "platform/Interrupt.h"
 
 namespace {
 const std::string kCli = TILLSTREAM_CLI_PATH;

@@ -1,14 +1,17 @@
 #include "platform/Interrupt.h"
 
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -86,11 +89,23 @@ void WatchLimits() {
     std::unique_lock lock(state.limitMutex);
     state.limitChanged.wait(lock, [&state] { return state.bSignalled; });
     const auto signalled = std::chrono::steady_clock::now();
-    if (state.limitChanged.wait_until(lock, signalled + kInterruptStopLimit,
-                                      [&state] { return state.bStopConfirmed; })) {
+    const bool bStopped = state.limitChanged.wait_until(lock, signalled + kInterruptStopLimit,
+                                                        [&state] { return state.bStopConfirmed; });
+    if (bStopped) {
         state.limitChanged.wait_for(lock, kInterruptEndLimit, [] { return false; });
     }
-    // Nothing that could wait for a lock held by a stuck thread: no stdio, no destructors.
+    // Nothing that could wait for a lock held by a stuck thread: no stdio, no destructors. The
+    // notice goes out only when standard error can take it now (output nobody reads must not
+    // hold the end up); one short write is all or nothing on a pipe.
+    const char* reason = bStopped ? ": the end steps took longer than 2 s after the signal\n"
+                                  : ": the work did not stop within 80 ms of the signal\n";
+    pollfd output{STDERR_FILENO, POLLOUT, 0};
+    if (::poll(&output, 1, 0) == 1 && (output.revents & POLLOUT) != 0) {
+        iovec parts[2] = {
+            {const_cast<char*>(kInterruptCutNotice), std::strlen(kInterruptCutNotice)},
+            {const_cast<char*>(reason), std::strlen(reason)}};
+        [[maybe_unused]] const ssize_t written = ::writev(STDERR_FILENO, parts, 2);
+    }
     ::_exit(128 + state.nSignal.load());
 }
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/ReceiveSocket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -104,6 +105,78 @@ bool CReceiveSocket::BindUdp(std::uint32_t dwAddr, std::uint16_t wPort) {
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     m_hSocket = fd;
     return true;
+}
+
+bool CReceiveSocket::JoinUdpGroup(std::uint32_t dwGroup, std::uint16_t wPort,
+                                  std::uint32_t dwInterface) {
+    Close();
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        return false;
+    }
+    // Several receivers of one group on one machine (a device and a test of it) share the port.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const sockaddr_in address = MakeAddress(0, wPort);
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = htonl(dwGroup);
+    membership.imr_interface.s_addr = htonl(dwInterface);
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) != 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        ::close(fd);
+        return false;
+    }
+    const int size = 4 * 1024 * 1024;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    m_hSocket = fd;
+    return true;
+}
+
+CReceiveSocket::ConnectResult CReceiveSocket::ConnectTcp(std::uint32_t dwAddr, std::uint16_t wPort,
+                                                         int timeoutMs, std::intptr_t hCancel) {
+    Close();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        m_strLastError = ReceiveErrorText(errno);
+        return ConnectResult::kFailed;
+    }
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    int error = 0;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = errno;
+    }
+    if (error == EINPROGRESS || error == EINTR) {
+        pollfd entries[2] = {{fd, POLLOUT, 0}, {static_cast<int>(hCancel), POLLIN, 0}};
+        const nfds_t count = hCancel >= 0 ? 2 : 1;
+        int ready = 0;
+        do {
+            ready = ::poll(entries, count, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        if (count == 2 && (entries[1].revents & POLLIN) != 0) {
+            ::close(fd);
+            return ConnectResult::kCancelled;
+        }
+        socklen_t length = sizeof error;
+        if (ready == 0) {
+            error = ETIMEDOUT;
+        } else if (ready < 0) {
+            error = errno;
+        } else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+            error = errno;
+        }
+    }
+    if (error != 0) {
+        m_strLastError = ReceiveErrorText(error);
+        ::close(fd);
+        return ConnectResult::kFailed;
+    }
+    // Reads wait in WaitReadable; the socket itself may block like an accepted one.
+    const int flags = ::fcntl(fd, F_GETFL);
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    m_hSocket = fd;
+    return ConnectResult::kConnected;
 }
 
 std::uint16_t CReceiveSocket::LocalPort() const {

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,8 @@ SocketError SocketErrorFromErrno(int nErrno) {
         case EINTR:
         case ECANCELED:
             return SocketError::kInterrupted;
+        case EAGAIN:
+            return SocketError::kWouldBlock;
         case EBADF:
         case ENOTSOCK:
             return SocketError::kBadSocket;
@@ -227,6 +230,154 @@ long CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, 
             return -1;
         }
     }
+}
+
+SocketError CSocket::Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuseAddress) {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    const int on = 1;
+    if (bReuseAddress && ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+        return SocketErrorFromErrno(errno);
+    }
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    if (::bind(m_hSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return SocketErrorFromErrno(errno);
+    }
+    return SocketError::kNone;
+}
+
+SocketError CSocket::Listen(int nBacklog) {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    // Accept never waits: the owner waits with WaitReadable, which a stop can end.
+    if (!SetBlocking(m_hSocket, false) || ::listen(m_hSocket, nBacklog) != 0) {
+        return SocketErrorFromErrno(errno);
+    }
+    return SocketError::kNone;
+}
+
+SocketError CSocket::Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint16_t* pwPeerPort) {
+    peer.Close();
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    int hPeer = -1;
+    do {
+        // A connection taken from a non-blocking listener is in blocking mode, as Send() expects.
+        hPeer = ::accept4(m_hSocket, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+    } while (hPeer < 0 && errno == EINTR);
+    if (hPeer < 0) {
+        // A connection that was reset while it waited is gone: there is nothing to take.
+        return errno == EWOULDBLOCK || errno == ECONNABORTED ? SocketError::kWouldBlock
+                                                             : SocketErrorFromErrno(errno);
+    }
+    peer.m_hSocket = hPeer;
+    if (pdwPeerAddr != nullptr) {
+        *pdwPeerAddr = ntohl(address.sin_addr.s_addr);
+    }
+    if (pwPeerPort != nullptr) {
+        *pwPeerPort = ntohs(address.sin_port);
+    }
+    return SocketError::kNone;
+}
+
+std::uint16_t CSocket::LocalPort() const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (m_hSocket < 0 ||
+        ::getsockname(m_hSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+SocketError CSocket::WaitReadable(const CWakeEvent& cancel,
+                                  std::chrono::milliseconds timeout) const {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    const bool bForever = timeout.count() < 0;
+    const auto deadline = std::chrono::steady_clock::now() + (bForever ? timeout.zero() : timeout);
+    for (;;) {
+        int nWaitMs = -1;
+        if (!bForever) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            nWaitMs = static_cast<int>(std::max<long long>(left.count(), 0));
+        }
+        pollfd items[2] = {{static_cast<int>(m_hSocket), POLLIN, 0},
+                           {static_cast<int>(cancel.NativeHandle()), POLLIN, 0}};
+        const int count = cancel.IsCreated() ? 2 : 1;
+        const int ready = ::poll(items, count, nWaitMs);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return SocketErrorFromErrno(errno);
+        }
+        if (count == 2 && (items[1].revents & POLLIN) != 0) {
+            return SocketError::kInterrupted;
+        }
+        if ((items[0].revents & POLLNVAL) != 0) {
+            return SocketError::kBadSocket;
+        }
+        if (items[0].revents != 0) {
+            return SocketError::kNone;
+        }
+        if (ready == 0) {
+            return SocketError::kTimedOut;
+        }
+    }
+}
+
+bool CSocket::DiscardIncoming() {
+    if (m_hSocket < 0) {
+        return false;
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::recv(m_hSocket, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (count > 0) {
+            continue;
+        }
+        if (count == 0) {
+            return false;  // the peer closed its side
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        return errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+}
+
+SocketError CSocket::EnableBroadcast() {
+    const int on = 1;
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    return ::setsockopt(m_hSocket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0
+               ? SocketError::kNone
+               : SocketErrorFromErrno(errno);
+}
+
+SocketError CSocket::SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr) {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    const unsigned char ttl = static_cast<unsigned char>(std::clamp(nTtl, 0, 255));
+    const unsigned char loop = 1;
+    in_addr outgoing{};
+    outgoing.s_addr = htonl(dwInterfaceAddr);
+    if (::setsockopt(m_hSocket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0 ||
+        ::setsockopt(m_hSocket, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0 ||
+        ::setsockopt(m_hSocket, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof outgoing) != 0) {
+        return SocketErrorFromErrno(errno);
+    }
+    return SocketError::kNone;
 }
 
 void CSocket::Shutdown() noexcept {

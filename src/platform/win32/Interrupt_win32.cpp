@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "platform/Interrupt.h"
@@ -81,11 +82,30 @@ void WatchLimits() {
     std::unique_lock lock(state.limitMutex);
     state.limitChanged.wait(lock, [&state] { return state.bSignalled; });
     const auto signalled = std::chrono::steady_clock::now();
-    if (state.limitChanged.wait_until(lock, signalled + kInterruptStopLimit,
-                                      [&state] { return state.bStopConfirmed; })) {
+    const bool bStopped = state.limitChanged.wait_until(lock, signalled + kInterruptStopLimit,
+                                                        [&state] { return state.bStopConfirmed; });
+    if (bStopped) {
         state.limitChanged.wait_for(lock, kInterruptEndLimit, [] { return false; });
     }
-    // Nothing that could wait for a lock held by a stuck thread: no stdio, no destructors.
+    // Nothing that could wait for a lock held by a stuck thread: no stdio, no destructors. The
+    // notice is written by a thread of its own and given a moment: output nobody reads must not
+    // hold the end up (Windows cannot tell beforehand whether a pipe takes the line).
+    static std::string notice;
+    notice = std::string(kInterruptCutNotice) +
+             (bStopped ? ": the end steps took longer than 2 s after the signal\n"
+                       : ": the work did not stop within 80 ms of the signal\n");
+    const HANDLE writer = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            DWORD written = 0;
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), notice.data(),
+                      static_cast<DWORD>(notice.size()), &written, nullptr);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    if (writer != nullptr) {
+        WaitForSingleObject(writer, 20);
+    }
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(128 + state.nSignal.load()));
 }
 

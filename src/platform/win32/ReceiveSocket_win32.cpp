@@ -131,6 +131,93 @@ bool CReceiveSocket::BindUdp(std::uint32_t dwAddr, std::uint16_t wPort) {
     return true;
 }
 
+bool CReceiveSocket::JoinUdpGroup(std::uint32_t dwGroup, std::uint16_t wPort,
+                                  std::uint32_t dwInterface) {
+    Close();
+    const SOCKET handle = OpenSocket(SOCK_DGRAM, IPPROTO_UDP);
+    if (handle == INVALID_SOCKET) {
+        m_strLastError = ReceiveErrorText(WSAGetLastError());
+        return false;
+    }
+    // Several receivers of one group on one machine (a device and a test of it) share the port:
+    // on Windows that is what SO_REUSEADDR does for datagram sockets.
+    const BOOL on = TRUE;
+    setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+    const sockaddr_in address = MakeAddress(0, wPort);
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = htonl(dwGroup);
+    membership.imr_interface.s_addr = htonl(dwInterface);
+    if (bind(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        setsockopt(handle, IPPROTO_IP, IP_ADD_MEMBERSHIP,
+                   reinterpret_cast<const char*>(&membership), sizeof membership) != 0) {
+        m_strLastError = ReceiveErrorText(WSAGetLastError());
+        closesocket(handle);
+        return false;
+    }
+    const int size = 4 * 1024 * 1024;
+    setsockopt(handle, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size);
+    m_hSocket = static_cast<std::intptr_t>(handle);
+    return true;
+}
+
+CReceiveSocket::ConnectResult CReceiveSocket::ConnectTcp(std::uint32_t dwAddr, std::uint16_t wPort,
+                                                         int timeoutMs, std::intptr_t hCancel) {
+    Close();
+    const SOCKET handle = OpenSocket(SOCK_STREAM, IPPROTO_TCP);
+    if (handle == INVALID_SOCKET) {
+        m_strLastError = ReceiveErrorText(WSAGetLastError());
+        return ConnectResult::kFailed;
+    }
+    // The connect reports its outcome to an event, waited for next to the cancel handle and the
+    // time limit (a blocking connect could not be ended).
+    const WSAEVENT connected = WSACreateEvent();
+    int error = connected == WSA_INVALID_EVENT ? WSAGetLastError() : 0;
+    bool bCancelled = false;
+    if (error == 0 && WSAEventSelect(handle, connected, FD_CONNECT) != 0) {
+        error = WSAGetLastError();
+    }
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    if (error == 0 &&
+        connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) {
+            const HANDLE handles[2] = {connected, reinterpret_cast<HANDLE>(hCancel)};
+            const DWORD waited =
+                WaitForMultipleObjects(hCancel != -1 ? 2 : 1, handles, FALSE,
+                                       timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+            WSANETWORKEVENTS events{};
+            if (hCancel != -1 && WaitForSingleObject(handles[1], 0) == WAIT_OBJECT_0) {
+                bCancelled = true;
+            } else if (waited == WAIT_TIMEOUT) {
+                error = WSAETIMEDOUT;
+            } else if (waited != WAIT_OBJECT_0 ||
+                       WSAEnumNetworkEvents(handle, connected, &events) != 0) {
+                error = WSAGetLastError();
+            } else {
+                error = (events.lNetworkEvents & FD_CONNECT) != 0
+                            ? events.iErrorCode[FD_CONNECT_BIT]
+                            : WSAETIMEDOUT;
+            }
+        }
+    }
+    if (connected != WSA_INVALID_EVENT) {
+        WSAEventSelect(handle, nullptr, 0);
+        WSACloseEvent(connected);
+    }
+    if (bCancelled || error != 0) {
+        if (!bCancelled) {
+            m_strLastError = ReceiveErrorText(error);
+        }
+        closesocket(handle);
+        return bCancelled ? ConnectResult::kCancelled : ConnectResult::kFailed;
+    }
+    // Reads wait in WaitReadable; the socket itself blocks like an accepted one.
+    u_long blocking = 0;
+    ioctlsocket(handle, FIONBIO, &blocking);
+    m_hSocket = static_cast<std::intptr_t>(handle);
+    return ConnectResult::kConnected;
+}
+
 std::uint16_t CReceiveSocket::LocalPort() const {
     sockaddr_in address{};
     int length = sizeof address;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -35,6 +36,8 @@ SocketError SocketErrorFromSystemCode(int error) {
             return SocketError::kInvalidArgument;
         case WSAEMFILE:
             return SocketError::kTooManySockets;
+        case WSAEWOULDBLOCK:
+            return SocketError::kWouldBlock;
         case WSAEMSGSIZE:
             return SocketError::kMessageTooLong;
         case WSAEAFNOSUPPORT:
@@ -283,6 +286,175 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
         result = LastSocketError();
     }
     return result;
+}
+
+SocketError CSocket::Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuseAddress) {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    // Windows lets a listener take a port whose earlier connections still linger without any
+    // option; its SO_REUSEADDR would instead let another program take the port from us, so
+    // `bReuseAddress` needs nothing here.
+    static_cast<void>(bReuseAddress);
+    const sockaddr_in address = MakeAddress(dwAddr, wPort);
+    if (bind(SocketOf(m_hSocket), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
+        0) {
+        return LastSocketError();
+    }
+    return SocketError::kNone;
+}
+
+SocketError CSocket::Listen(int nBacklog) {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    // Accept never waits: the owner waits with WaitReadable, which a stop can end.
+    const SOCKET handle = SocketOf(m_hSocket);
+    if (!SetBlocking(handle, false) || listen(handle, nBacklog) != 0) {
+        return LastSocketError();
+    }
+    return SocketError::kNone;
+}
+
+SocketError CSocket::Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint16_t* pwPeerPort) {
+    peer.Close();
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    sockaddr_in address{};
+    int length = sizeof address;
+    const SOCKET accepted =
+        accept(SocketOf(m_hSocket), reinterpret_cast<sockaddr*>(&address), &length);
+    if (accepted == INVALID_SOCKET) {
+        // A connection that was reset while it waited is gone: there is nothing to take.
+        const int error = WSAGetLastError();
+        return error == WSAEWOULDBLOCK || error == WSAECONNRESET ? SocketError::kWouldBlock
+                                                                 : SocketErrorFromSystemCode(error);
+    }
+    // An accepted socket inherits the listener's non-blocking mode; Send() expects blocking.
+    SetHandleInformation(reinterpret_cast<HANDLE>(accepted), HANDLE_FLAG_INHERIT, 0);
+    SetBlocking(accepted, true);
+    peer.m_hSocket = static_cast<std::intptr_t>(accepted);
+    if (pdwPeerAddr != nullptr) {
+        *pdwPeerAddr = ntohl(address.sin_addr.s_addr);
+    }
+    if (pwPeerPort != nullptr) {
+        *pwPeerPort = ntohs(address.sin_port);
+    }
+    return SocketError::kNone;
+}
+
+std::uint16_t CSocket::LocalPort() const {
+    sockaddr_in address{};
+    int length = sizeof address;
+    if (m_hSocket == -1 ||
+        getsockname(SocketOf(m_hSocket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+SocketError CSocket::WaitReadable(const CWakeEvent& cancel,
+                                  std::chrono::milliseconds timeout) const {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    if (cancel.IsSet()) {
+        return SocketError::kInterrupted;
+    }
+    // Selecting the events signals at once when one is already there (a connection waiting,
+    // data, a close). It makes the socket non-blocking: a listener stays so (Accept never
+    // waits), a connection goes back to blocking mode for Send().
+    const SOCKET handle = SocketOf(m_hSocket);
+    const WSAEVENT readable = WSACreateEvent();
+    if (readable == WSA_INVALID_EVENT) {
+        return LastSocketError();
+    }
+    SocketError result = SocketError::kNone;
+    if (WSAEventSelect(handle, readable, FD_ACCEPT | FD_READ | FD_CLOSE) != 0) {
+        result = LastSocketError();
+    } else {
+        const HANDLE handles[2] = {readable, reinterpret_cast<HANDLE>(cancel.NativeHandle())};
+        const DWORD count = cancel.IsCreated() ? 2 : 1;
+        const DWORD waitMs =
+            timeout.count() < 0
+                ? INFINITE
+                : static_cast<DWORD>(std::min<long long>(timeout.count(), INFINITE - 1));
+        const DWORD waited = WaitForMultipleObjects(count, handles, FALSE, waitMs);
+        if (count == 2 && cancel.IsSet()) {
+            result = SocketError::kInterrupted;
+        } else if (waited == WAIT_TIMEOUT) {
+            result = SocketError::kTimedOut;
+        } else if (waited != WAIT_OBJECT_0) {
+            result = SocketError::kOther;
+        }
+        WSAEventSelect(handle, nullptr, 0);
+        BOOL listening = FALSE;
+        int length = sizeof listening;
+        if (getsockopt(handle, SOL_SOCKET, SO_ACCEPTCONN, reinterpret_cast<char*>(&listening),
+                       &length) != 0 ||
+            !listening) {
+            SetBlocking(handle, true);
+        }
+    }
+    WSACloseEvent(readable);
+    return result;
+}
+
+bool CSocket::DiscardIncoming() {
+    if (m_hSocket == -1) {
+        return false;
+    }
+    const SOCKET handle = SocketOf(m_hSocket);
+    char buffer[4096];
+    for (;;) {
+        // Windows has no receive that is non-blocking for one call: ask first, then take what
+        // is there (a blocking receive returns at once when something is).
+        WSAPOLLFD item{};
+        item.fd = handle;
+        item.events = POLLRDNORM;
+        const int ready = WSAPoll(&item, 1, 0);
+        if (ready == 0) {
+            return true;
+        }
+        if (ready < 0 || (item.revents & (POLLERR | POLLNVAL)) != 0) {
+            return false;
+        }
+        if (recv(handle, buffer, sizeof buffer, 0) <= 0) {
+            return false;  // the peer closed or reset its side
+        }
+    }
+}
+
+SocketError CSocket::EnableBroadcast() {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    const BOOL on = TRUE;
+    return setsockopt(SocketOf(m_hSocket), SOL_SOCKET, SO_BROADCAST,
+                      reinterpret_cast<const char*>(&on), sizeof on) == 0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+SocketError CSocket::SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr) {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    const SOCKET handle = SocketOf(m_hSocket);
+    const DWORD ttl = static_cast<DWORD>(std::clamp(nTtl, 0, 255));
+    const DWORD loop = 1;
+    in_addr outgoing{};
+    outgoing.s_addr = htonl(dwInterfaceAddr);
+    if (setsockopt(handle, IPPROTO_IP, IP_MULTICAST_TTL, reinterpret_cast<const char*>(&ttl),
+                   sizeof ttl) != 0 ||
+        setsockopt(handle, IPPROTO_IP, IP_MULTICAST_LOOP, reinterpret_cast<const char*>(&loop),
+                   sizeof loop) != 0 ||
+        setsockopt(handle, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&outgoing),
+                   sizeof outgoing) != 0) {
+        return LastSocketError();
+    }
+    return SocketError::kNone;
 }
 
 long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {

@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
 #include "HangupPty.h"
 #include "LoopbackServer.h"
 #include "TempHome.h"
+#include "platform/Interrupt.h"
 
 namespace {
 const std::string kCli = TILLSTREAM_CLI_PATH;
@@ -56,8 +58,12 @@ TEST_F(CliPlayPosixTest, EachTerminationSignalEndsARunStuckInASendWithItsOwnCode
         const std::optional<int> code = child.Wait(std::chrono::seconds(5));
         ASSERT_TRUE(code.has_value()) << "still running after signal " << c.signal;
         EXPECT_EQ(*code, c.code) << "signal " << c.signal;
-        // It ended cleanly: the summary of the run was written.
-        EXPECT_NE(child.Stderr().find("sent "), std::string::npos) << child.Stderr();
+        // It ended cleanly with the summary of the run, or, when the machine was too slow for the
+        // stop limit, at once and saying so.
+        const std::string said = child.Stderr();
+        EXPECT_TRUE(said.find("sent ") != std::string::npos ||
+                    said.find(kInterruptCutNotice) != std::string::npos)
+            << said;
     }
 }
 

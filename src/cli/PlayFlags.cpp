@@ -1,0 +1,85 @@
+#include "cli/PlayFlags.h"
+
+#include <cmath>
+
+namespace {
+// A speed factor: a plain decimal number above 0 and at most 1000 ("10", "2.5", "0.5").
+CLI::Validator SpeedFactor() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            const bool bShape = !text.empty() &&
+                                text.find_first_not_of("0123456789.") == std::string::npos &&
+                                text.find('.') == text.rfind('.') && text != ".";
+            const double value = bShape ? std::strtod(text.c_str(), nullptr) : 0;
+            if (!bShape || !(value > 0) || value > 1000) {
+                return "'" + text +
+                       "' is not a speed factor (above 0, at most 1000, e.g. 10 or 0.5)";
+            }
+            return {};
+        },
+        "", "SpeedFactor");
+}
+}  // namespace
+
+void AddPlayFlags(CLI::App& app, PlayFlags& flags, bool bWithQuiet) {
+    app.add_option("FILE", flags.files)->group("");
+    AddEndpointFlag(app, "--tcp", flags.tcp, false, false, "HOST:PORT",
+                    "send over a TCP connection to HOST (IPv4 address or name)");
+    AddEndpointFlag(app, "--udp", flags.udp, false, false, "HOST:PORT",
+                    "send each line as a UDP datagram (HOST may be a broadcast address\n"
+                    "or a multicast group)");
+    AddEndpointFlag(app, "--listen", flags.listen, true, true, "[HOST:]PORT",
+                    "listen on PORT (HOST default 0.0.0.0) and send every line to each\n"
+                    "device connected at the time; the run waits while none is");
+    AddComPortFlag(app, "--serial", flags.serialPort,
+                   "send out of serial port n (the stored output line settings, or those\n"
+                   "of --baud, --parity, --data-bits, --stop-bits)");
+    AddNumberFlag<std::uint32_t>(app, "--delay", flags.delay, 0, UINT32_MAX, "MS",
+                                 "pause after every line (stored delayMs otherwise); with\n"
+                                 "--pace recorded the shortest pause (default 0)");
+    app.add_flag("--loop", flags.bLoop, "start again at the first line after the last one")
+        ->disable_flag_override();
+    AddNumberFlag<std::uint64_t>(app, "--count", flags.count, 1, UINT64_MAX / 2, "N",
+                                 "stop after N lines sent, counted across loops");
+    app.add_option("--pace", flags.pace,
+                   "'delay' (the delay after every line) or 'recorded': FILE is a\n"
+                   "stamped hex log, played with the gaps between its stamps")
+        ->option_text("PACE")
+        ->check(CLI::IsMember({"delay", "recorded"}));
+    app.add_option("--speed", flags.speed,
+                   "with --pace recorded: play the log F times as fast (default 1)")
+        ->option_text("F")
+        ->transform(SpeedFactor());
+    AddNumberFlag<std::uint32_t>(app, "--max-gap", flags.maxGap, 1, UINT32_MAX, "MS",
+                                 "with --pace recorded: no pause longer than MS");
+    AddNumberFlag<int>(app, "--ttl", flags.ttl, 0, 255, "N",
+                       "with --udp to a multicast group: at most N router hops (default 1)");
+    app.add_option("--interface", flags.multicastInterface,
+                   "with --udp to a multicast group: send out of the interface that\n"
+                   "has the address ADDR (default: the system's routes choose)")
+        ->option_text("ADDR");
+    AddLineSettingFlags(app, flags.lineSettings);
+    if (bWithQuiet) {
+        app.add_flag("--quiet", flags.bQuiet, "no progress and no summary")
+            ->disable_flag_override();
+    }
+}
+
+std::optional<std::string> CheckPlayFlagCombination(const PlayFlags& flags) {
+    if (flags.files.size() != 1) {
+        return flags.files.empty() ? "FILE is missing" : "only one FILE, please";
+    }
+    const int destinations =
+        static_cast<int>(flags.tcp.has_value()) + static_cast<int>(flags.udp.has_value()) +
+        static_cast<int>(flags.listen.has_value()) + static_cast<int>(flags.serialPort.has_value());
+    if (destinations > 1) {
+        return "give at most one of --tcp, --udp, --listen or --serial";
+    }
+    if ((flags.speed || flags.maxGap) && !flags.RecordedPace()) {
+        return "--speed and --max-gap go with --pace recorded";
+    }
+    if ((flags.ttl || flags.multicastInterface) && !flags.udp) {
+        return "--ttl and --interface go with --udp";
+    }
+    return std::nullopt;
+}

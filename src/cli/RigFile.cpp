@@ -1,0 +1,102 @@
+#include "cli/RigFile.h"
+
+#include <nlohmann/json.hpp>
+
+namespace {
+using Json = nlohmann::json;
+
+std::string LaneName(int number) {
+    return "lane " + std::to_string(number);
+}
+
+// The library's message without its own prefix ("[json.exception.parse_error.101] ").
+std::string WithoutPrefix(const std::string& what) {
+    const std::size_t end = what.find("] ");
+    return what.starts_with("[json.exception.") && end != std::string::npos ? what.substr(end + 2)
+                                                                            : what;
+}
+
+// A key's JSON value as the word a command line would hold; empty with `error` set when the value
+// has no such form.
+std::optional<std::string> ValueWord(const std::string& key, const Json& value,
+                                     std::string& error) {
+    switch (value.type()) {
+        case Json::value_t::string:
+            return value.get<std::string>();
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_integer:
+        case Json::value_t::number_float:
+            // The shortest text that reads back as the same number (2.5, 10, 1.5).
+            return value.dump();
+        default:
+            error =
+                "'" + key + "' is " + std::string(value.type_name()) + ", not a text or a number";
+            return std::nullopt;
+    }
+}
+}  // namespace
+
+std::optional<std::string> ReadRigFile(const std::string& text, const RigKeyLookup& lookup,
+                                       std::vector<RigLaneWords>& lanes) {
+    Json root;
+    try {
+        root = Json::parse(text);
+    } catch (const Json::parse_error& failure) {
+        return "not valid JSON: " + WithoutPrefix(failure.what());
+    }
+    if (!root.is_object()) {
+        return std::string("the rig is a JSON object with a \"lanes\" array, not ") +
+               root.type_name();
+    }
+    for (const auto& [key, value] : root.items()) {
+        if (key != "lanes") {
+            return "unknown key '" + key + "' (the rig holds \"lanes\" only)";
+        }
+    }
+    const auto found = root.find("lanes");
+    if (found == root.end() || !found->is_array() || found->empty()) {
+        return std::string("\"lanes\" must be an array of at least one lane");
+    }
+    int number = 0;
+    for (const Json& lane : *found) {
+        ++number;
+        if (!lane.is_object()) {
+            return LaneName(number) + ": a lane is an object of play flags, not " +
+                   lane.type_name();
+        }
+        RigLaneWords words;
+        words.number = number;
+        if (const auto file = lane.find("file"); file == lane.end() || !file->is_string()) {
+            return LaneName(number) + ": \"file\" (a text) is missing";
+        } else {
+            words.words.push_back(file->get<std::string>());
+        }
+        for (const auto& [key, value] : lane.items()) {
+            if (key == "file") {
+                continue;
+            }
+            const std::optional<bool> bTakesValue = lookup(key);
+            if (!bTakesValue) {
+                return LaneName(number) + ": unknown key '" + key + "'";
+            }
+            if (!*bTakesValue) {
+                if (!value.is_boolean()) {
+                    return LaneName(number) + ": '" + key + "' is true or false, not " +
+                           value.type_name();
+                }
+                if (value.get<bool>()) {
+                    words.words.push_back("--" + key);
+                }
+                continue;
+            }
+            std::string error;
+            const std::optional<std::string> word = ValueWord(key, value, error);
+            if (!word) {
+                return LaneName(number) + ": " + error;
+            }
+            words.words.push_back("--" + key + "=" + *word);
+        }
+        lanes.push_back(std::move(words));
+    }
+    return std::nullopt;
+}
