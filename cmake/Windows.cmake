@@ -1,7 +1,7 @@
 # What every Windows program of the project shares: the application manifest (UTF-8 active code
 # page, so the ANSI functions take UTF-8 paths) linked into each executable, and static linking.
-if(TILLSTREAM_BUILD_GUI)
-  message(FATAL_ERROR "The Windows build has no window yet: configure with -DTILLSTREAM_BUILD_GUI=OFF")
+if(TILLSTREAM_BUILD_GUI AND NOT TILLSTREAM_GUI_VIEW STREQUAL "win32")
+  message(FATAL_ERROR "The Windows build has the native view only: TILLSTREAM_GUI_VIEW=win32")
 endif()
 
 enable_language(RC)
@@ -19,7 +19,8 @@ execute_process(
 if(NOT _rc_result EQUAL 0)
   message(FATAL_ERROR "windres could not compile ${_rc}")
 endif()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_rc} ${_manifest})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_rc} ${_manifest}
+  ${PROJECT_SOURCE_DIR}/resources/windows/tillstream.ico)
 add_link_options(${TILLSTREAM_MANIFEST_OBJECT} -static)
 
 # GCC 12's std::binary_semaphore waits through its atomic-wait pool on Windows, whose notify does

@@ -42,8 +42,10 @@ void CInputOptionDlg::OnButtonOk() {
     // ones), so storing it cannot fail; if it somehow did, the old folder stays.
     const std::string folder = view.GetItemText(IDC_EDIT_CAPTURE_FOLDER);
     if (!SetCaptureFolder(m_optionNew, folder.c_str())) {
-        Trace("[%s][CInputOptionDlg::OnButtonOk] ERROR - capture folder too long (%zu)",
-              kProgramName, folder.size());
+        // %lu rather than %zu: the Windows C library's printf, which Trace is checked
+        // against there, has no z.
+        Trace("[%s][CInputOptionDlg::OnButtonOk] ERROR - capture folder too long (%lu)",
+              kProgramName, static_cast<unsigned long>(folder.size()));
     }
     if (std::strncmp(m_optionNew.captureFolder, m_optionOld.captureFolder, kCaptureFolderSize) !=
         0) {
