@@ -20,6 +20,7 @@ class CPauseTimer {
     bool WaitUntil(std::chrono::steady_clock::time_point due, const std::stop_token& stop);
 
   private:
-    std::intptr_t m_hTimer = -1;  // the waitable timer on Windows; unused on Linux
-    std::intptr_t m_hWake = -1;   // the event a stop sets on Windows; unused on Linux
+    // The waitable timer and the event a stop sets, on Windows; Linux needs neither.
+    [[maybe_unused]] std::intptr_t m_hTimer = -1;
+    [[maybe_unused]] std::intptr_t m_hWake = -1;
 };
