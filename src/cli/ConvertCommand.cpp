@@ -15,7 +15,8 @@ constexpr char kConvertDescription[] =
     "Make Tillstream Data: converts the stamped hex log FILE in place into a converted data\n"
     "file (the marker line, then the hex payload of every record) and keeps the original as\n"
     "FILE's backup (same name, extension .bak). Only a stamped hex log is accepted: its first\n"
-    "line has '[' at position 0 and ']' at position 20.\n"
+    "line has '[' at position 0 and ']' at position 20. A .bak that already exists is replaced\n"
+    "only when it holds FILE's own bytes; any other is left alone and nothing is converted.\n"
     "Prints \"Success, Make tillstream data.\" or \"Fail, Make tillstream data.\".\n";
 constexpr char kConvertNotes[] = "Exit codes: 0 converted, 1 refused or failed, 2 bad arguments.\n";
 
@@ -99,9 +100,18 @@ int RunConvertCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
                                   "position 0 and ']' at position 20)");
             return kExitFailure;
     }
-    const int code = MakeTillstreamDataFile(path);
+    MakeFailureDetail detail;
+    const int code = MakeTillstreamDataFile(path, &detail);
     if (code < 0) {
         out << kTextFailMakeTillstreamData << std::endl;
+        if (detail.bBackupHoldsOtherData) {
+            PrintCommandError(err, "convert",
+                              "'" + detail.backupPath +
+                                  "' already exists and holds other data (another file's "
+                                  "backup?); move it away to convert '" +
+                                  path + "' (code " + std::to_string(code) + ")");
+            return kExitFailure;
+        }
         PrintCommandError(
             err, "convert",
             std::string(MakeFailureCause(code)) + " (code " + std::to_string(code) + ")");

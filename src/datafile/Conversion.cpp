@@ -1,7 +1,9 @@
 #include "datafile/Conversion.h"
 
+#include <cstring>
 #include <exception>
 #include <string_view>
+#include <vector>
 
 #include "datafile/DataFileKind.h"
 #include "datafile/FileNames.h"
@@ -17,6 +19,31 @@ constexpr std::size_t kWriteChunk = 256 * 1024;
 
 bool SameFile(const std::string& a, const std::string& b) {
     return CanonicalPath(a) == CanonicalPath(b);
+}
+
+// True when both files can be read and hold the same bytes. Read in pieces, so a backup as large
+// as the data file costs no more memory than a small one.
+bool SameBytes(CFileHandle& a, const std::string& otherPath) {
+    CFileHandle b;
+    std::uint64_t sizeA = 0;
+    std::uint64_t sizeB = 0;
+    if (b.OpenForRead(otherPath) != FileError::None || a.SizeOf(sizeA) != FileError::None ||
+        b.SizeOf(sizeB) != FileError::None || sizeA != sizeB) {
+        return false;
+    }
+    std::vector<char> pieceA(kWriteChunk);
+    std::vector<char> pieceB(kWriteChunk);
+    for (std::uint64_t offset = 0; offset < sizeA;) {
+        const FileReadResult readA = a.ReadAt(offset, pieceA.data(), pieceA.size());
+        const FileReadResult readB = b.ReadAt(offset, pieceB.data(), pieceB.size());
+        if (readA.error != FileError::None || readB.error != FileError::None ||
+            readA.bytes != readB.bytes || readA.bytes == 0 ||
+            std::memcmp(pieceA.data(), pieceB.data(), readA.bytes) != 0) {
+            return false;
+        }
+        offset += readA.bytes;
+    }
+    return true;
 }
 
 // D for `path`: the file that the name finally leads to. A name that leads nowhere is taken as
@@ -90,12 +117,20 @@ FileError CopyPayloadLines(CLineReader& source, CFileHandle& target) {
 }
 
 int MakeUnguarded(const std::string& path, const std::string& backup, const std::string& temp,
-                  bool& bTempCreated) {
+                  bool& bTempCreated, MakeFailureDetail& detail) {
     CFileHandle lock;
     FileError error = HoldForChange(path, lock, false);
     if (error == FileError::None && SameFile(path, backup)) {
         // A file named like a backup (day1.bak) would be copied onto itself and then lost.
         error = FileError::SharingViolation;
+    }
+    if (error == FileError::None && PathExists(backup) && !SameBytes(lock, backup)) {
+        Trace(
+            "[CTillstreamDlg::OnButtonMakeTillstreamData] ERROR - Backup file holds other data, "
+            "left as it is(Src Path: %s, Backup Path: %s)",
+            path.c_str(), backup.c_str());
+        detail.bBackupHoldsOtherData = true;
+        return kMakeBackupFailed;
     }
     if (error == FileError::None) {
         error = CopyFileReplace(path, backup);
@@ -166,7 +201,10 @@ int MakeUnguarded(const std::string& path, const std::string& backup, const std:
 }
 }  // namespace
 
-int MakeTillstreamDataFile(const std::string& path) {
+int MakeTillstreamDataFile(const std::string& path, MakeFailureDetail* pDetail) {
+    MakeFailureDetail unused;
+    MakeFailureDetail& detail = pDetail != nullptr ? *pDetail : unused;
+    detail = MakeFailureDetail{};
     if (path.empty()) {
         return kMakeNoDataFile;
     }
@@ -177,8 +215,9 @@ int MakeTillstreamDataFile(const std::string& path) {
         bool bLeadsNowhere = false;
         const std::string dataFile = DataFileOf(path, bLeadsNowhere);
         const std::string backup = BackupFilePath(dataFile);
+        detail.backupPath = backup;
         temp = TempFilePath(dataFile);
-        return MakeUnguarded(dataFile, backup, temp, bTempCreated);
+        return MakeUnguarded(dataFile, backup, temp, bTempCreated, detail);
     } catch (const std::exception& e) {
         Trace("[%s][MakeTillstreamDataFile] ERROR - Unexpected(%s)", kProgramName, e.what());
     } catch (...) {

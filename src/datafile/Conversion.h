@@ -13,9 +13,11 @@
 // Results of MakeTillstreamDataFile:
 inline constexpr int kMakeOk = 0;                 // D converted, B holds D as it was, T gone
 inline constexpr int kMakeNoDataFile = -1;        // `path` is empty; nothing touched
-inline constexpr int kMakeBackupFailed = -2;      // B could not be made, or D is in play (being
-                                                  // played here or locked by another program);
-                                                  // D unchanged, B unchanged
+inline constexpr int kMakeBackupFailed = -2;      // B could not be made, B already holds other
+                                                  // bytes than D (another file's backup, or a file
+                                                  // of the user's), or D is in play (being played
+                                                  // here or locked by another program); D
+                                                  // unchanged, B unchanged
 inline constexpr int kMakeOpenSourceFailed = -3;  // D cannot be opened for reading; D unchanged,
                                                   // B made
 inline constexpr int kMakeCreateTempFailed = -4;  // T cannot be created; D unchanged, B made
@@ -26,12 +28,25 @@ inline constexpr int kMakeCopyLinesFailed = -6;   // a read or write error while
 inline constexpr int kMakeUnexpected = -100;  // anything else (e.g. out of memory); D unchanged,
                                               // T deleted, B stays
 
+// What a failed conversion can tell its caller beyond the code.
+struct MakeFailureDetail {
+    // B exists and holds other bytes than D, so it was left alone and nothing was converted.
+    bool bBackupHoldsOtherData = false;
+    std::string backupPath;  // B, whenever the conversion got as far as naming it
+};
+
 // Converts D = `path`: copies it to B, writes the marker line and the payload of every record
 // that has one to T, syncs T and renames it over D, so that D is either wholly the old file or
 // wholly the converted one. Lines shorter than 4 characters are skipped; a record's payload is the
 // text from two characters after the line's first "]" (from position 1 when there is no "]") and
 // is kept when it is at least 4 characters long and begins with "0x". Returns a kMake... code.
-int MakeTillstreamDataFile(const std::string& path);
+//
+// An existing B is replaced only when it holds exactly D's bytes (what a conversion that failed
+// after its copy leaves behind). Any other B belongs to someone else: till.log and till.txt share
+// the backup till.bak, and a user may keep a notes.bak of their own. Replacing it would lose that
+// file for good, so the conversion then changes nothing and fails with kMakeBackupFailed, and
+// `pDetail` (when given) says so.
+int MakeTillstreamDataFile(const std::string& path, MakeFailureDetail* pDetail = nullptr);
 
 // B for `path` as conversion and restore use it: the backup file beside the file that `path`
 // finally names (a name that leads nowhere gives the backup file of the name as it is). Never

@@ -216,6 +216,19 @@ TEST_F(CliPlayTest, ConvertThenRestoreGivesTheFileBackByteForByte) {
     EXPECT_NE(err.find("not a stamped hex log"), std::string::npos) << err;
     EXPECT_EQ(ReadFileBytes(raw), "just text\n");
     EXPECT_FALSE(FileExists(home.Path("raw.bak")));
+
+    // A backup that holds another file's data is never replaced: the conversion names it,
+    // changes nothing and fails.
+    WriteFileBytes(file, original);
+    WriteFileBytes(home.Path("pos.bak"), "kept by the user\n");
+    EXPECT_EQ(RunChild(kCli, {"convert", file}, &out, &err), 1);
+    EXPECT_EQ(out, "Fail, Make tillstream data.\n");
+    EXPECT_NE(err.find("'" + home.Path("pos.bak") + "' already exists and holds other data"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_EQ(ReadFileBytes(file), original);
+    EXPECT_EQ(ReadFileBytes(home.Path("pos.bak")), "kept by the user\n");
 }
 
 TEST_F(CliPlayTest, OptionsSetIsSavedAndShownAndBadValuesSaveNothing) {

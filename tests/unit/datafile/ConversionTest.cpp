@@ -75,9 +75,62 @@ TEST_F(ConversionTest, ConvertingAConvertedFileKeepsOnlyItsMarker) {
     WriteFileBytes(D, kThreeRecords);
     ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
     const std::string converted = ReadFileBytes(D);
+    // While the original log is its backup, a second conversion would throw that away.
+    EXPECT_EQ(MakeTillstreamDataFile(D), kMakeBackupFailed);
+    EXPECT_EQ(ReadFileBytes(B), kThreeRecords);
+    ASSERT_EQ(RemoveFile(B), FileError::None);
     ASSERT_EQ(MakeTillstreamDataFile(D), kMakeOk);
     EXPECT_EQ(ReadFileBytes(D), kMarkerLine);
     EXPECT_EQ(ReadFileBytes(B), converted);
+}
+
+TEST_F(ConversionTest, AnExistingBackupIsReplacedOnlyWhenItHoldsTheDataFilesBytes) {
+    struct Case {
+        const char* what;
+        std::string backupBefore;  // empty: no backup file
+        int expected;
+    };
+    const Case cases[] = {
+        {"no backup", "", kMakeOk},
+        {"the copy a failed conversion left", kThreeRecords, kMakeOk},
+        {"a user's own file", "my notes\n", kMakeBackupFailed},
+        {"the data file with one byte more", kThreeRecords + "x", kMakeBackupFailed},
+        {"an empty file", std::string(), kMakeBackupFailed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFileBytes(D, kThreeRecords);
+        RemoveFile(B);
+        if (!c.backupBefore.empty() || c.expected == kMakeBackupFailed) {
+            WriteFileBytes(B, c.backupBefore);
+        }
+        MakeFailureDetail detail;
+        EXPECT_EQ(MakeTillstreamDataFile(D, &detail), c.expected);
+        EXPECT_EQ(detail.backupPath, B);
+        EXPECT_EQ(detail.bBackupHoldsOtherData, c.expected == kMakeBackupFailed);
+        EXPECT_EQ(ReadFileBytes(B), c.expected == kMakeOk ? kThreeRecords : c.backupBefore);
+        EXPECT_EQ(ReadFileBytes(D), c.expected == kMakeOk
+                                        ? kMarkerLine + "0x1b 0x40 0x48 0x69\r\n0x0d 0x0a\r\n"
+                                        : kThreeRecords);
+        EXPECT_FALSE(FileExists(T));
+    }
+}
+
+TEST_F(ConversionTest, TwoLogsThatShareABackupNameKeepBothOriginals) {
+    // till.log and till.txt both have till.bak as their backup.
+    const std::string log = home.Path("till.log");
+    const std::string txt = home.Path("till.txt");
+    const std::string otherLog = "[2026-12-06 06:00:00] 0x41\r\n";
+    WriteFileBytes(log, kThreeRecords);
+    WriteFileBytes(txt, otherLog);
+    ASSERT_EQ(MakeTillstreamDataFile(log), kMakeOk);
+    EXPECT_EQ(MakeTillstreamDataFile(txt), kMakeBackupFailed);
+    EXPECT_EQ(ReadFileBytes(txt), otherLog);
+    ASSERT_EQ(RestoreDataFile(log), kRestoreOk);
+    EXPECT_EQ(ReadFileBytes(log), kThreeRecords);
+    // With the shared name free again, the other log converts.
+    EXPECT_EQ(MakeTillstreamDataFile(txt), kMakeOk);
+    EXPECT_EQ(ReadFileBytes(home.Path("till.bak")), otherLog);
 }
 
 TEST_F(ConversionTest, MakeThenRestoreGivesBackTheFileByteForByte) {

@@ -309,7 +309,16 @@ TEST_F(TillstreamDlgTest, FailedConversionsShowTheFailTexts) {
     const std::string path = File("log.txt", kHexLog);
     CRecordingView& main = Open();
     Choose(path);
+    // The backup's name holds another file's data: it is kept, and nothing is converted.
+    WriteFileBytes(BackupFilePath(path), "someone else's backup\n");
+    main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+    EXPECT_EQ(views.boxes.back().text, "Fail, Make tillstream data.");
+    EXPECT_EQ(ReadFileBytes(BackupFilePath(path)), "someone else's backup\n");
+    EXPECT_EQ(ReadFileBytes(path), kHexLog);
+    std::filesystem::remove(BackupFilePath(path));
+
     // The temporary file's name is taken by a folder: the conversion cannot write it.
+    // (It fails after its backup copy; the next conversion takes that copy as its own.)
     std::filesystem::create_directory(TempFilePath(path));
     main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
     EXPECT_EQ(views.boxes.back().text, "Fail, Make tillstream data.");
