@@ -67,6 +67,10 @@ CCommandParser::CCommandParser(const char* command, std::string usage, std::stri
     m_app.set_help_flag("-h,--help")->group("")->disable_flag_override();
     m_app.footer(std::move(notes));
     m_app.formatter(std::make_shared<CHelpFormatter>(std::move(usage)));
+    // Flags are "--long" and "-s" on every system. CLI11 would take any word that begins with
+    // "/" for a Windows-style flag on Windows, and a path from the drive's root (or any Linux
+    // path under Wine) is such a word: it is a value.
+    m_app.allow_windows_style_options(false);
     // A flag given twice counts as given once, its last value winning.
     m_app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }

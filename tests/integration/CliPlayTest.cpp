@@ -15,6 +15,7 @@
 #include "PtyPair.h"
 #include "StoreAccess.h"
 #include "TempHome.h"
+#include "TestSystem.h"
 #include "platform/Interrupt.h"
 
 namespace {
@@ -32,8 +33,11 @@ TEST_F(CliPlayTest, RawFileOverTcpArrivesAsItsLinesEachWithOneLineFeed) {
     WriteFileBytes(file, std::string("TOTAL 12.50\r\nCASH\n\0\xff\n", 21) + "THANK YOU");
     LoopbackTcpServer server;
     std::string err;
+    // Written from the drive's root ("/users/..." on Windows): a value, never a flag.
     EXPECT_EQ(
-        RunChild(kCli, {"play", file, "--tcp", TcpTarget(server), "--delay", "0"}, nullptr, &err),
+        RunChild(kCli,
+                 {"play", PathFromDriveRoot(file), "--tcp", TcpTarget(server), "--delay", "0"},
+                 nullptr, &err),
         0)
         << err;
     const std::string expected = std::string("TOTAL 12.50\r\nCASH\n\0\xff\n", 21) + "THANK YOU\n";

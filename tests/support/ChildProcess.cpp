@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include <gtest/gtest.h>
+
 bool ChildProcess::WaitForText(const std::string* source, const std::string& text,
                                std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
@@ -47,7 +49,14 @@ std::string ChildProcess::Stderr() const {
 int RunChild(const std::string& program, const std::vector<std::string>& args, std::string* pStdout,
              std::string* pStderr, std::chrono::milliseconds timeout) {
     ChildProcess child(program, args);
+    if (!child.Started()) {
+        ADD_FAILURE() << "could not start " << program << ": " << child.StartFailure();
+        return -1;
+    }
     const std::optional<int> code = child.Wait(timeout);
+    if (!code) {
+        ADD_FAILURE() << program << " did not end within " << timeout.count() << " ms";
+    }
     if (pStdout != nullptr) {
         *pStdout = child.Stdout();
     }

@@ -25,6 +25,8 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return m_hProcess != -1; }
+    // Why the child could not be started ("" when it was): the system's error code and text.
+    const std::string& StartFailure() const { return m_startFailure; }
 
     // Waits until standard error (or output) holds `text`; true when it does.
     bool WaitForStderr(const std::string& text, std::chrono::milliseconds timeout = kChildWait);
@@ -55,6 +57,7 @@ class ChildProcess {
 
     std::intptr_t m_hProcess = -1;  // the process id on Linux, its HANDLE on Windows
     std::uint32_t m_processId = 0;
+    std::string m_startFailure;
     std::optional<int> m_exitCode;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -64,8 +67,9 @@ class ChildProcess {
     std::thread m_errThread;
 };
 
-// Runs `program` with `args` to its end and returns its exit code (-1 when it did not end in
-// time), with its standard output and error in the optional strings.
+// Runs `program` with `args` to its end and returns its exit code, with its standard output and
+// error in the optional strings. A child that could not be started, or did not end in time, is a
+// test failure that says which of the two it was; the result is then -1.
 int RunChild(const std::string& program, const std::vector<std::string>& args,
              std::string* pStdout = nullptr, std::string* pStderr = nullptr,
              std::chrono::milliseconds timeout = kChildWait);

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 extern char** environ;
 
@@ -14,9 +16,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     int outPipe[2];
     int errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0) {
+        m_startFailure = std::string("no pipe: ") + std::strerror(errno);
         return;
     }
     if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+        m_startFailure = std::string("no pipe: ") + std::strerror(errno);
         ::close(outPipe[0]);
         ::close(outPipe[1]);
         return;
@@ -48,9 +52,13 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0) {
+    if (const int error =
+            ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        error == 0) {
         m_hProcess = pid;
         m_processId = static_cast<std::uint32_t>(pid);
+    } else {
+        m_startFailure = "error " + std::to_string(error) + ", " + std::strerror(error);
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);

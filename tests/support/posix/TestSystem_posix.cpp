@@ -58,3 +58,7 @@ void RestoreBrokenPipeDefault() {
 bool RunsUnderWine() {
     return false;
 }
+
+std::string PathFromDriveRoot(const std::string& path) {
+    return path;
+}

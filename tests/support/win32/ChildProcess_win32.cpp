@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
 
 #include "ChildProcess.h"
 
@@ -34,6 +35,20 @@ std::string QuotedWord(const std::string& word) {
     return quoted;
 }
 
+constexpr int kStartAttempts = 5;
+constexpr DWORD kStartRetryPauseMs = 200;
+
+std::string SystemErrorText(DWORD error) {
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                   text, sizeof text, nullptr);
+    std::string message = "error " + std::to_string(error) + " " + text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+        message.pop_back();
+    }
+    return message;
+}
+
 HANDLE Native(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -55,9 +70,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     HANDLE errRead = nullptr;
     HANDLE errWrite = nullptr;
     if (!CreatePipe(&outRead, &outWrite, &inheritable, 0)) {
+        m_startFailure = "no pipe: " + SystemErrorText(GetLastError());
         return;
     }
     if (!CreatePipe(&errRead, &errWrite, &inheritable, 0)) {
+        m_startFailure = "no pipe: " + SystemErrorText(GetLastError());
         CloseHandle(outRead);
         CloseHandle(outWrite);
         return;
@@ -80,11 +97,26 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     startup.hStdOutput = outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
-    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        m_hProcess = reinterpret_cast<std::intptr_t>(process.hProcess);
-        m_processId = process.dwProcessId;
+    // Under Wine on a loaded machine a start can fail for a moment (the new console's host is
+    // started with the child and may not come up in time); a few tries make that a delay, and a
+    // start that still fails says why instead of passing for a child that never ended.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        if (attempt > 0) {
+            Sleep(kStartRetryPauseMs);
+        }
+        if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                           CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &process)) {
+            CloseHandle(process.hThread);
+            m_hProcess = reinterpret_cast<std::intptr_t>(process.hProcess);
+            m_processId = process.dwProcessId;
+            break;
+        }
+        error = GetLastError();
+        m_startFailure += (m_startFailure.empty() ? "" : "; ") + SystemErrorText(error);
+    }
+    if (m_hProcess != -1) {
+        m_startFailure.clear();
     }
     CloseHandle(outWrite);
     CloseHandle(errWrite);

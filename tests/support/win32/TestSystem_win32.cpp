@@ -2,6 +2,7 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "TestSystem.h"
@@ -99,4 +100,10 @@ void RestoreBrokenPipeDefault() {
 
 bool RunsUnderWine() {
     return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::string PathFromDriveRoot(const std::string& path) {
+    std::string rooted = path.size() > 1 && path[1] == ':' ? path.substr(2) : path;
+    std::replace(rooted.begin(), rooted.end(), '\\', '/');
+    return rooted;
 }
