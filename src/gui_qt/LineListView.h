@@ -1,6 +1,6 @@
 #pragma once
-// The main window's data list: one column of lines in rows of one height, whole rows selected
-// one at a time, no grid, no editing. It is a table view because a table keeps only a few bytes
+// The main window's data list: one column of lines in rows of one height, whole rows selected,
+// no grid, no editing. It is a table view because a table keeps only a few bytes
 // per row, where a tree view keeps a layout item of some forty bytes for every row (40 MB for a
 // file of a million lines). It keys like a list: Up and Down, Page Up and Page Down, Home and End
 // go from line to line, and Tab leaves the list. GUI thread only.

@@ -13,7 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
@@ -21,8 +23,8 @@
 #include "gui_qt/IpAddressCtrl.h"
 #include "gui_qt/LineListModel.h"
 #include "gui_qt/LineListView.h"
-#include "gui_qt/ShowWindowListener.h"
 #include "gui_qt/UserPrompts.h"
+#include "platform/ShowWindowListener.h"
 #include "ui/ViewConstants.h"
 
 namespace {
@@ -62,7 +64,7 @@ CQtDialogView::CQtDialogView(const DialogTemplate& dialogTemplate, CQtDialogView
                     [this, id = control.id] { m_pEvents->OnCommand(id); });
         }
     }
-    // Enter and Escape must reach the ui whichever control has the focus, including a page's
+    // Enter, Escape and F1 must reach the ui whichever control has the focus, including a page's
     // controls, the address fields and push buttons, which would otherwise use them.
     qApp->installEventFilter(this);
 }
@@ -88,6 +90,9 @@ CQtDialogView::~CQtDialogView() {
     if (!m_bPage) {
         qApp->removeEventFilter(this);
     }
+    // The notifier goes before the descriptor it watches.
+    delete m_pListenerNotifier;
+    m_pListener.reset();
 }
 
 void CQtDialogView::Post(std::function<void()> work) {
@@ -100,12 +105,24 @@ void CQtDialogView::Post(std::function<void()> work) {
 bool CQtDialogView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !m_bPage) {
         auto* widget = static_cast<QWidget*>(watched);
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        const bool bEnter = key == Qt::Key_Return || key == Qt::Key_Enter;
-        if ((bEnter || key == Qt::Key_Escape) && (widget == this || isAncestorOf(widget))) {
+        int nVirtualKey = 0;
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                nVirtualKey = kVkReturn;
+                break;
+            case Qt::Key_Escape:
+                nVirtualKey = kVkEscape;
+                break;
+            case Qt::Key_F1:
+                nVirtualKey = kVkF1;
+                break;
+            default:
+                break;
+        }
+        if (nVirtualKey != 0 && (widget == this || isAncestorOf(widget))) {
             event->accept();
-            m_pEvents->OnKeyDown(bEnter ? kVkReturn : kVkEscape,
-                                 CTemplateWidgets::ControlIdOf(widget));
+            m_pEvents->OnKeyDown(nVirtualKey, CTemplateWidgets::ControlIdOf(widget));
             return true;
         }
     }
@@ -120,8 +137,7 @@ void CQtDialogView::closeEvent(QCloseEvent* event) {
 
 void CQtDialogView::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && m_bMainWindow && isMinimized() &&
-        isVisible()) {
+    if (event->type() == QEvent::WindowStateChange && !m_bPage && isMinimized() && isVisible()) {
         // The window manager minimised the window: the ui hears it as the minimise command,
         // after the state change itself has run its course.
         QTimer::singleShot(0, this, [this] {
@@ -187,6 +203,24 @@ bool CQtDialogView::IsItemEnabled(int nId) const {
 void CQtDialogView::ShowItem(int nId, bool bShow) {
     if (QWidget* control = Control(nId)) {
         control->setVisible(bShow);
+    }
+}
+
+bool CQtDialogView::IsItemShown(int nId) const {
+    const QWidget* control = Control(nId);
+    return control != nullptr && !control->isHidden();
+}
+
+int CQtDialogView::GetFocus() const {
+    // The focus widget of the window is kept while another window is active, as the dialog
+    // manager keeps the control that had the focus.
+    const QWidget* focus = window()->focusWidget();
+    return focus != nullptr && isAncestorOf(focus) ? CTemplateWidgets::ControlIdOf(focus) : -1;
+}
+
+void CQtDialogView::GotoDlgCtrl(int nId) {
+    if (QWidget* control = Control(nId)) {
+        control->setFocus(Qt::TabFocusReason);
     }
 }
 
@@ -341,9 +375,14 @@ void CQtDialogView::SetListItemSelected(int nId, int nIndex, bool bSelected) {
     if (!index.isValid()) {
         return;
     }
-    view->selectionModel()->select(
-        index, (bSelected ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Deselect) |
-                   QItemSelectionModel::Rows);
+    // One item's state, the others left as they are; only a single-selection list lets go of
+    // the item selected before.
+    QItemSelectionModel::SelectionFlags flags =
+        bSelected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect;
+    if (bSelected && view->selectionMode() == QAbstractItemView::SingleSelection) {
+        flags = QItemSelectionModel::ClearAndSelect;
+    }
+    view->selectionModel()->select(index, flags | QItemSelectionModel::Rows);
 }
 
 int CQtDialogView::GetListTopIndex(int nId) const {
@@ -396,6 +435,11 @@ ViewRect CQtDialogView::GetWindowRect() const {
     return ToViewRect(geometry());
 }
 
+ViewRect CQtDialogView::GetWorkArea() const {
+    const QScreen* shown = screen();
+    return shown != nullptr ? ToViewRect(shown->availableGeometry()) : ViewRect{};
+}
+
 void CQtDialogView::SetWindowSize(int nWidth, int nHeight) {
     setFixedSize(nWidth, nHeight);
 }
@@ -446,19 +490,17 @@ void CQtDialogView::SetTopMost(bool bTopMost) {
 }
 
 void CQtDialogView::AppendSystemMenuItem(unsigned nId, const std::string& text) {
+    // The window manager's menu takes no items from the program.
+    (void)nId;
+    (void)text;
+}
+
+void CQtDialogView::AppendContextMenuItem(unsigned nId, const std::string& text) {
     auto* action = new QAction(this);
     if (text.empty()) {
         action->setSeparator(true);
     } else {
         action->setText(ToQ(text));
-        bool bFirst = true;
-        for (const QAction* other : actions()) {
-            bFirst = bFirst && other->isSeparator();
-        }
-        if (bFirst) {
-            action->setShortcut(QKeySequence(Qt::Key_F1));
-            action->setShortcutContext(Qt::WindowShortcut);
-        }
         connect(action, &QAction::triggered, this, [this, nId] { m_pEvents->OnSysCommand(nId); });
     }
     addAction(action);
@@ -466,9 +508,23 @@ void CQtDialogView::AppendSystemMenuItem(unsigned nId, const std::string& text) 
 }
 
 void CQtDialogView::AcceptShowWindowRequests() {
+    delete m_pListenerNotifier;
+    m_pListenerNotifier = nullptr;
     m_pListener = std::make_unique<CShowWindowListener>(
         [this](long lParam) { return m_pEvents->OnShowWindowRequest(lParam); });
-    m_pListener->Listen();
+    if (!m_pListener->Listen()) {
+        m_pListener.reset();  // another instance has the requests; this one runs without
+        return;
+    }
+    m_pListenerNotifier =
+        new QSocketNotifier(m_pListener->EventDescriptor(), QSocketNotifier::Read, this);
+    connect(m_pListenerNotifier, &QSocketNotifier::activated, this, [this] {
+        // Off while the requests are handled, so that a loop run by a handler does not take
+        // the same events again.
+        m_pListenerNotifier->setEnabled(false);
+        m_pListener->HandleEvents();
+        m_pListenerNotifier->setEnabled(true);
+    });
 }
 
 // --- modal run --------------------------------------------------------------------------------
@@ -503,9 +559,7 @@ void CQtDialogView::EndDialog(int nResult) {
 
 int CQtDialogView::ShowMessageBox(const std::string& text, const std::string& caption,
                                   unsigned nFlags) {
-    (void)nFlags;  // an OK button and no icon is all the program asks for
-    ::ShowMessageBox(this, ToQ(text), ToQ(caption));
-    return kIdOk;
+    return ::ShowMessageBox(this, ToQ(text), ToQ(caption), nFlags);
 }
 
 bool CQtDialogView::ChooseOpenFile(const std::string& filter, std::string& path) {

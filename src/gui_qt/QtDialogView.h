@@ -1,11 +1,11 @@
 #pragma once
 // The Qt view of one window or page: a dialog whose widgets are built from its template
 // (CTemplateWidgets), driven by control ID as CDialogView says, and passing the user's commands
-// on to the ui's events: button clicks, Enter and Esc from any of its controls (a page's
+// on to the ui's events: button clicks, Enter, Esc and F1 from any of its controls (a page's
 // included) with the ID of the control that has the focus, the close box, a minimise by the
-// window manager, the system menu's items (shown in the window's context menu, the first also on
-// F1, since the window manager owns the real system menu) and show-window requests from other
-// programs (a local socket, CShowWindowListener).
+// window manager, the context menu's items and show-window requests from other programs (the
+// per-user socket of CShowWindowListener, watched from the event loop). The window manager owns
+// the system menu, so nothing is added to it.
 // GUI thread only, except Post. Nothing here fails; an ID the template does not have is ignored.
 #include <QDialog>
 #include <QHash>
@@ -19,6 +19,7 @@
 class CLineListModel;
 class CShowWindowListener;
 class QEventLoop;
+class QSocketNotifier;
 class QStandardItemModel;
 
 class CQtDialogView : public QDialog, public CDialogView {
@@ -36,7 +37,6 @@ class CQtDialogView : public QDialog, public CDialogView {
     // The widget of control `nId`, and the events its commands go to (a page: its parent's).
     QWidget* Control(int nId) const { return m_widgets.Control(nId); }
     CViewEvents& Events() const { return *m_pEvents; }
-    CShowWindowListener* ShowWindowListener() const { return m_pListener.get(); }
 
     void Post(std::function<void()> work) override;
 
@@ -45,6 +45,9 @@ class CQtDialogView : public QDialog, public CDialogView {
     void EnableItem(int nId, bool bEnable) override;
     bool IsItemEnabled(int nId) const override;
     void ShowItem(int nId, bool bShow) override;
+    bool IsItemShown(int nId) const override;
+    int GetFocus() const override;
+    void GotoDlgCtrl(int nId) override;
     void CheckItem(int nId, bool bCheck) override;
     bool IsItemChecked(int nId) const override;
     void ResetContent(int nId) override;
@@ -69,6 +72,7 @@ class CQtDialogView : public QDialog, public CDialogView {
     void MoveItem(int nId, int x, int y) override;
 
     ViewRect GetWindowRect() const override;
+    ViewRect GetWorkArea() const override;
     void SetWindowSize(int nWidth, int nHeight) override;
     void MoveWindow(int x, int y) override;
     void ShowWindow(int nCmdShow) override;
@@ -76,6 +80,7 @@ class CQtDialogView : public QDialog, public CDialogView {
     void BringToFront() override;
     void SetTopMost(bool bTopMost) override;
     void AppendSystemMenuItem(unsigned nId, const std::string& text) override;
+    void AppendContextMenuItem(unsigned nId, const std::string& text) override;
     void AcceptShowWindowRequests() override;
 
     int RunModal() override;
@@ -105,4 +110,5 @@ class CQtDialogView : public QDialog, public CDialogView {
     int m_nResult = 0;
     QHash<int, QStandardItemModel*> m_rowModels;
     std::unique_ptr<CShowWindowListener> m_pListener;
+    QSocketNotifier* m_pListenerNotifier = nullptr;
 };

@@ -10,66 +10,44 @@
 #include "gui_qt/Resources.h"
 #include "ui/ViewConstants.h"
 
-namespace {
-std::optional<bool>& TrayAvailabilityOverride() {
-    static std::optional<bool> value;
-    return value;
-}
-
-bool IsTrayAvailable() {
-    if (TrayAvailabilityOverride().has_value()) {
-        return *TrayAvailabilityOverride();
-    }
-    return QSystemTrayIcon::isSystemTrayAvailable();
-}
-}  // namespace
-
 CQtTrayView::CQtTrayView(CQtDialogView& owner) : m_owner(owner) {}
 
 CQtTrayView::~CQtTrayView() {
     RemoveIcon();
 }
 
-QMenu* CQtTrayView::BuildMenu(const MenuTemplate& menu, int nDefaultPos) {
-    auto* built = new QMenu(QString::fromStdString(menu.popupTitle));
-    for (const MenuItemTemplate& item : menu.items) {
-        if (item.separator) {
-            built->addSeparator();
-            continue;
-        }
-        built->addAction(QString::fromStdString(item.text))->setData(item.id);
-    }
-    const QList<QAction*> actions = built->actions();
-    if (nDefaultPos >= 0 && nDefaultPos < actions.size()) {
-        built->setDefaultAction(actions.at(nDefaultPos));
-    }
-    CViewEvents* events = &m_owner.Events();
-    QObject::connect(built, &QMenu::triggered, built,
-                     [events](QAction* action) { events->OnCommand(action->data().toInt()); });
-    return built;
+bool CQtTrayView::HasNotificationArea() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-bool CQtTrayView::AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip,
-                          const MenuTemplate& menu) {
+bool CQtTrayView::AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip) {
     (void)nCallbackMessage;  // notifications come back as calls, not as messages
     RemoveIcon();
-    if (!IsTrayAvailable()) {
+    if (!HasNotificationArea()) {
         return false;
     }
     m_nId = nId;
     EnsureTillstreamResources();
     m_icon = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/icons/tillstream.png")));
     m_icon->setToolTip(QString::fromStdString(tip));
-    if (!menu.items.empty()) {
-        m_contextMenu.reset(BuildMenu(menu, 0));
-        m_icon->setContextMenu(m_contextMenu.get());
-    }
     CViewEvents* events = &m_owner.Events();
     QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, m_icon.get(),
                      [this, events](QSystemTrayIcon::ActivationReason reason) {
-                         if (reason == QSystemTrayIcon::DoubleClick) {
-                             events->OnTrayNotification(m_nId, kWmLButtonDblClk);
+                         long mouseMessage = 0;
+                         switch (reason) {
+                             case QSystemTrayIcon::Trigger:
+                                 mouseMessage = kWmLButtonUp;
+                                 break;
+                             case QSystemTrayIcon::DoubleClick:
+                                 mouseMessage = kWmLButtonDblClk;
+                                 break;
+                             case QSystemTrayIcon::Context:
+                                 mouseMessage = kWmRButtonUp;
+                                 break;
+                             default:
+                                 return;
                          }
+                         events->OnTrayNotification(m_nId, mouseMessage);
                      });
     m_icon->show();
     return true;
@@ -81,17 +59,26 @@ void CQtTrayView::RemoveIcon() {
         m_icon->hide();
     }
     m_icon.reset();
-    m_contextMenu.reset();
 }
 
 void CQtTrayView::TrackPopupMenu(const MenuTemplate& menu, int nDefaultPos) {
-    QMenu* popup = BuildMenu(menu, nDefaultPos);
+    auto* popup = new QMenu(QString::fromStdString(menu.popupTitle));
+    for (const MenuItemTemplate& item : menu.items) {
+        if (item.separator) {
+            popup->addSeparator();
+            continue;
+        }
+        popup->addAction(QString::fromStdString(item.text))->setData(item.id);
+    }
+    const QList<QAction*> actions = popup->actions();
+    if (nDefaultPos >= 0 && nDefaultPos < actions.size()) {
+        popup->setDefaultAction(actions.at(nDefaultPos));
+    }
+    CViewEvents* events = &m_owner.Events();
+    QObject::connect(popup, &QMenu::triggered, popup,
+                     [events](QAction* action) { events->OnCommand(action->data().toInt()); });
     delete m_popup.data();
     QObject::connect(popup, &QMenu::aboutToHide, popup, &QObject::deleteLater);
     m_popup = popup;
     popup->popup(QCursor::pos());
-}
-
-void CQtTrayView::SetTrayAvailableForTesting(std::optional<bool> bAvailable) {
-    TrayAvailabilityOverride() = bAvailable;
 }

@@ -1,19 +1,18 @@
 #pragma once
 // The Qt view of the main window's tray icon: a QSystemTrayIcon with the window's icon and tip.
-// The notification area pops the icon's menu up by itself on a right click (some areas show no
-// other), so the menu is set on the icon; a double click is passed on to the window's events as
-// the double-click notification, and the menu's items as commands. TrackPopupMenu shows a fresh
-// menu at the cursor, gone once it closes.
+// The clicks on the icon go to the window's events as the notifications a tray icon sends (a
+// click as the left button's release, a double click, the context request as the right button's
+// release), so the ui's tray icon decides what they mean; the icon has no menu of its own.
+// TrackPopupMenu shows a fresh menu at the cursor, gone once it closes, its items' commands going
+// to the window's events.
 // GUI thread only. AddIcon reports a missing notification area by returning false.
 #include <QMenu>
 #include <QPointer>
 #include <memory>
-#include <optional>
 
 #include "ui/TrayView.h"
 
 class CQtDialogView;
-class QMenu;
 class QSystemTrayIcon;
 
 class CQtTrayView : public CTrayView {
@@ -21,8 +20,7 @@ class CQtTrayView : public CTrayView {
     explicit CQtTrayView(CQtDialogView& owner);
     ~CQtTrayView() override;
 
-    bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip,
-                 const MenuTemplate& menu) override;
+    bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip) override;
     void RemoveIcon() override;
     void TrackPopupMenu(const MenuTemplate& menu, int nDefaultPos) override;
 
@@ -30,17 +28,13 @@ class CQtTrayView : public CTrayView {
     QSystemTrayIcon* Icon() const { return m_icon.get(); }
     QMenu* OpenPopupMenu() const { return m_popup.data(); }
 
-    // Test hook: while set, AddIcon treats the notification area as present (true) or absent
-    // (false) whatever the platform says, so routing can be tested on a display without one.
-    static void SetTrayAvailableForTesting(std::optional<bool> bAvailable);
+  protected:
+    // Whether the desktop has a notification area to show the icon in.
+    virtual bool HasNotificationArea() const;
 
   private:
-    // A fresh menu of `menu` whose items run their commands, item `nDefaultPos` the default.
-    QMenu* BuildMenu(const MenuTemplate& menu, int nDefaultPos);
-
     CQtDialogView& m_owner;
     unsigned m_nId = 0;
     std::unique_ptr<QSystemTrayIcon> m_icon;
-    std::unique_ptr<QMenu> m_contextMenu;
     QPointer<QMenu> m_popup;
 };

@@ -29,6 +29,13 @@ QRect ToQRect(const TemplateRect& rect) {
 QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// A list selects one item at a time only with the single-selection style; otherwise a click
+// selects one item and Ctrl or Shift with it add more, as in a list of the system's.
+QAbstractItemView::SelectionMode SelectionModeOf(const ControlTemplate& control) {
+    return control.Has("singlesel") ? QAbstractItemView::SingleSelection
+                                    : QAbstractItemView::ExtendedSelection;
+}
 }  // namespace
 
 QFont CTemplateWidgets::TemplateFont(const DialogTemplate& dialogTemplate) {
@@ -146,6 +153,7 @@ QWidget* CTemplateWidgets::Create(const ControlTemplate& control, QWidget* paren
     if (kind == "listview" && control.Has("ownerdata")) {
         // A list that may hold millions of rows keeps next to nothing per row.
         auto* view = new CLineListView(parent);
+        view->setSelectionMode(SelectionModeOf(control));
         view->horizontalHeader()->setVisible(!control.Has("noheader"));
         view->setFrameShape(control.Has("border") ? QFrame::StyledPanel : QFrame::NoFrame);
         return view;
@@ -156,7 +164,7 @@ QWidget* CTemplateWidgets::Create(const ControlTemplate& control, QWidget* paren
         view->setItemsExpandable(false);
         view->setUniformRowHeights(true);
         view->setAllColumnsShowFocus(true);
-        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setSelectionMode(SelectionModeOf(control));
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->header()->setVisible(!control.Has("noheader"));

@@ -2,45 +2,56 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <vector>
+
+#include "ui/MessageBoxStyle.h"
 
 namespace {
-MessageBoxHandler& MessageHandler() {
-    static MessageBoxHandler handler;
-    return handler;
-}
-FileChooserHandler& FileHandler() {
-    static FileChooserHandler handler;
-    return handler;
-}
-FolderChooserHandler& FolderHandler() {
-    static FolderChooserHandler handler;
-    return handler;
+QMessageBox::Icon BoxIcon(MessageBoxStyle::Icon icon) {
+    switch (icon) {
+        case MessageBoxStyle::Icon::kError:
+            return QMessageBox::Critical;
+        case MessageBoxStyle::Icon::kQuestion:
+            return QMessageBox::Question;
+        case MessageBoxStyle::Icon::kWarning:
+            return QMessageBox::Warning;
+        case MessageBoxStyle::Icon::kInformation:
+            return QMessageBox::Information;
+        case MessageBoxStyle::Icon::kNone:
+            break;
+    }
+    return QMessageBox::NoIcon;
 }
 }  // namespace
 
-void SetMessageBoxHandler(MessageBoxHandler handler) {
-    MessageHandler() = std::move(handler);
-}
-void SetFileChooserHandler(FileChooserHandler handler) {
-    FileHandler() = std::move(handler);
-}
-void SetFolderChooserHandler(FolderChooserHandler handler) {
-    FolderHandler() = std::move(handler);
-}
-
-void ShowMessageBox(QWidget* owner, const QString& text, const QString& caption) {
-    if (MessageHandler()) {
-        MessageHandler()(text, caption);
-        return;
+int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned nFlags) {
+    const MessageBoxStyle style = MessageBoxStyle::FromFlags(nFlags);
+    QMessageBox box(BoxIcon(style.icon), caption, text, QMessageBox::NoButton, owner);
+    // Every button is of the same role, so that Qt picks none of them for Esc by itself: only the
+    // one the flags name takes Esc and the close box, and without one they do nothing.
+    std::vector<std::pair<QPushButton*, int>> buttons;
+    QPushButton* escapeButton = nullptr;
+    for (const MessageBoxButton& button : style.buttons) {
+        QPushButton* made =
+            box.addButton(QString::fromStdString(button.text), QMessageBox::ActionRole);
+        buttons.emplace_back(made, button.nResult);
+        if (button.nResult == style.nEscapeResult) {
+            escapeButton = made;
+        }
     }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    box.setDefaultButton(buttons.at(style.nDefault).first);
+    box.setEscapeButton(escapeButton);
     box.exec();
+    for (const auto& [button, nResult] : buttons) {
+        if (box.clickedButton() == button) {
+            return nResult;
+        }
+    }
+    return style.nEscapeResult;
 }
 
 QString ChooseOpenFile(QWidget* owner, const QString& filterName) {
-    if (FileHandler()) {
-        return FileHandler()();
-    }
     // Qt's own chooser lets a name that does not exist be typed, as the program expects.
     QFileDialog dialog(owner);
     dialog.setNameFilter(filterName + QStringLiteral(" (*)"));
@@ -54,9 +65,6 @@ QString ChooseOpenFile(QWidget* owner, const QString& filterName) {
 }
 
 QString ChooseFolder(QWidget* owner, const QString& title) {
-    if (FolderHandler()) {
-        return FolderHandler()(title);
-    }
     return QFileDialog::getExistingDirectory(
         owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
 }

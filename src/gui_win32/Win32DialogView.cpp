@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -14,6 +15,9 @@
 namespace {
 // Work posted from other threads: one message per piece of work, run in order.
 constexpr UINT kWmRunPosted = WM_APP + 1;
+// Gives the focus to the control chosen while the window was inactive, once the dialog manager
+// has put back the control it kept.
+constexpr UINT kWmFocusChosen = WM_APP + 2;
 
 std::wstring ToWide(const std::string& text) {
     const int count =
@@ -60,9 +64,6 @@ CWin32DialogView::CWin32DialogView(HINSTANCE hInstance, const DialogTemplate& di
     m_hWnd = CreateDialogIndirectParamA(
         hInstance, built.Get(), pOwner != nullptr ? pOwner->m_hWnd : nullptr,
         &CWin32DialogView::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (m_hWnd != nullptr) {
-        CenterOnOwner();
-    }
 }
 
 CWin32DialogView::CWin32DialogView(HINSTANCE hInstance, const DialogTemplate& pageTemplate,
@@ -96,21 +97,6 @@ CWin32DialogView::~CWin32DialogView() {
     DestroyWindow(m_hWnd);
 }
 
-void CWin32DialogView::CenterOnOwner() {
-    RECT area{};
-    if (m_pOwner != nullptr) {
-        ::GetWindowRect(m_pOwner->m_hWnd, &area);
-    } else {
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    }
-    RECT own{};
-    ::GetWindowRect(m_hWnd, &own);
-    const int x = area.left + ((area.right - area.left) - (own.right - own.left)) / 2;
-    const int y = area.top + ((area.bottom - area.top) - (own.bottom - own.top)) / 2;
-    SetWindowPos(m_hWnd, nullptr, std::max(x, 0), std::max(y, 0), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 // --- messages ---------------------------------------------------------------------------------
 
 INT_PTR CALLBACK CWin32DialogView::DialogProc(HWND hWnd, UINT message, WPARAM wParam,
@@ -133,6 +119,15 @@ INT_PTR CWin32DialogView::Answer(LRESULT result) {
 INT_PTR CWin32DialogView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kWmRunPosted) {
         RunPostedWork();
+        return TRUE;
+    }
+    if (message == kWmFocusChosen) {
+        if (m_bFocusChosenWhileInactive && IsActive() && m_hInactiveFocus != nullptr &&
+            IsWindowEnabled(m_hInactiveFocus)) {
+            SendMessageA(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hInactiveFocus), TRUE);
+        }
+        m_bFocusChosenWhileInactive = false;
+        m_hInactiveFocus = nullptr;
         return TRUE;
     }
     if (m_uTrayMessage != 0 && message == m_uTrayMessage) {
@@ -166,6 +161,25 @@ INT_PTR CWin32DialogView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case WM_CLOSE:
             m_pEvents->OnSysCommand(kScClose);
             return TRUE;
+        case WM_CONTEXTMENU:
+            if (m_contextMenu.empty()) {
+                return FALSE;
+            }
+            TrackContextMenu(lParam);
+            return TRUE;
+        case WM_ACTIVATE:
+            // The dialog manager keeps and puts back the focused control itself; the view only
+            // remembers it, so that GetFocus and GotoDlgCtrl work while another window is active.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND hFocus = ::GetFocus();
+                m_hInactiveFocus = ControlIdOf(hFocus) != -1 ? hFocus : nullptr;
+                m_bFocusChosenWhileInactive = false;
+            } else if (m_bFocusChosenWhileInactive) {
+                PostMessageA(m_hWnd, kWmFocusChosen, 0, 0);
+            } else {
+                m_hInactiveFocus = nullptr;
+            }
+            return FALSE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->code == LVN_GETDISPINFOA || header->code == LVN_GETDISPINFOW) {
@@ -225,14 +239,14 @@ void CWin32DialogView::RunPostedWork() {
 
 bool CWin32DialogView::PassKeyToEvents(const MSG& message) {
     if (message.message != WM_KEYDOWN ||
-        (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE)) {
+        (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE && message.wParam != VK_F1)) {
         return false;
     }
     if (message.hwnd != m_hWnd && !IsChild(m_hWnd, message.hwnd)) {
         return false;
     }
-    m_pEvents->OnKeyDown(message.wParam == VK_RETURN ? kVkReturn : kVkEscape,
-                         ControlIdOf(GetFocus()));
+    // The system's virtual-key codes are the ui's.
+    m_pEvents->OnKeyDown(static_cast<int>(message.wParam), ControlIdOf(::GetFocus()));
     return true;
 }
 
@@ -255,6 +269,10 @@ int CWin32DialogView::ControlIdOf(HWND hFocus) const {
 
 HWND CWin32DialogView::Item(int nId) const {
     return m_hWnd != nullptr ? GetDlgItem(m_hWnd, nId) : nullptr;
+}
+
+bool CWin32DialogView::IsActive() const {
+    return m_hWnd != nullptr && GetActiveWindow() == m_hWnd;
 }
 
 bool CWin32DialogView::IsComboList(HWND hItem) const {
@@ -297,6 +315,33 @@ void CWin32DialogView::ShowItem(int nId, bool bShow) {
     if (const HWND hItem = Item(nId)) {
         ::ShowWindow(hItem, bShow ? SW_SHOW : SW_HIDE);
     }
+}
+
+bool CWin32DialogView::IsItemShown(int nId) const {
+    const HWND hItem = Item(nId);
+    return hItem != nullptr && (GetWindowLongPtrA(hItem, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+int CWin32DialogView::GetFocus() const {
+    if (m_pParent == nullptr && !IsActive()) {
+        return m_hInactiveFocus != nullptr ? ControlIdOf(m_hInactiveFocus) : -1;
+    }
+    return ControlIdOf(::GetFocus());
+}
+
+void CWin32DialogView::GotoDlgCtrl(int nId) {
+    const HWND hItem = Item(nId);
+    if (hItem == nullptr) {
+        return;
+    }
+    if (m_pParent == nullptr && !IsActive()) {
+        // Setting the focus now would activate the window; it takes it when it is activated.
+        m_hInactiveFocus = hItem;
+        m_bFocusChosenWhileInactive = true;
+        return;
+    }
+    SendMessageA(m_pParent != nullptr ? m_pParent->m_hWnd : m_hWnd, WM_NEXTDLGCTL,
+                 reinterpret_cast<WPARAM>(hItem), TRUE);
 }
 
 void CWin32DialogView::CheckItem(int nId, bool bCheck) {
@@ -414,11 +459,7 @@ void CWin32DialogView::SetListItemCount(int nId, int nCount) {
 
 void CWin32DialogView::SetListItemSelected(int nId, int nIndex, bool bSelected) {
     if (const HWND hItem = Item(nId)) {
-        LVITEMA item{};
-        item.stateMask = LVIS_SELECTED;
-        item.state = bSelected ? LVIS_SELECTED : 0;
-        SendMessageA(hItem, LVM_SETITEMSTATE, static_cast<WPARAM>(nIndex),
-                     reinterpret_cast<LPARAM>(&item));
+        ListView_SetItemState(hItem, nIndex, bSelected ? LVIS_SELECTED : 0, LVIS_SELECTED);
     }
 }
 
@@ -491,6 +532,12 @@ ViewRect CWin32DialogView::GetWindowRect() const {
     return ToViewRect(rect);
 }
 
+ViewRect CWin32DialogView::GetWorkArea() const {
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    return ToViewRect(area);
+}
+
 void CWin32DialogView::SetWindowSize(int nWidth, int nHeight) {
     SetWindowPos(m_hWnd, nullptr, 0, 0, nWidth, nHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -531,6 +578,38 @@ void CWin32DialogView::AppendSystemMenuItem(unsigned nId, const std::string& tex
     }
     AppendMenuA(hMenu, MF_STRING, nId, text.c_str());
     m_systemMenuIds.push_back(nId & kScMask);
+}
+
+void CWin32DialogView::AppendContextMenuItem(unsigned nId, const std::string& text) {
+    m_contextMenu.emplace_back(nId, text);
+}
+
+void CWin32DialogView::TrackContextMenu(LPARAM lParam) {
+    const HMENU hMenu = CreatePopupMenu();
+    if (hMenu == nullptr) {
+        return;
+    }
+    for (const auto& [nId, text] : m_contextMenu) {
+        if (text.empty()) {
+            AppendMenuA(hMenu, MF_SEPARATOR, 0, nullptr);
+        } else {
+            AppendMenuA(hMenu, MF_STRING, nId, text.c_str());
+        }
+    }
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (lParam == -1) {
+        // From the keyboard: at the control with the focus, or the window's corner.
+        RECT rect{};
+        const HWND hFocus = ::GetFocus();
+        ::GetWindowRect(hFocus != nullptr && IsChild(m_hWnd, hFocus) ? hFocus : m_hWnd, &rect);
+        at = POINT{rect.left, rect.top};
+    }
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(hMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr));
+    DestroyMenu(hMenu);
+    if (chosen != 0) {
+        m_pEvents->OnSysCommand(chosen);
+    }
 }
 
 void CWin32DialogView::AcceptShowWindowRequests() {

@@ -2,10 +2,11 @@
 // The native Windows view of one window or page: a dialog of the system's dialog manager made
 // from an in-memory template (CInMemoryTemplate), driven by control ID with the dialog item
 // calls CDialogView names, and passing the user's commands on to the ui's events: button
-// clicks and menu commands (WM_COMMAND), Enter and Esc from any of its controls (a page's
+// clicks and menu commands (WM_COMMAND), Enter, Esc and F1 from any of its controls (a page's
 // included) with the ID of the control that has the focus, the system menu's close, minimise
-// and added items (WM_SYSCOMMAND), the tray icon's notifications and the registered
-// show-window message. Work posted from other threads arrives as a private message.
+// and added items (WM_SYSCOMMAND), the context menu's items, the tray icon's notifications and
+// the registered show-window message. Work posted from other threads arrives as a private
+// message. Where a window goes is the ui's to say: the view leaves it where it was made.
 // User-interface thread only, except Post. A window that cannot be made leaves IsCreated()
 // false; every operation on it, or on an ID the template does not have, does nothing.
 #include <windows.h>
@@ -48,6 +49,9 @@ class CWin32DialogView : public CDialogView {
     void EnableItem(int nId, bool bEnable) override;
     bool IsItemEnabled(int nId) const override;
     void ShowItem(int nId, bool bShow) override;
+    bool IsItemShown(int nId) const override;
+    int GetFocus() const override;
+    void GotoDlgCtrl(int nId) override;
     void CheckItem(int nId, bool bCheck) override;
     bool IsItemChecked(int nId) const override;
     void ResetContent(int nId) override;
@@ -72,6 +76,7 @@ class CWin32DialogView : public CDialogView {
     void MoveItem(int nId, int x, int y) override;
 
     ViewRect GetWindowRect() const override;
+    ViewRect GetWorkArea() const override;
     void SetWindowSize(int nWidth, int nHeight) override;
     void MoveWindow(int x, int y) override;
     void ShowWindow(int nCmdShow) override;
@@ -79,6 +84,7 @@ class CWin32DialogView : public CDialogView {
     void BringToFront() override;
     void SetTopMost(bool bTopMost) override;
     void AppendSystemMenuItem(unsigned nId, const std::string& text) override;
+    void AppendContextMenuItem(unsigned nId, const std::string& text) override;
     void AcceptShowWindowRequests() override;
 
     int RunModal() override;
@@ -102,7 +108,9 @@ class CWin32DialogView : public CDialogView {
     int ControlIdOf(HWND hFocus) const;
     bool IsComboList(HWND hItem) const;
     HWND Item(int nId) const;
-    void CenterOnOwner();
+    bool IsActive() const;
+    // The context menu at `lParam` (WM_CONTEXTMENU's screen position; -1: from the keyboard).
+    void TrackContextMenu(LPARAM lParam);
 
     HWND m_hWnd = nullptr;
     CWin32DialogView* m_pOwner = nullptr;
@@ -110,7 +118,12 @@ class CWin32DialogView : public CDialogView {
     CViewEvents* m_pEvents;
     std::vector<HWND> m_pages;
     std::vector<unsigned> m_systemMenuIds;
+    std::vector<std::pair<unsigned, std::string>> m_contextMenu;
     unsigned m_uTrayMessage = 0;
+    // While the window is inactive: the control that had the focus when it was deactivated, or
+    // that GotoDlgCtrl chose since, which takes the focus when the window is active again.
+    HWND m_hInactiveFocus = nullptr;
+    bool m_bFocusChosenWhileInactive = false;
     UINT m_uShowWindowMessage = 0;
     std::map<int, const CListSource*> m_listSources;
     std::string m_dispText;  // the text a virtual list was last given, kept while it draws it

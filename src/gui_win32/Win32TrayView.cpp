@@ -12,9 +12,7 @@ CWin32TrayView::~CWin32TrayView() {
     RemoveIcon();
 }
 
-bool CWin32TrayView::AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip,
-                             const MenuTemplate& menu) {
-    (void)menu;  // the system's notification area pops no menu up by itself
+bool CWin32TrayView::AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip) {
     RemoveIcon();
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof data;

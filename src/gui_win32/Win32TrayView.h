@@ -17,8 +17,7 @@ class CWin32TrayView : public CTrayView {
     CWin32TrayView(const CWin32TrayView&) = delete;
     CWin32TrayView& operator=(const CWin32TrayView&) = delete;
 
-    bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip,
-                 const MenuTemplate& menu) override;
+    bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip) override;
     void RemoveIcon() override;
     void TrackPopupMenu(const MenuTemplate& menu, int nDefaultPos) override;
 

@@ -20,7 +20,9 @@ class CDialog : public CViewEvents {
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
 
-    // Makes the window (hidden) modal to `pOwner` and initialises it with OnInitDialog.
+    // Makes the window (hidden) modal to `pOwner`, initialises it with OnInitDialog and centres
+    // it on its owner, or on the screen's work area when it has none; it is not placed left of
+    // or above the screen's origin.
     bool Create(CDialogView* pOwner);
     // Makes the window unless Create did, runs it until EndDialog, destroys it and returns the
     // result (-1 when it could not be made).
@@ -32,7 +34,7 @@ class CDialog : public CViewEvents {
     const DialogTemplate& Template() const { return m_template; }
 
     // CViewEvents: kIdOk runs OnOK, kIdCancel OnCancel; Enter and Esc as said above; kScClose
-    // runs OnCancel.
+    // runs OnCancel, kScMinimize minimises the window.
     void OnCommand(int nId) override;
     void OnKeyDown(int nVirtualKey, int nFocusId) override;
     void OnSysCommand(unsigned nId) override;
@@ -43,6 +45,12 @@ class CDialog : public CViewEvents {
     virtual void OnCancel() { EndDialog(kIdCancel); }
     // Runs before the window's view is destroyed: destroy what was made inside it (pages).
     virtual void OnDestroy() {}
+
+    // Disables control `nId`. When it has the keyboard focus, the focus goes first to `nNextId`,
+    // or when that cannot take it, to the next enabled, shown tab stop after `nId` in the
+    // template's order: a disabled control keeps no focus, and a window whose focus went nowhere
+    // could no longer be used from the keyboard.
+    void DisableItem(int nId, int nNextId = -1);
 
     CViewFactory& Factory() { return m_factory; }
     // The template of the window before its view is made, for a window that changes a text.

@@ -36,8 +36,15 @@ class CDialogView : public CUiThread {
     // EnableWindow / IsWindowEnabled on the control.
     virtual void EnableItem(int nId, bool bEnable) = 0;
     virtual bool IsItemEnabled(int nId) const = 0;
-    // ShowWindow(SW_SHOW / SW_HIDE) on the control.
+    // ShowWindow(SW_SHOW / SW_HIDE) on the control, and whether it is shown (its own WS_VISIBLE,
+    // whatever the window's).
     virtual void ShowItem(int nId, bool bShow) = 0;
+    virtual bool IsItemShown(int nId) const = 0;
+    // GetFocus: the ID of the control of this window, or of a page inside it, that has the
+    // keyboard focus (-1: none of them). GotoDlgCtrl: gives control `nId` the focus as Tab
+    // would (WM_NEXTDLGCTL).
+    virtual int GetFocus() const = 0;
+    virtual void GotoDlgCtrl(int nId) = 0;
     // CheckDlgButton / IsDlgButtonChecked, for check boxes and radio buttons alike (checking a
     // radio button does not clear the others of its group).
     virtual void CheckItem(int nId, bool bCheck) = 0;
@@ -66,8 +73,9 @@ class CDialogView : public CUiThread {
     // LVM_SETITEMCOUNT tells how many there are and redraws them all.
     virtual void SetListSource(int nId, const CListSource* pSource) = 0;
     virtual void SetListItemCount(int nId, int nCount) = 0;
-    // LVM_SETITEMSTATE with LVIS_SELECTED: selects or unselects item `nIndex` (-1: every item).
-    // Selecting an item of a single-selection list unselects the one selected before.
+    // LVM_SETITEMSTATE with LVIS_SELECTED: selects or unselects item `nIndex` (-1: every item),
+    // leaving the others as they are; only in a list of the single-selection style does
+    // selecting an item unselect the one selected before.
     virtual void SetListItemSelected(int nId, int nIndex, bool bSelected) = 0;
     // LVM_GETTOPINDEX, LVM_GETCOUNTPERPAGE (whole rows that fit), and scrolling so that item
     // `nTop` is the first shown.
@@ -87,6 +95,9 @@ class CDialogView : public CUiThread {
     // GetWindowRect (a page: in its parent's client area); resizing without moving and moving
     // without resizing (SetWindowPos with SWP_NOMOVE, SWP_NOSIZE).
     virtual ViewRect GetWindowRect() const = 0;
+    // SystemParametersInfo(SPI_GETWORKAREA): the part of the screen that task bars and panels
+    // leave to windows, in screen pixels.
+    virtual ViewRect GetWorkArea() const = 0;
     virtual void SetWindowSize(int nWidth, int nHeight) = 0;
     virtual void MoveWindow(int x, int y) = 0;
     // ShowWindow with kSwHide, kSwShow, kSwShowNormal or kSwMinimize.
@@ -97,8 +108,13 @@ class CDialogView : public CUiThread {
     // SetWindowPos(HWND_TOPMOST / HWND_NOTOPMOST) without moving or resizing.
     virtual void SetTopMost(bool bTopMost) = 0;
     // Appends an item to the window's system menu (an empty text: a separator); choosing it
-    // comes back as OnSysCommand(nId).
+    // comes back as OnSysCommand(nId). Where the window manager keeps the system menu to itself
+    // (Linux), nothing is added.
     virtual void AppendSystemMenuItem(unsigned nId, const std::string& text) = 0;
+    // Appends an item to the window's context menu (WM_CONTEXTMENU: the right button or the menu
+    // key anywhere in the window, TrackPopupMenu); choosing it comes back as OnSysCommand(nId), as
+    // an item of the system menu does.
+    virtual void AppendContextMenuItem(unsigned nId, const std::string& text) = 0;
     // From now on other programs' show-window requests reach the window's OnShowWindowRequest.
     virtual void AcceptShowWindowRequests() = 0;
 

@@ -46,5 +46,7 @@ void COptionDialog::OnKeyDown(int nVirtualKey, int nFocusId) {
 void COptionDialog::OnSysCommand(unsigned nId) {
     if ((nId & kScMask) == kScClose) {
         OnButtonCancel();
+        return;
     }
+    CDialog::OnSysCommand(nId);
 }

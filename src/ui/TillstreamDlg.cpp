@@ -59,11 +59,14 @@ void CTillstreamDlg::Post(std::function<void()> work) {
 bool CTillstreamDlg::OnInitDialog() {
     CDialogView& view = *View();
 
-    // The About item goes at the end of the system menu, after a separator.
+    // The About item goes at the end of the system menu, after a separator. Not every window
+    // manager lets a program add to that menu, so the item is in the window's context menu as
+    // well, and F1 opens it too.
     const std::string aboutText = LoadResourceString(IDS_ABOUTBOX);
     if (!aboutText.empty()) {
         view.AppendSystemMenuItem(0, std::string());
         view.AppendSystemMenuItem(IDM_ABOUTBOX, aboutText);
+        view.AppendContextMenuItem(IDM_ABOUTBOX, aboutText);
     }
 
     InitData();
@@ -180,6 +183,14 @@ void CTillstreamDlg::OnSysCommand(unsigned nID) {
     CDialog::OnSysCommand(nID);
 }
 
+void CTillstreamDlg::OnKeyDown(int nVirtualKey, int nFocusId) {
+    if (nVirtualKey == kVkF1) {
+        OnSysCommand(IDM_ABOUTBOX);
+        return;
+    }
+    CDialog::OnKeyDown(nVirtualKey, nFocusId);
+}
+
 long CTillstreamDlg::OnTrayNotification(unsigned long wParam, long lParam) {
     return m_trayIcon.OnTrayNotification(wParam, lParam);
 }
@@ -230,7 +241,11 @@ void CTillstreamDlg::ApplyFileKind(int r) {
     } else if (r == kDataFileStampedLog) {
         bEnabled = true;  // a stamped hex log, whatever backup may lie next to it
     }
-    View()->EnableItem(IDC_BUTTON_MAKE_TILLSTREAM_DATA, bEnabled);
+    if (bEnabled) {
+        View()->EnableItem(IDC_BUTTON_MAKE_TILLSTREAM_DATA, true);
+    } else {
+        DisableItem(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+    }
     View()->SetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA, LoadResourceString(captionId));
 }
 
@@ -252,21 +267,26 @@ int CTillstreamDlg::LoadDataToList(const std::string& path) {
 
 void CTillstreamDlg::OnButtonMakeTillstreamData() {
     CDialogView& view = *View();
-    if (view.GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA) ==
-        LoadResourceString(IDS_MAKE_TILLSTREAM_DATA)) {
-        const int r = MakeTillstreamDataFile(m_strDataFile);
+    const bool bMake = view.GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA) ==
+                       LoadResourceString(IDS_MAKE_TILLSTREAM_DATA);
+    // The data list reads its lines from the file and so holds it open, and Windows replaces no
+    // file that is open: the list lets go of the file while it is converted or restored, and
+    // shows it again, as it is then, before anything is said.
+    m_lines.Clear();
+    view.SetListItemCount(IDC_LIST_DATA, 0);
+    const int r = bMake ? MakeTillstreamDataFile(m_strDataFile) : RestoreDataFile(m_strDataFile);
+    LoadDataToList(m_strDataFile);
+
+    if (bMake) {
         if (r < 0) {
             ShowMessage(LoadResourceString(IDS_MAKE_FAIL));
             return;
         }
         view.SetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA, LoadResourceString(IDS_RESTORE_DATA));
-        ShowMessage(LoadResourceString(IDS_MAKE_SUCCESS));
         m_bConvertedFile = 1;
-        LoadDataToList(m_strDataFile);
+        ShowMessage(LoadResourceString(IDS_MAKE_SUCCESS));
         return;
     }
-
-    const int r = RestoreDataFile(m_strDataFile);
     if (r == kRestoreBackupMissing) {
         // The backup has gone: the file is what it is, so it is judged again as loading does.
         ShowMessage(LoadResourceString(IDS_RESTORE_FAIL));
@@ -278,9 +298,8 @@ void CTillstreamDlg::OnButtonMakeTillstreamData() {
         return;
     }
     view.SetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA, LoadResourceString(IDS_MAKE_TILLSTREAM_DATA));
-    ShowMessage(LoadResourceString(IDS_RESTORE_SUCCESS));
     m_bConvertedFile = 0;
-    LoadDataToList(m_strDataFile);
+    ShowMessage(LoadResourceString(IDS_RESTORE_SUCCESS));
 }
 
 // --- options -----------------------------------------------------------------------------------
@@ -316,9 +335,10 @@ void CTillstreamDlg::OnButtonOutputStart() {
     if (path.empty()) {
         return;
     }
-    view.EnableItem(IDC_BUTTON_OUTPUT_START, false);
+    // Output Stop is enabled first, so that the focus can go on to it from Output Start.
     view.EnableItem(IDC_BUTTON_OUTPUT_STOP, true);
-    view.EnableItem(IDC_LIST_DATA, false);
+    DisableItem(IDC_BUTTON_OUTPUT_START, IDC_BUTTON_OUTPUT_STOP);
+    DisableItem(IDC_LIST_DATA);
 
     PlaybackRequest request;
     request.path = path;
@@ -337,8 +357,10 @@ void CTillstreamDlg::OnButtonOutputStop() {
     CDialogView& view = *View();
     m_outputPlayback.RequestStop();
     view.EnableItem(IDC_BUTTON_OUTPUT_START, true);
-    view.EnableItem(IDC_BUTTON_OUTPUT_STOP, false);
+    DisableItem(IDC_BUTTON_OUTPUT_STOP, IDC_BUTTON_OUTPUT_START);
+    // -1 addresses every item: the whole list ends unselected.
     view.SetListItemSelected(IDC_LIST_DATA, -1, false);
+    m_nSelectedLine = -1;
     view.EnableItem(IDC_LIST_DATA, true);
 }
 
@@ -350,7 +372,13 @@ void CTillstreamDlg::ShowPlaybackStart() {
 void CTillstreamDlg::ShowPlaybackLine(int index, int percent) {
     CDialogView& view = *View();
     if (index >= 0 && index < m_lines.Count()) {
+        // Selecting adds to the list's selection, so the line shown before is unselected first.
+        // With no delay the run tells only some lines: that one need not be index - 1.
+        if (m_nSelectedLine >= 0 && m_nSelectedLine != index) {
+            view.SetListItemSelected(IDC_LIST_DATA, m_nSelectedLine, false);
+        }
         view.SetListItemSelected(IDC_LIST_DATA, index, true);
+        m_nSelectedLine = index;
         const int top = view.GetListTopIndex(IDC_LIST_DATA);
         const int newTop = PageTopForLine(index, view.GetListCountPerPage(IDC_LIST_DATA), top);
         if (newTop != top) {
@@ -363,6 +391,11 @@ void CTillstreamDlg::ShowPlaybackLine(int index, int percent) {
 void CTillstreamDlg::ShowPlaybackRewind(int lastIndex) {
     if (lastIndex >= 0 && lastIndex < m_lines.Count()) {
         View()->SetListItemSelected(IDC_LIST_DATA, lastIndex, false);
+    }
+    // Line notices are coalesced, so the next pass's first line may be shown already; it stays
+    // selected.
+    if (m_nSelectedLine == lastIndex) {
+        m_nSelectedLine = -1;
     }
     View()->SetProgressPos(IDC_PROGRESS, 0);
 }
@@ -378,8 +411,8 @@ void CTillstreamDlg::OnPlaybackEnded(std::uint64_t runId) {
 // --- capture -----------------------------------------------------------------------------------
 
 void CTillstreamDlg::OnButtonInputStart() {
-    View()->EnableItem(IDC_BUTTON_INPUT_START, false);
     View()->EnableItem(IDC_BUTTON_INPUT_STOP, true);
+    DisableItem(IDC_BUTTON_INPUT_START, IDC_BUTTON_INPUT_STOP);
     const std::uint64_t runId = m_inputCapture.Start(m_option.Get());
     if (runId == 0) {
         ShowMessage(kThreadStartError);
@@ -390,7 +423,7 @@ void CTillstreamDlg::OnButtonInputStart() {
 
 void CTillstreamDlg::OnButtonInputStop() {
     View()->EnableItem(IDC_BUTTON_INPUT_START, true);
-    View()->EnableItem(IDC_BUTTON_INPUT_STOP, false);
+    DisableItem(IDC_BUTTON_INPUT_STOP, IDC_BUTTON_INPUT_START);
     m_inputCapture.RequestStop();
 }
 

@@ -32,6 +32,8 @@ class CTillstreamDlg : public CDialog, private CUiThread {
     void OnCommand(int nID) override;
     // System commands: the About item (IDM_ABOUTBOX), minimising, the close box.
     void OnSysCommand(unsigned nID) override;
+    // F1 opens the About box; Enter and Esc as in every dialog.
+    void OnKeyDown(int nVirtualKey, int nFocusId) override;
     // The tray icon's notifications (wParam: icon id, lParam: mouse message).
     long OnTrayNotification(unsigned long wParam, long lParam) override;
     // Another program asks for the window: 1 or 9 brings it to the front. The answer is 1.
@@ -107,6 +109,8 @@ class CTillstreamDlg : public CDialog, private CUiThread {
     std::int32_t m_bConvertedFile = 0;
     CTrayIcon m_trayIcon;
     CLineListSource m_lines;
+    // The data list's item the run selected last and has not unselected since (-1: none).
+    int m_nSelectedLine = -1;
 
     // The runs the window started last; a late notice of an earlier run is ignored.
     std::uint64_t m_nOutputRunId = 0;

@@ -19,9 +19,7 @@ bool CTrayIcon::Create(std::unique_ptr<CTrayView> pView, CDialogView& owner, CVi
     m_uID = uID;
     m_uCallbackMessage = uCallbackMessage;
     m_strTip = strTip.substr(0, kMaxTipLength);
-    m_bEnabled =
-        m_pView != nullptr && m_pView->AddIcon(m_uID, m_uCallbackMessage, m_strTip,
-                                               MenuTemplate::Load(static_cast<int>(m_uID)));
+    m_bEnabled = m_pView != nullptr && m_pView->AddIcon(m_uID, m_uCallbackMessage, m_strTip);
     if (!m_bEnabled) {
         Trace("[CTrayIcon::Create] no notification area: the program runs without a tray icon");
         m_pView.reset();

@@ -1,8 +1,9 @@
 #pragma once
 // The notification-area icon of a window as a view gives it (Shell_NotifyIconA, TrackPopupMenu):
 // the icon with its tip, and a popup menu at the cursor. What a notification means is the ui's
-// (CTrayIcon): the view only passes notifications on, as OnTrayNotification(icon id, mouse
-// message) of its window's events, and the chosen menu item as OnCommand(item id).
+// (CTrayIcon), the icon's menu included: the view only passes the clicks on the icon on, as
+// OnTrayNotification(icon id, mouse message) of its window's events, and the chosen menu item as
+// OnCommand(item id).
 // User-interface thread only. AddIcon reports by its result whether there is a notification area.
 #include <string>
 
@@ -13,10 +14,8 @@ class CTrayView {
     virtual ~CTrayView() = default;
 
     // NIM_ADD: the icon `nId` with the tip `tip` (at most 127 characters), notifications sent as
-    // `nCallbackMessage`. `menu` is the icon's popup menu, for a notification area that pops a
-    // menu up by itself on a right click. False when there is no notification area.
-    virtual bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip,
-                         const MenuTemplate& menu) = 0;
+    // `nCallbackMessage`. False when there is no notification area.
+    virtual bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip) = 0;
     // NIM_DELETE.
     virtual void RemoveIcon() = 0;
     // TrackPopupMenu at the cursor, item `nDefaultPos` the default; the item chosen (if any)

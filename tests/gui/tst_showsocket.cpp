@@ -1,7 +1,8 @@
 // The show-window socket: where it is and who may use it, a second listener leaving the running
 // one alone, and hostile use: another user may not connect at all, and a thousand malformed,
 // oversized, unfinished or slow requests leave the window answering good requests (and showing
-// itself for 9) and handling its events.
+// itself for 9) and handling its events. The listener is the platform's; the window watches it
+// from its event loop.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,7 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "gui_qt/ShowWindowListener.h"
+#include "platform/ShowWindowListener.h"
+#include "platform/ShowWindowRequest.h"
 #include "support/QtWindowHarness.h"
 
 namespace {
@@ -90,6 +92,23 @@ std::string Exchange(const std::string& path, const std::string& request, std::s
     ::close(fd);
     return answer;
 }
+// One whole request from another thread, while this thread serves it with `listener` alone.
+QByteArray RequestServedBy(CShowWindowListener& listener, const std::string& path,
+                           const std::string& request) {
+    std::string answer;
+    std::atomic<bool> bDone{false};
+    std::jthread client([&] { answer = Exchange(path, request, 1 << 16, {}), bDone = true; });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (!bDone && std::chrono::steady_clock::now() < deadline) {
+        pollfd entry{listener.EventDescriptor(), POLLIN, 0};
+        if (::poll(&entry, 1, 10) > 0) {
+            listener.HandleEvents();
+        }
+    }
+    client.join();
+    return QByteArray::fromStdString(answer);
+}
+
 // One whole request from another thread, while this thread's event loop lets the listener work.
 QByteArray Request(const std::string& path, const std::string& request) {
     std::string answer;
@@ -105,17 +124,11 @@ class ShowSocketTest : public QObject {
     Q_OBJECT
   private:
     std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CQtPrompts> m_prompts;
+    CQtPrompts m_prompts;
 
   private slots:
-    void init() {
-        m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CQtPrompts>();
-    }
-    void cleanup() {
-        m_prompts.reset();
-        m_home.reset();
-    }
+    void init() { m_home = std::make_unique<TempHome>(); }
+    void cleanup() { m_home.reset(); }
 
     void aSecondListenerLeavesTheRunningOneAlone() {
         auto answer = [](long lParam) { return lParam + 100; };
@@ -128,7 +141,7 @@ class ShowSocketTest : public QObject {
         QVERIFY(second.Listen());
         second.Close();
         // A name left behind by a program that ended without removing it is taken over.
-        const std::string path = CShowWindowListener::DefaultPath().toStdString();
+        const std::string path = ShowWindowRequestTarget();
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         const sockaddr_un address = Address(path);
         QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
@@ -136,17 +149,28 @@ class ShowSocketTest : public QObject {
         CShowWindowListener third(answer);
         QVERIFY(third.Listen());
         // The request's number reaches the handler, whose result is the answer.
-        QCOMPARE(Request(path, "7\n"), QByteArray("107\n"));
-        QCOMPARE(Request(path, "x7\n"), QByteArray("100\n"));
+        QCOMPARE(RequestServedBy(third, path, "7\n"), QByteArray("107\n"));
+        QCOMPARE(RequestServedBy(third, path, "x7\n"), QByteArray("100\n"));
+        // Closed, it takes its name with it; a listener that lost its name to another leaves
+        // the other's alone.
+        third.Close();
+        QCOMPARE(::access(path.c_str(), F_OK), -1);
+        QVERIFY(first.Listen());
+        QCOMPARE(::unlink(path.c_str()), 0);
+        QVERIFY(second.Listen());
+        first.Close();
+        QVERIFY(second.IsListening());
+        QCOMPARE(RequestServedBy(second, path, "1\n"), QByteArray("101\n"));
     }
 
     void anotherUserCannotConnect() {
         if (::getuid() != 0) {
             QSKIP("taking another user id needs the superuser");
         }
-        CQtWindow window;
-        const std::string path = window.View().ShowWindowListener()->ServerPath().toStdString();
-        QVERIFY(!path.empty());
+        CQtWindow window(m_prompts);
+        const std::string path = ShowWindowRequestTarget();
+        struct stat info {};
+        QCOMPARE(::stat(path.c_str(), &info), 0);
         // The folders on the way are opened to everyone, so that only the socket's own
         // protection stands between the other user and the window.
         QCOMPARE(::chmod(m_home->Root().c_str(), 0755), 0);
@@ -161,8 +185,8 @@ class ShowSocketTest : public QObject {
     }
 
     void aThousandBadRequestsLeaveTheWindowAnswering() {
-        CQtWindow window;
-        const std::string path = window.View().ShowWindowListener()->ServerPath().toStdString();
+        CQtWindow window(m_prompts);
+        const std::string path = ShowWindowRequestTarget();
         QCOMPARE(path, m_home->RuntimeFolder() + "/HWM_TRAY_REGISTERED_MSG");
         struct stat info {};
         QCOMPARE(::stat(path.c_str(), &info), 0);

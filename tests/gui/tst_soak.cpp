@@ -116,7 +116,7 @@ class SoakTest : public QObject {
         const std::string path = home.Path("soak.txt");
         WriteFileBytes(path, text);
 
-        CQtWindow window;
+        CQtWindow window(prompts);
         CTillstreamDlg& dlg = window.dlg;
         window.View().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window.View()));

@@ -1,17 +1,20 @@
 // The Qt views: every template made into widgets at their place with their IDs, the widgets as
-// the ui set them up, the data list drawing the ui's lines and keying like a list, the keyboard
-// (Enter and Esc reaching the ui from every control, a page's and the address fields included;
-// Enter pressing the focused button; Tab through the main window and the shown page), the page
-// laid out in pixels, the address control's typing, the choosers' wiring, the About item, and
-// the tray icon: its menus, the window manager's minimise hiding the window to the tray, the
-// double click bringing it back, always on top keeping place and size. (The real program's
-// keys: tests/integration/gui_smoke.sh.)
+// the ui set them up, the data list drawing the ui's lines (selecting one item without touching
+// the others) and keying like a list, the keyboard (Enter and Esc reaching the ui from every
+// control, a page's and the address fields included; Enter pressing the focused button and the
+// focus moving on as it disables itself; Tab through the main window and the shown page), the
+// page laid out in pixels, the address control's typing, the choosers' wiring, the About item
+// in the context menu and on F1 and its box centred, message boxes built from their flags, and
+// the tray icon: the right click popping the ui's menu up, the window manager's minimise hiding
+// the window to the tray, the double click bringing it back, always on top keeping place and
+// size. (The real program's keys: tests/integration/gui_smoke.sh.)
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -24,7 +27,6 @@
 #include "gui_qt/IpAddressCtrl.h"
 #include "gui_qt/LineListModel.h"
 #include "gui_qt/LineListView.h"
-#include "gui_qt/QtTrayView.h"
 #include "gui_qt/TemplateWidgets.h"
 #include "support/QtWindowHarness.h"
 #include "ui/InputOptionDlg.h"
@@ -80,8 +82,8 @@ class ViewsTest : public QObject {
     Q_OBJECT
   private:
     std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<CQtPrompts> m_prompts;
-    CQtViewFactory m_factory;
+    CQtPrompts m_prompts;
+    CTestQtViewFactory m_factory{m_prompts};
     OptionRecord m_record{};
 
     // Runs a `Dialog` on m_record with `action` inside its modal loop; on 2 the edited record
@@ -101,16 +103,10 @@ class ViewsTest : public QObject {
   private slots:
     void init() {
         m_home = std::make_unique<TempHome>();
-        m_prompts = std::make_unique<CQtPrompts>();
+        m_prompts = CQtPrompts{};
         m_record = MakeDefaultOptionRecord();
-        // The offscreen platform has no notification area; a test that wants one says so.
-        CQtTrayView::SetTrayAvailableForTesting(false);
     }
-    void cleanup() {
-        CQtTrayView::SetTrayAvailableForTesting(std::nullopt);
-        m_prompts.reset();
-        m_home.reset();
-    }
+    void cleanup() { m_home.reset(); }
 
     void everyTemplateBuilds_data() {
         QTest::addColumn<int>("templateId");
@@ -175,7 +171,7 @@ class ViewsTest : public QObject {
     }
 
     void theMainWindowsListsShowWhatTheUiGaveThemAndKeyFromLineToLine() {
-        CQtWindow window;
+        CQtWindow window(m_prompts);
         QVERIFY(Show(window));
         auto* options = window.ControlAs<QTreeView>(IDC_LIST_OPTION);
         const int width = options->width() - 2 * options->frameWidth();
@@ -189,7 +185,7 @@ class ViewsTest : public QObject {
         }
         const std::string path = m_home->Path("data.txt");
         WriteFileBytes(path, bytes);
-        m_prompts->chosenFiles << QPath(path);
+        m_prompts.chosenFiles << QPath(path);
         window.ControlAs<QPushButton>(IDC_BUTTON_SELECT_FILE)->click();
         QCOMPARE(window.ControlAs<QLineEdit>(IDC_EDIT_DATA_FILE)->text(), QPath(path));
         auto* list = window.ControlAs<QTableView>(IDC_LIST_DATA);
@@ -229,7 +225,19 @@ class ViewsTest : public QObject {
         QCOMPARE(shown(Qt::Key_PageUp), 0);
         QTest::keyClick(list, Qt::Key_Tab);
         QVERIFY(!list->hasFocus());
-        // The line being played: selected and scrolled into view by the ui through the view.
+        // A click selects one line, Ctrl adds another: the list is not of the single-selection
+        // style. Output Stop unselects them all.
+        auto click = [list](int row, Qt::KeyboardModifiers modifiers) {
+            const QRect rect = list->visualRect(list->model()->index(row, 0));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, rect.center());
+        };
+        click(2, Qt::NoModifier);
+        click(4, Qt::ControlModifier);
+        QCOMPARE(list->selectionModel()->selectedRows().size(), 2);
+        window.dlg.OnButtonOutputStop();
+        QVERIFY(list->selectionModel()->selectedRows().isEmpty());
+        // The line being played: selected and scrolled into view by the ui through the view,
+        // the line before unselected.
         for (int i : {perPage, 99, 0}) {
             window.dlg.ShowPlaybackLine(i, i);
             QCOMPARE(shown(Qt::Key_unknown, i), i);
@@ -268,7 +276,7 @@ class ViewsTest : public QObject {
         QFETCH(int, focus);
         QFETCH(int, key);
         QFETCH(int, result);
-        CQtWindow window;
+        CQtWindow window(m_prompts);
         QVERIFY(Show(window));
         int finished = -1;
         connect(&window.View(), &QDialog::finished, this, [&finished](int r) { finished = r; });
@@ -287,11 +295,11 @@ class ViewsTest : public QObject {
         record.loopEnabled = 1;
         record.delayMs = 600000;  // the run goes on until it is stopped
         SaveStoredOptions(record, "test");
-        CQtWindow window;
+        CQtWindow window(m_prompts);
         QVERIFY(Show(window));
         const std::string path = m_home->Path("day.txt");
         WriteFileBytes(path, "L0\r\nL1\r\n");
-        m_prompts->chosenFiles << QPath(path);
+        m_prompts.chosenFiles << QPath(path);
         window.ControlAs<QPushButton>(IDC_BUTTON_SELECT_FILE)->click();
         int finished = -1;
         connect(&window.View(), &QDialog::finished, this, [&finished](int r) { finished = r; });
@@ -310,12 +318,12 @@ class ViewsTest : public QObject {
         QVERIFY(receiver.WaitForBytes(4));
         QCOMPARE(receiver.Received(), std::string("L0\r\n"));
 
-        // Output Start gave its focus away when it was disabled; Output Stop is one Shift+Tab
-        // back from where it went, and Enter there stops the run.
-        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        // Output Start handed its focus to Output Stop as it disabled itself: Enter there stops
+        // the run, and the focus is back on Output Start.
         QCOMPARE(QApplication::focusWidget(), window.Control(IDC_BUTTON_OUTPUT_STOP));
         press(Qt::Key_Enter, Qt::KeypadModifier);
         QVERIFY(window.ControlAs<QPushButton>(IDC_BUTTON_OUTPUT_START)->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), window.Control(IDC_BUTTON_OUTPUT_START));
         QVERIFY(receiver.WaitForClosed(1));
 
         // Enter on Option... opens its dialog.
@@ -332,22 +340,80 @@ class ViewsTest : public QObject {
         QVERIFY(window.View().isVisible());
     }
 
-    void theAboutItemIsInTheContextMenuAndOnF1() {
-        CQtWindow window;
+    void theAboutItemIsInTheContextMenuAndOnF1AndItsBoxIsCentred() {
+        CQtWindow window(m_prompts);
         QVERIFY(Show(window));
         QCOMPARE(window.View().contextMenuPolicy(), Qt::ActionsContextMenu);
         const QList<QAction*> actions = window.View().actions();
-        QVERIFY(actions.size() == 2 && actions[0]->isSeparator());
-        QCOMPARE(actions[1]->text(), QStringLiteral("&About Tillstream..."));
-        QCOMPARE(actions[1]->shortcut(), QKeySequence(Qt::Key_F1));
-        QString seenCaption;
-        WhenModal([&seenCaption](CQtDialogView& box) {
-            seenCaption = box.windowTitle();
+        QCOMPARE(actions.size(), 1);
+        QCOMPARE(actions[0]->text(), QStringLiteral("&About Tillstream..."));
+        QStringList captions;
+        QRect placed;
+        const auto closeAbout = [&](CQtDialogView& box) {
+            captions << box.windowTitle();
+            placed = QRect(box.pos(), box.size());
             qobject_cast<QPushButton*>(box.Control(IDC_ABOUT_OK))->click();
-        });
+        };
+        WhenModal(closeAbout);
         QTest::keyClick(window.Control(IDC_EDIT_DATA_FILE), Qt::Key_F1);
-        QCOMPARE(seenCaption, QStringLiteral("About Tillstream"));
+        WhenModal(closeAbout);
+        actions[0]->trigger();
+        QCOMPARE(captions, QStringList(2, QStringLiteral("About Tillstream")));
         QVERIFY(window.View().isVisible());
+        // The box stands in the middle of the window that owns it.
+        const QRect owner = window.View().geometry();
+        QCOMPARE(placed.x(), std::max(owner.x() + (owner.width() - placed.width()) / 2, 0));
+        QCOMPARE(placed.y(), std::max(owner.y() + (owner.height() - placed.height()) / 2, 0));
+    }
+
+    void aMessageBoxHasTheButtonsItsFlagsAskFor() {
+        CQtWindow window(m_prompts);
+        QVERIFY(Show(window));
+        // Answered from inside the box's own loop; nullptr when no box is open.
+        auto answer = [](const std::function<void(QMessageBox&)>& action) {
+            QTimer::singleShot(0, [action] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                    action(*box);
+                }
+            });
+        };
+        auto texts = [](const QMessageBox& box) {
+            QStringList shown;
+            for (QAbstractButton* button : box.buttons()) {
+                shown << button->text();
+            }
+            shown.sort();
+            return shown;
+        };
+        CQtDialogView& view = window.View();
+        QStringList seen;
+        answer([&](QMessageBox& box) {
+            seen = texts(box);
+            QCOMPARE(box.icon(), QMessageBox::Question);
+            QCOMPARE(box.defaultButton()->text(), QStringLiteral("&No"));
+            QTest::keyClick(&box, Qt::Key_Escape);  // no Cancel button: Esc does nothing
+            QVERIFY(box.isVisible());
+            for (QAbstractButton* button : box.buttons()) {
+                if (button->text() == QStringLiteral("&Yes")) {
+                    button->click();
+                }
+            }
+        });
+        QCOMPARE(view.CQtDialogView::ShowMessageBox("Go on?", "Tillstream",
+                                                    kMbYesNo | kMbIconQuestion | kMbDefButton2),
+                 kIdYes);
+        QCOMPARE(seen, (QStringList{"&No", "&Yes"}));
+        answer([&](QMessageBox& box) {
+            seen = texts(box);
+            QCOMPARE(box.icon(), QMessageBox::NoIcon);
+            QTest::keyClick(&box, Qt::Key_Escape);
+        });
+        QCOMPARE(view.CQtDialogView::ShowMessageBox("Thread Start Error", "Tillstream", kMbOk),
+                 kIdOk);
+        QCOMPARE(seen, QStringList{"OK"});
+        answer([&](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+        QCOMPARE(view.CQtDialogView::ShowMessageBox("Retry?", "Tillstream", kMbRetryCancel),
+                 kIdCancel);
     }
 
     void addressFieldsTypeLikeAnAddress() {
@@ -440,7 +506,7 @@ class ViewsTest : public QObject {
                     press(d, d.Control(where == 6 ? IDC_COMBO_INPUT_BAUD_RATE : IDC_BUTTON_BROWSE));
                 }),
                 result);
-            QVERIFY(m_prompts->chooserTitles.isEmpty());  // Enter on "..." ran OK, not it
+            QVERIFY(m_prompts.chooserTitles.isEmpty());  // Enter on "..." ran OK, not it
             QCOMPARE(m_record.inputDataBits, result == 2 ? 7 : 8);
             return;
         }
@@ -460,7 +526,7 @@ class ViewsTest : public QObject {
     }
 
     void theFolderChooserFillsTheFolderField() {
-        m_prompts->folderAnswer = QPath(m_home->Path("captures"));
+        m_prompts.folderAnswer = QPath(m_home->Path("captures"));
         QString shown;
         QCOMPARE(Run<CInputOptionDlg>([&shown](CQtDialogView& d) {
                      qobject_cast<QPushButton*>(d.Control(IDC_BUTTON_BROWSE))->click();
@@ -468,9 +534,9 @@ class ViewsTest : public QObject {
                      qobject_cast<QPushButton*>(d.Control(IDC_BUTTON_INPUT_OK))->click();
                  }),
                  2);
-        QCOMPARE(m_prompts->chooserTitles, QStringList{QStringLiteral("Select Folder")});
-        QCOMPARE(shown, m_prompts->folderAnswer);
-        QCOMPARE(QString::fromStdString(CaptureFolderText(m_record)), m_prompts->folderAnswer);
+        QCOMPARE(m_prompts.chooserTitles, QStringList{QStringLiteral("Select Folder")});
+        QCOMPARE(shown, m_prompts.folderAnswer);
+        QCOMPARE(QString::fromStdString(CaptureFolderText(m_record)), m_prompts.folderAnswer);
     }
 
     void tabRunsThroughTheShownPageBeforeOk() {
@@ -514,7 +580,7 @@ class ViewsTest : public QObject {
     }
 
     void withoutANotificationAreaMinimisingLeavesTheWindowMinimised() {
-        CQtWindow window;
+        CQtWindow window(m_prompts);
         window.View().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window.View()));
         QVERIFY(!window.dlg.TrayIcon().IsEnabled());
@@ -523,18 +589,20 @@ class ViewsTest : public QObject {
         QVERIFY(window.View().isVisible());
     }
 
-    void theIconCarriesTheMenuAndARightClickPopsItUp() {
-        CQtTrayView::SetTrayAvailableForTesting(true);
-        CQtWindow window;
+    void aRightClickOnTheIconPopsUpTheTrayMenu() {
+        CQtWindow window(m_prompts, true);
         window.View().show();
         QVERIFY(window.dlg.TrayIcon().IsEnabled());
         const CQtTrayView* tray = TrayView(window);
         QVERIFY(tray != nullptr && tray->Icon() != nullptr);
         QVERIFY(tray->Icon()->isVisible());
         QCOMPARE(tray->Icon()->toolTip(), QStringLiteral("Tillstream"));
-        // The notification area shows this menu by itself on a right click.
-        QCOMPARE(Texts(tray->Icon()->contextMenu()), kMenuTexts);
-        QCOMPARE(window.dlg.OnTrayNotification(IDR_TRAY_POPUP, kWmRButtonUp), 1L);
+        // The icon has no menu of its own: the context request goes to the window's tray icon
+        // as a right click, which pops the template's menu up.
+        QVERIFY(tray->Icon()->contextMenu() == nullptr);
+        emit tray->Icon()->activated(QSystemTrayIcon::Trigger);  // a click: nothing
+        QVERIFY(tray->OpenPopupMenu() == nullptr);
+        emit tray->Icon()->activated(QSystemTrayIcon::Context);
         QMenu* menu = tray->OpenPopupMenu();
         QVERIFY(menu != nullptr);
         QTRY_VERIFY(menu->isVisible());
@@ -556,8 +624,7 @@ class ViewsTest : public QObject {
     }
 
     void minimisingHidesAndADoubleClickBringsTheWindowBack() {
-        CQtTrayView::SetTrayAvailableForTesting(true);
-        CQtWindow window;
+        CQtWindow window(m_prompts, true);
         window.View().show();
         QVERIFY(QTest::qWaitForWindowExposed(&window.View()));
         // As the window manager minimises it.

@@ -2,13 +2,16 @@
 // a user's clicks and typing reach them: what only this view can get wrong. Every control of the
 // templates exists with its ID, system class and rectangle; the Output Option dialog places its
 // page on the marker and stores what was typed in the registry; a file that cannot be opened is
-// said in a message box; Output Start plays a file to a loopback receiver while the list's
-// selection follows; minimising hides the window to the tray
-// and the registered show-window message brings it back. Runs under Wine with a display.
+// said in a message box; Output Start plays a file to a loopback receiver while one line of the
+// list, the current one, is selected; Enter on the focused button starts and stops a run from the
+// keyboard alone, and the focus keeps to an enabled control, also while another window is
+// active; minimising hides the window to the tray and the registered show-window message brings
+// it back. Runs under Wine with a display.
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +20,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -355,12 +359,15 @@ TEST_F(Win32ViewTest, OutputStartPlaysTheFileAndTheSelectionFollowsTheLines) {
     SendMessageA(Item(IDC_BUTTON_OUTPUT_START), BM_CLICK, 0, 0);
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_BUTTON_OUTPUT_START)));
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_BUTTON_OUTPUT_STOP)));
-    // While the run goes on, the line selected only moves forward, through the file's lines.
+    // While the run goes on, one line is selected at most, and it only moves forward, through
+    // the file's lines.
     std::set<int> seen;
     int last = -1;
     bool bForward = true;
+    LRESULT mostSelected = 0;
     ASSERT_TRUE(PumpUntil([&] {
         const int selected = SelectedItem(hList);
+        mostSelected = std::max(mostSelected, SendMessageA(hList, LVM_GETSELECTEDCOUNT, 0, 0));
         if (selected >= 0) {
             bForward = bForward && selected >= last;
             last = selected;
@@ -369,6 +376,7 @@ TEST_F(Win32ViewTest, OutputStartPlaysTheFileAndTheSelectionFollowsTheLines) {
         return IsWindowEnabled(Item(IDC_BUTTON_OUTPUT_START)) != FALSE;
     }));
     EXPECT_TRUE(bForward);
+    EXPECT_EQ(mostSelected, 1);
     ASSERT_FALSE(seen.empty()) << "the list never showed the line being played";
     EXPECT_LE(*seen.rbegin(), 4);
     ASSERT_TRUE(receiver.WaitForBytes(20));
@@ -379,6 +387,109 @@ TEST_F(Win32ViewTest, OutputStartPlaysTheFileAndTheSelectionFollowsTheLines) {
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_BUTTON_OUTPUT_STOP)));
     dlg.reset();
     std::filesystem::remove(file);
+}
+
+TEST_F(Win32ViewTest, EnterOnTheFocusedButtonStartsAndStopsAndTabStillFindsTheControls) {
+    LoopbackTcpServer receiver;
+    OptionRecord record = MakeDefaultOptionRecord();
+    record.outputInterface = kInterfaceTcpClient;
+    record.remoteAddress = 0x7F000001;
+    record.remotePort = receiver.Port();
+    record.loopEnabled = 1;
+    record.delayMs = 20;
+    SaveStoredOptions(record, "test");
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "tillstream-win32-keys.txt";
+    std::ofstream(file, std::ios::binary) << "K0\r\nK1\r\nK2\r\n";
+    ASSERT_NE(OpenWindow(), nullptr);
+    dlg->LoadChosenFile(file.string());
+    const HWND hList = Item(IDC_LIST_DATA);
+
+    // Each step runs in the window's own modal loop, where a key sent to the control with the
+    // focus goes the way a user's key goes; the next step is posted after the key.
+    std::vector<std::function<void()>> steps;
+    std::size_t next = 0;
+    const auto press = [&](WPARAM key) {
+        if (GetFocus() == nullptr) {
+            // No control to press the key in: the keyboard can do nothing more here.
+            ADD_FAILURE() << "no control has the focus at step " << next;
+            dlg->View()->EndDialog(IDABORT);
+            return;
+        }
+        PostMessageA(GetFocus(), WM_KEYDOWN, key, 1);
+        if (next < steps.size()) {
+            dlg->View()->Post(steps[next++]);
+        }
+    };
+    LRESULT mostSelected = 0;
+    std::vector<int> tabbed;
+    steps = {
+        [&] {
+            SendMessageA(hMain, WM_NEXTDLGCTL,
+                         reinterpret_cast<WPARAM>(Item(IDC_BUTTON_OUTPUT_START)), TRUE);
+            EXPECT_EQ(GetFocus(), Item(IDC_BUTTON_OUTPUT_START));
+            press(VK_RETURN);
+        },
+        [&] {
+            // Output Start disabled itself and gave the focus to Output Stop. The run goes
+            // round the file more than once, one line selected at a time.
+            if (receiver.ByteCount() < 4 * 3 * 2 && GetFocus() != nullptr) {
+                mostSelected =
+                    std::max(mostSelected, SendMessageA(hList, LVM_GETSELECTEDCOUNT, 0, 0));
+                Sleep(2);
+                dlg->View()->Post(steps[next - 1]);
+                return;
+            }
+            EXPECT_TRUE(dlg->IsOutputRunning());
+            EXPECT_EQ(GetFocus(), Item(IDC_BUTTON_OUTPUT_STOP));
+            press(VK_RETURN);
+        },
+        [&] {
+            EXPECT_TRUE(IsWindowEnabled(Item(IDC_BUTTON_OUTPUT_START)));
+            EXPECT_FALSE(IsWindowEnabled(Item(IDC_BUTTON_OUTPUT_STOP)));
+            EXPECT_EQ(GetFocus(), Item(IDC_BUTTON_OUTPUT_START));
+            EXPECT_EQ(SendMessageA(hList, LVM_GETSELECTEDCOUNT, 0, 0), 0);
+            press(VK_TAB);
+        },
+    };
+    // Six presses of Tab, each landing on a control of the window.
+    for (int n = 0; n < 6; ++n) {
+        steps.push_back([&, n] {
+            tabbed.push_back(GetDlgCtrlID(GetFocus()));
+            n + 1 < 6 ? press(VK_TAB) : press(VK_ESCAPE);
+        });
+    }
+    dlg->View()->Post(steps[next++]);
+    EXPECT_EQ(dlg->View()->RunModal(), IDCANCEL);  // Esc ended the window
+    EXPECT_EQ(mostSelected, 1);
+    EXPECT_EQ(tabbed, (std::vector<int>{IDC_BUTTON_OUTPUT_OPTION, IDC_LIST_OPTION, IDC_LIST_DATA,
+                                        IDC_EDIT_DATA_FILE, IDC_BUTTON_SELECT_FILE,
+                                        IDC_BUTTON_OUTPUT_START}));
+    EXPECT_TRUE(receiver.WaitForClosed(1));
+    EXPECT_EQ(receiver.Received().substr(0, 16), "K0\r\nK1\r\nK2\r\nK0\r\n");
+    dlg.reset();
+    std::filesystem::remove(file);
+}
+
+TEST_F(Win32ViewTest, TheFocusIsKeptAndChosenWhileAnotherWindowIsActive) {
+    ASSERT_NE(OpenWindow(), nullptr);
+    SendMessageA(hMain, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_BUTTON_SELECT_FILE)),
+                 TRUE);
+    const HWND hOther = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                        nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(hOther, nullptr);
+    SetActiveWindow(hOther);
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == hOther; }));
+    CDialogView& view = *dlg->View();
+    EXPECT_EQ(view.GetFocus(), IDC_BUTTON_SELECT_FILE);
+    // Choosing the focus now does not take the activation from the other window...
+    view.GotoDlgCtrl(IDC_BUTTON_OUTPUT_OPTION);
+    EXPECT_EQ(GetActiveWindow(), hOther);
+    EXPECT_EQ(view.GetFocus(), IDC_BUTTON_OUTPUT_OPTION);
+    // ...and the control chosen has it once the window is active again.
+    SetActiveWindow(hMain);
+    EXPECT_TRUE(PumpUntil([&] { return GetFocus() == Item(IDC_BUTTON_OUTPUT_OPTION); }));
+    DestroyWindow(hOther);
 }
 
 TEST_F(Win32ViewTest, MinimisingHidesToTheTrayAndTheRegisteredMessageRestores) {

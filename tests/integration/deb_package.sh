@@ -46,7 +46,7 @@ echo "Depends: $depends"
 # dpkg-shlibdeps writes every library's package with the lowest version the programs need.
 needed=(libc6 libstdc++6)
 if [[ -x $build/src/tillstream ]]; then
-  needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6)
+  needed+=(libqt6core6 libqt6gui6 libqt6widgets6)
 else
   echo "this build has no window: Qt 6 not expected among the dependencies"
 fi

@@ -83,6 +83,8 @@ class PtyPair {
     // Makes "COMn" name a device that is not there (a link that leads nowhere on Linux, no port
     // of that name under Wine), whatever the machine has.
     static void MakeComPortAbsent(int n);
+    // The same for every port from `nFirst` to `nLast`, in one step.
+    static void MakeComPortsAbsent(int nFirst, int nLast);
     // Holds the program's end as another program would; false where that cannot be shown.
     bool HoldAsAnotherProgram();
     void ReleaseHold();

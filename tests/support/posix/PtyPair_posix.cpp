@@ -83,6 +83,12 @@ void PtyPair::MakeComPortAbsent(int n) {
     std::filesystem::create_symlink(folder / "unplugged", link);
 }
 
+void PtyPair::MakeComPortsAbsent(int nFirst, int nLast) {
+    for (int n = nFirst; n <= nLast; ++n) {
+        MakeComPortAbsent(n);
+    }
+}
+
 bool PtyPair::CarriesSpeed(uint32_t /*rate*/) const {
     return true;  // any speed, through termios2
 }

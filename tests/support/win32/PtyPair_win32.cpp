@@ -31,7 +31,11 @@ void PtyPair::LinkAsComPort(int n) const {
 }
 
 void PtyPair::MakeComPortAbsent(int n) {
-    CSocatLine::RemoveComPort(n);
+    CSocatLine::RemoveComPorts(n, n);
+}
+
+void PtyPair::MakeComPortsAbsent(int nFirst, int nLast) {
+    CSocatLine::RemoveComPorts(nFirst, nLast);
 }
 
 void PtyPair::WriteToMaster(std::string_view bytes) const {

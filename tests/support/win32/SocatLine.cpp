@@ -103,8 +103,12 @@ void CSocatLine::LinkAs(int n) {
     m_links.push_back(n);
 }
 
-void CSocatLine::RemoveComPort(int n) {
-    RunLinuxShell("rm -f '" + LinkPath(n) + "'");
+void CSocatLine::RemoveComPorts(int nFirst, int nLast) {
+    std::string script = "rm -f";
+    for (int n = nFirst; n <= nLast; ++n) {
+        script += " '" + LinkPath(n) + "'";
+    }
+    RunLinuxShell(script);
 }
 
 void CSocatLine::Write(std::string_view bytes) const {

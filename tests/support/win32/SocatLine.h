@@ -29,7 +29,9 @@ class CSocatLine {
     // Makes COMn another name of the program's end.
     void LinkAs(int n);
     // Removes the prefix's entry COMn, so that no such port exists.
-    static void RemoveComPort(int n);
+    static void RemoveComPort(int n) { RemoveComPorts(n, n); }
+    // The same for COMn of every n from `nFirst` to `nLast`, with one shell.
+    static void RemoveComPorts(int nFirst, int nLast);
 
     void Write(std::string_view bytes) const;
     std::string Read(std::size_t count, std::chrono::milliseconds timeout) const;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "PtyPair.h"
 #include "RecordingView.h"
 #include "TempHome.h"
 #include "options/OptionRecord.h"
@@ -17,15 +18,9 @@
 class OptionDlgFixture : public TempHomeTest {
   protected:
     void SetUp() override {
-        // Every port the program probes (0 to 31) is linked to a device that does not exist, so
-        // that the machine's own serial lines never appear in a list.
-        const std::filesystem::path folder = ProgramSettingsFolder() + "/ports";
-        std::filesystem::create_directories(folder);
-        for (int n = 0; n <= 31; ++n) {
-            const std::filesystem::path link = folder / ("COM" + std::to_string(n));
-            std::filesystem::remove(link);
-            std::filesystem::create_symlink("/nonexistent/tillstream-test-port", link);
-        }
+        // Every port the program probes (0 to 31) names a device that does not exist, so that
+        // the machine's own serial lines never appear in a list.
+        PtyPair::MakeComPortsAbsent(0, 31);
         record = MakeDefaultOptionRecord();
     }
 

@@ -18,21 +18,21 @@ int Y(int units) {
 class CRecordingTrayView : public CTrayView {
   public:
     explicit CRecordingTrayView(CRecordingFactory& factory) : m_factory(factory) {}
-    bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip,
-                 const MenuTemplate& menu) override {
+    bool AddIcon(unsigned nId, unsigned nCallbackMessage, const std::string& tip) override {
         m_factory.trayShown = m_factory.trayAvailable;
         m_factory.trayId = nId;
         m_factory.trayCallback = nCallbackMessage;
         m_factory.trayTip = tip;
-        for (const MenuItemTemplate& item : menu.items) {
-            m_factory.trayMenu.push_back(item.separator ? "-" : item.text);
-        }
         return m_factory.trayAvailable;
     }
     void RemoveIcon() override { m_factory.trayShown = false; }
-    void TrackPopupMenu(const MenuTemplate&, int nDefaultPos) override {
+    void TrackPopupMenu(const MenuTemplate& menu, int nDefaultPos) override {
         ++m_factory.trayPopups;
         m_factory.trayDefaultPos = nDefaultPos;
+        m_factory.trayMenu.clear();
+        for (const MenuItemTemplate& item : menu.items) {
+            m_factory.trayMenu.push_back(item.separator ? "-" : item.text);
+        }
     }
 
   private:
@@ -48,6 +48,7 @@ CRecordingView::CRecordingView(CRecordingFactory& factory, const DialogTemplate&
         Control& state = m_controls[control.id];
         state.kind = control.kind;
         state.bDropList = control.Has("dropdownlist");
+        state.bSingleSel = control.Has("singlesel");
         state.text = control.kind == "edit" || control.kind == "combobox" ? "" : control.text;
         state.enabled = !control.Has("disabled");
         state.visible = !control.Has("hidden");
@@ -75,6 +76,7 @@ void CRecordingView::Click(int nId) {
         ADD_FAILURE() << "control " << nId << " cannot be clicked now";
         return;
     }
+    m_nFocus = nId;  // a button takes the focus as it is clicked
     if (control.kind == "checkbox") {
         control.checked = !control.checked;
     }
@@ -84,6 +86,15 @@ void CRecordingView::Click(int nId) {
         }
     }
     m_pEvents->OnCommand(nId);
+}
+
+void CRecordingView::GotoDlgCtrl(int nId) {
+    const Control& control = Item(nId);
+    if (!control.enabled || !control.visible) {
+        ADD_FAILURE() << "control " << nId << " cannot take the focus now";
+        return;
+    }
+    m_nFocus = nId;
 }
 
 void CRecordingView::Post(std::function<void()> work) {
@@ -157,7 +168,12 @@ void CRecordingView::SetListItemSelected(int nId, int nIndex, bool bSelected) {
             list.selected.insert(i);
         }
     } else if (nIndex < list.count && bSelected) {
-        list.selected = {nIndex};  // a single-selection list
+        // As the list's item-state message: selecting adds to the selection, except in a list
+        // of the single-selection style.
+        if (list.bSingleSel) {
+            list.selected.clear();
+        }
+        list.selected.insert(nIndex);
     } else {
         list.selected.erase(nIndex);
     }

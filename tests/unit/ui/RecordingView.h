@@ -1,11 +1,12 @@
 #pragma once
 // A view for the ui's tests, without any toolkit: every control of the template keeps its state
 // by ID (text, enabled, visible, checked, combo items and selection, address, list rows and
-// selection, progress, rectangle), the window its own (shown, minimised, topmost, ended), and a
-// test acts on it as a user would (Click, Type, Select, PressKey, Close). Rectangles are the
-// template's dialog units at 6 by 13 base units, so the window's pixel rules can be checked.
-// The factory records every message box and the tray, answers the choosers from queues, and a
-// modal run does what the test queued for its template. Work posted from engine threads waits
+// selection, progress, rectangle), the window its own (shown, minimised, topmost, ended, the
+// control with the keyboard focus, which a disabled or hidden control loses to none, as with the
+// dialog manager), and a test acts on it as a user would (Click, Type, Select, PressKey, Close).
+// Rectangles are the template's dialog units at 6 by 13 base units, so the window's pixel rules can
+// be checked. The factory records every message box and the tray, answers the choosers from queues,
+// and a modal run does what the test queued for its template. Work posted from engine threads waits
 // until the test runs it (RunPostedUntil), as a window's queue waits for its event loop.
 // The test's thread is the user-interface thread; Post may be called from any thread.
 #include <chrono>
@@ -33,7 +34,7 @@ class CRecordingView : public CDialogView {
     struct Control {
         std::string kind;
         std::string text;
-        bool enabled = true, visible = true, checked = false, bDropList = false;
+        bool enabled = true, visible = true, checked = false, bDropList = false, bSingleSel = false;
         std::vector<std::string> items;  // combo box
         int curSel = -1;
         std::uint32_t address = 0;
@@ -66,7 +67,9 @@ class CRecordingView : public CDialogView {
     bool IsEnded() const { return m_result.has_value(); }
     int Result() const { return m_result.value_or(-1); }
     CViewEvents& Events() const { return *m_pEvents; }
-    std::vector<std::pair<unsigned, std::string>> systemMenu;
+    std::vector<std::pair<unsigned, std::string>> systemMenu, contextMenu;
+    // The screen's work area every window is placed in.
+    static constexpr ViewRect kWorkArea{0, 0, 1280, 984};
     bool bShowRequests = false;
 
     // What a user does. Click presses an enabled, visible button (a check box toggles, a radio
@@ -76,6 +79,8 @@ class CRecordingView : public CDialogView {
     void Type(int nId, const std::string& text) { Item(nId).text = text, Item(nId).curSel = -1; }
     void Select(int nId, int nIndex) { SetCurSel(nId, nIndex); }
     void PressKey(int nVirtualKey, int nFocusId) { m_pEvents->OnKeyDown(nVirtualKey, nFocusId); }
+    // A key pressed where the keyboard focus is.
+    void PressKey(int nVirtualKey) { m_pEvents->OnKeyDown(nVirtualKey, m_nFocus); }
     void Close() { m_pEvents->OnSysCommand(kScClose); }
 
     // Runs posted work as it comes until `done` holds; false when `timeout` passed first.
@@ -88,9 +93,20 @@ class CRecordingView : public CDialogView {
     void Post(std::function<void()> work) override;
     void SetItemText(int nId, const std::string& text) override;
     std::string GetItemText(int nId) const override { return Item(nId).text; }
-    void EnableItem(int nId, bool bEnable) override { Item(nId).enabled = bEnable; }
+    // As with the dialog manager, a control that is disabled or hidden loses the focus, to no
+    // control at all.
+    void EnableItem(int nId, bool bEnable) override {
+        Item(nId).enabled = bEnable;
+        m_nFocus = !bEnable && m_nFocus == nId ? -1 : m_nFocus;
+    }
     bool IsItemEnabled(int nId) const override { return Item(nId).enabled; }
-    void ShowItem(int nId, bool bShow) override { Item(nId).visible = bShow; }
+    void ShowItem(int nId, bool bShow) override {
+        Item(nId).visible = bShow;
+        m_nFocus = !bShow && m_nFocus == nId ? -1 : m_nFocus;
+    }
+    bool IsItemShown(int nId) const override { return Item(nId).visible; }
+    int GetFocus() const override { return m_nFocus; }
+    void GotoDlgCtrl(int nId) override;
     void CheckItem(int nId, bool bCheck) override { Item(nId).checked = bCheck; }
     bool IsItemChecked(int nId) const override { return Item(nId).checked; }
     void ResetContent(int nId) override { Item(nId).items.clear(), SetCurSel(nId, -1); }
@@ -118,6 +134,7 @@ class CRecordingView : public CDialogView {
     ViewRect GetItemRect(int nId) const override { return Item(nId).rect; }
     void MoveItem(int nId, int x, int y) override { Item(nId).rect.x = x, Item(nId).rect.y = y; }
     ViewRect GetWindowRect() const override { return m_window; }
+    ViewRect GetWorkArea() const override { return kWorkArea; }
     void SetWindowSize(int nWidth, int nHeight) override {
         m_window.width = nWidth, m_window.height = nHeight;
     }
@@ -128,6 +145,9 @@ class CRecordingView : public CDialogView {
     void SetTopMost(bool bTopMost) override { m_bTopMost = bTopMost; }
     void AppendSystemMenuItem(unsigned nId, const std::string& text) override {
         systemMenu.emplace_back(nId, text);
+    }
+    void AppendContextMenuItem(unsigned nId, const std::string& text) override {
+        contextMenu.emplace_back(nId, text);
     }
     void AcceptShowWindowRequests() override { bShowRequests = true; }
     int RunModal() override;
@@ -144,6 +164,7 @@ class CRecordingView : public CDialogView {
     mutable std::map<int, Control> m_controls;
     ViewRect m_window;
     bool m_bVisible = false, m_bMinimized = false, m_bTopMost = false;
+    int m_nFocus = -1;
     std::optional<int> m_result;
 
     std::mutex m_mutex;
@@ -192,7 +213,7 @@ class CRecordingFactory : public CViewFactory {
     bool trayAvailable = true, trayShown = false;
     unsigned trayId = 0, trayCallback = 0;
     std::string trayTip;
-    std::vector<std::string> trayMenu;  // item texts, "-" for a separator
+    std::vector<std::string> trayMenu;  // the menu popped up last: texts, "-" for a separator
     int trayPopups = 0, trayDefaultPos = -1;
 
   private:

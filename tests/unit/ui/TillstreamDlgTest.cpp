@@ -1,8 +1,6 @@
 // The main window as a user meets it: the option status rows at start-up, choosing data files of
 // each kind, converting and restoring them, the option dialogs' results, the keys and commands
 // that end it, the About item, the tray and the show-window requests.
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "LoopbackServer.h"
@@ -17,10 +15,6 @@
 namespace {
 using Row = std::vector<std::string>;
 
-const char kHexLog[] =
-    "[2026-12-06 05:59:12] 0x41 0x42\r\n"
-    "[2026-12-06 05:59:13] hello\r\n"
-    "[2026-12-06 05:59:14] 0x43 0x0D 0x0A\r\n";
 const char kConverted[] = "[TILLSTREAM_DATA]\r\n0x41 0x42\r\n0x43\r\n0x44 0x45\r\n";
 }  // namespace
 
@@ -56,10 +50,19 @@ TEST_F(TillstreamDlgTest, StartUpWithoutStoredOptionsShowsTheDefaults) {
     EXPECT_FALSE(Enabled(IDC_BUTTON_MAKE_TILLSTREAM_DATA));
     EXPECT_FALSE(main.Item(IDC_BUTTON_INPUT_START).visible);
     EXPECT_EQ(dlg->LineCount(), 0);
-    // The About item after a separator at the end of the system menu; requests are taken.
+    // The About item after a separator at the end of the system menu, and in the context menu;
+    // requests are taken.
     EXPECT_EQ(main.systemMenu, (std::vector<std::pair<unsigned, std::string>>{
                                    {0, ""}, {IDM_ABOUTBOX, "&About Tillstream..."}}));
+    EXPECT_EQ(
+        main.contextMenu,
+        (std::vector<std::pair<unsigned, std::string>>{{IDM_ABOUTBOX, "&About Tillstream..."}}));
     EXPECT_TRUE(main.bShowRequests);
+    // The window stands in the middle of the screen's work area.
+    const ViewRect area = CRecordingView::kWorkArea;
+    const ViewRect window = main.GetWindowRect();
+    EXPECT_EQ(window.x, area.x + (area.width - window.width) / 2);
+    EXPECT_EQ(window.y, area.y + (area.height - window.height) / 2);
     // The string table the window reads and the texts the command line prints never drift
     // apart; an unknown string or menu reads as nothing.
     for (int id = IDS_MAKE_TILLSTREAM_DATA; id <= IDS_FAIL_RESTORE_DATA; ++id) {
@@ -190,32 +193,12 @@ TEST_F(TillstreamDlgTest, ItemsShowTheLinesAsReadInBinaryModeAndCutShort) {
 }
 
 TEST_F(TillstreamDlgTest, ANameThatCannotBeLoadedShowsTheErrorAndKeepsTheFile) {
-    ASSERT_EQ(::mkfifo(home.Path("fifo").c_str(), 0600), 0);
     ASSERT_TRUE(std::filesystem::create_directory(home.Path("folder")));
-    CRecordingView& main = Open();
-    const std::string loaded = File("kept.txt", "one\ntwo\n");
-    Choose(loaded);
-    for (const std::string& chosen : {home.Path("nothing-here.txt"), home.Path("fifo"),
-                                      std::string("/dev/zero"), home.Path("folder")}) {
-        SCOPED_TRACE(chosen);
-        views.boxes.clear();
-        {
-            // A pipe without writer would hold the load in its open, /dev/zero would never end:
-            // a load that does not come back fails the run instead of holding it.
-            CHangWatch watch("loading " + chosen, std::chrono::seconds(30));
-            Choose(chosen);
-        }
-        ASSERT_EQ(views.boxes.size(), 1u);
-        EXPECT_EQ(views.boxes[0].text, "ERROR - Can't Open file.\r\n" + chosen);
-        EXPECT_EQ(views.boxes[0].caption, "Tillstream");
-        EXPECT_EQ(views.boxes[0].flags, kMbOk);
-        EXPECT_EQ(dlg->DataFile(), loaded);
-        EXPECT_EQ(main.GetItemText(IDC_EDIT_DATA_FILE), loaded);
-        EXPECT_EQ(dlg->LineCount(), 2);
-        EXPECT_EQ(main.Item(IDC_LIST_DATA).count, 2);
-    }
+    Open();
+    ExpectLoadRefused({home.Path("nothing-here.txt"), home.Path("folder")});
     // Cancelling the chooser changes nothing and says nothing.
-    main.Click(IDC_BUTTON_SELECT_FILE);
+    const std::string loaded = dlg->DataFile();
+    Main().Click(IDC_BUTTON_SELECT_FILE);
     EXPECT_EQ(views.boxes.size(), 1u);
     EXPECT_EQ(dlg->DataFile(), loaded);
 }
@@ -249,31 +232,6 @@ TEST_F(TillstreamDlgTest, MakeThenRestoreGivesBackTheOriginal) {
     main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
     EXPECT_EQ(views.boxes.back().text, "Success, Make tillstream data.");
     EXPECT_EQ(ReadFileBytes(BackupFilePath(path)), kHexLog);
-}
-
-TEST_F(TillstreamDlgTest, MakeAndRestoreThroughALinkChangeTheFileItPointsTo) {
-    ASSERT_TRUE(std::filesystem::create_directory(home.Path("data")));
-    const std::string real = File("data/log.txt", kHexLog);
-    const std::string link = home.Path("day.log");
-    std::filesystem::create_symlink("data/log.txt", link);
-    CRecordingView& main = Open();
-    Choose(link);
-    main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
-    EXPECT_EQ(views.boxes.back().text, "Success, Make tillstream data.");
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadFileBytes(BackupFilePath(real)), kHexLog);
-    EXPECT_EQ(dlg->LineCount(), 2);
-
-    // Loaded again through the link, the backup beside the file it points to is found.
-    Choose(link);
-    EXPECT_EQ(main.GetItemText(IDC_BUTTON_MAKE_TILLSTREAM_DATA), "Restore Data");
-    EXPECT_TRUE(Enabled(IDC_BUTTON_MAKE_TILLSTREAM_DATA));
-    main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
-    EXPECT_EQ(views.boxes.back().text, "Success, Restore data.");
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadFileBytes(real), kHexLog);
-    EXPECT_FALSE(FileExists(BackupFilePath(real)));
-    EXPECT_FALSE(FileExists(BackupFilePath(link)));
 }
 
 TEST_F(TillstreamDlgTest, AConvertedFileWithoutBackupIsJudgedAgain) {
@@ -374,19 +332,6 @@ TEST_F(TillstreamDlgTest, ConfirmedOptionChangesAreSavedAndShown) {
     ASSERT_EQ(LoadStoredOptions(stored, "test"), 0);
     EXPECT_EQ(stored.inputDataBits, 7);
     EXPECT_EQ(Rows(), rowsBefore);
-
-    // A record that cannot be saved stays in force in the window, silently. (The superuser the
-    // tests run as ignores folder permissions: a folder named like the value makes the save fail.)
-    std::filesystem::remove(home.SettingsFolder() + "/OptionData");
-    std::filesystem::create_directories(home.SettingsFolder() + "/OptionData");
-    views.OnModal(IDD_OUTPUT_OPTION, [](CRecordingView& options) {
-        options.Type(IDC_EDIT_DELAY, "125");
-        options.Click(IDC_BUTTON_OUTPUT_OK);
-    });
-    main.Click(IDC_BUTTON_OUTPUT_OPTION);
-    EXPECT_EQ(dlg->Options().delayMs, 125u);
-    EXPECT_EQ(Rows()[2][2], "125 msec");
-    EXPECT_TRUE(std::filesystem::is_directory(home.SettingsFolder() + "/OptionData"));
     EXPECT_TRUE(views.boxes.empty());
 }
 
@@ -413,20 +358,53 @@ TEST_F(TillstreamDlgTest, EnterEscAndTheCloseBoxEndTheWindow) {
     }
 }
 
-TEST_F(TillstreamDlgTest, EnterPressesTheFocusedButtonAndTheWindowStays) {
+TEST_F(TillstreamDlgTest, TheKeyboardAloneStartsAndStopsRunsAndNeverLosesTheFocus) {
     LoopbackTcpServer receiver;
     StoreOptions(TcpOptions(receiver.Port(), true, 600000));  // on until it is stopped
     CRecordingView& main = Open();
     Choose(File("day.txt", "L0\r\nL1\r\n"));
 
-    main.PressKey(kVkReturn, IDC_BUTTON_OUTPUT_START);
+    // Enter presses the focused button; a button that disables itself hands the focus on to
+    // the one that undoes it, so Enter again undoes it.
+    main.GotoDlgCtrl(IDC_BUTTON_OUTPUT_START);
+    main.PressKey(kVkReturn);
     EXPECT_TRUE(dlg->IsOutputRunning());
+    EXPECT_EQ(main.GetFocus(), IDC_BUTTON_OUTPUT_STOP);
     ASSERT_TRUE(receiver.WaitForBytes(4));
     EXPECT_EQ(receiver.Received(), "L0\r\n");
-    main.PressKey(kVkReturn, IDC_BUTTON_OUTPUT_STOP);
+    main.PressKey(kVkReturn);
     EXPECT_TRUE(Enabled(IDC_BUTTON_OUTPUT_START));
+    EXPECT_EQ(main.GetFocus(), IDC_BUTTON_OUTPUT_START);
     EXPECT_TRUE(receiver.WaitForClosed(1));
+    ASSERT_TRUE(WaitFor([this] { return !dlg->IsOutputRunning(); }));
 
+    // A run that ends by itself gives the focus back to Output Start as well.
+    StoreOptions(TcpOptions(receiver.Port(), false, 1));
+    dlg->InitData();
+    main.PressKey(kVkReturn);
+    EXPECT_EQ(main.GetFocus(), IDC_BUTTON_OUTPUT_STOP);
+    ASSERT_TRUE(WaitFor([this] { return Enabled(IDC_BUTTON_OUTPUT_START); }));
+    EXPECT_EQ(main.GetFocus(), IDC_BUTTON_OUTPUT_START);
+
+    // Started from the tray while the data list has the focus: the list is disabled and the
+    // focus goes round the tab order to the next control that can take it, the file's name.
+    main.GotoDlgCtrl(IDC_LIST_DATA);
+    dlg->OnCommand(ID_TRAY_START);
+    EXPECT_EQ(main.GetFocus(), IDC_EDIT_DATA_FILE);
+    ASSERT_TRUE(WaitFor([this] { return !dlg->IsOutputRunning(); }));
+
+    // The conversion button disabled under the focus (its backup gone) passes it to the next
+    // tab stop.
+    const std::string log = File("log.txt", kHexLog);
+    Choose(log);
+    main.Click(IDC_BUTTON_MAKE_TILLSTREAM_DATA);
+    std::filesystem::remove(BackupFilePath(log));
+    main.PressKey(kVkReturn);
+    EXPECT_EQ(views.boxes.back().text, "Fail, Restore data.");
+    EXPECT_FALSE(Enabled(IDC_BUTTON_MAKE_TILLSTREAM_DATA));
+    EXPECT_EQ(main.GetFocus(), IDC_BUTTON_OUTPUT_START);
+
+    // Enter on Option... opens its dialog, and the window stays.
     views.OnModal(IDD_OUTPUT_OPTION,
                   [](CRecordingView& options) { options.Click(IDC_BUTTON_OUTPUT_CANCEL); });
     main.PressKey(kVkReturn, IDC_BUTTON_OUTPUT_OPTION);
@@ -436,17 +414,27 @@ TEST_F(TillstreamDlgTest, EnterPressesTheFocusedButtonAndTheWindowStays) {
 
 TEST_F(TillstreamDlgTest, TheAboutItemOpensTheAboutBox) {
     CRecordingView& main = Open();
+    main.MoveWindow(-300, 40);  // partly off the screen: the box still starts on it
     std::string caption;
     std::vector<std::string> texts;
+    ViewRect placed;
     views.OnModal(IDD_ABOUTBOX, [&](CRecordingView& about) {
         caption = about.Template().caption;
         for (const ControlTemplate& control : about.Template().controls) {
             texts.push_back(control.text);
         }
+        placed = about.GetWindowRect();
+        // A minimise command minimises any window, as the system would.
+        about.Events().OnSysCommand(kScMinimize);
+        EXPECT_TRUE(about.IsMinimized());
         about.Click(IDC_ABOUT_OK);
     });
     main.Events().OnSysCommand(IDM_ABOUTBOX);
     EXPECT_EQ(caption, "About Tillstream");
+    // Centred on the main window, but not left of the screen.
+    const ViewRect owner = main.GetWindowRect();
+    EXPECT_EQ(placed.x, 0);
+    EXPECT_EQ(placed.y, owner.y + (owner.height - placed.height) / 2);
     // The version line is the build's.
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Tillstream Version 1.0"), texts.end());
     // Enter, Esc and the close box close it as well.
@@ -456,6 +444,11 @@ TEST_F(TillstreamDlgTest, TheAboutItemOpensTheAboutBox) {
         });
         main.Events().OnSysCommand(IDM_ABOUTBOX);
     }
+    // F1 from any control opens it, and so does the context menu's item.
+    views.OnModal(IDD_ABOUTBOX, [](CRecordingView& about) { about.Click(IDC_ABOUT_OK); });
+    main.PressKey(kVkF1, IDC_BUTTON_OUTPUT_START);
+    views.OnModal(IDD_ABOUTBOX, [](CRecordingView& about) { about.Click(IDC_ABOUT_OK); });
+    main.Events().OnSysCommand(main.contextMenu.at(0).first);
     EXPECT_FALSE(main.IsEnded());
 }
 
@@ -467,9 +460,6 @@ TEST_F(TillstreamDlgTest, TheTrayIconRoutesNotificationsAndPlacesTheWindow) {
     EXPECT_EQ(views.trayTip, "Tillstream");
     EXPECT_EQ(views.trayId, IDR_TRAY_POPUP);
     EXPECT_EQ(views.trayCallback, WM_TRAY_NOTIFICATION);
-    EXPECT_EQ(views.trayMenu,
-              (Row{"Tillstream Open(&O)", "-", "Start Tillstream", "Stop Tillstream", "-",
-                   "Always on top", "Normal", "-", "Exit(&X)"}));
 
     // Another icon's notification is not ours.
     EXPECT_EQ(dlg->OnTrayNotification(131, kWmRButtonUp), 0);
@@ -482,6 +472,9 @@ TEST_F(TillstreamDlgTest, TheTrayIconRoutesNotificationsAndPlacesTheWindow) {
     EXPECT_EQ(dlg->OnTrayNotification(IDR_TRAY_POPUP, kWmRButtonUp), 1);
     EXPECT_EQ(views.trayPopups, 1);
     EXPECT_EQ(views.trayDefaultPos, 0);
+    EXPECT_EQ(views.trayMenu,
+              (Row{"Tillstream Open(&O)", "-", "Start Tillstream", "Stop Tillstream", "-",
+                   "Always on top", "Normal", "-", "Exit(&X)"}));
 
     // Minimising hides the window; a double click runs the menu's first command: it opens again.
     main.ShowWindow(kSwShow);

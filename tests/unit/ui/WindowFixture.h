@@ -42,6 +42,12 @@ class CHangWatch {
     std::jthread m_thread;
 };
 
+// A stamped hex log of three records, the second of them no hex at all.
+inline constexpr char kHexLog[] =
+    "[2026-12-06 05:59:12] 0x41 0x42\r\n"
+    "[2026-12-06 05:59:13] hello\r\n"
+    "[2026-12-06 05:59:14] 0x43 0x0D 0x0A\r\n";
+
 class WindowFixture : public TempHomeTest {
   protected:
     // Makes the main window, as the program's start does, and returns its view.
@@ -89,6 +95,29 @@ class WindowFixture : public TempHomeTest {
             files.push_back(entry.path().string());
         }
         return files;
+    }
+
+    // With a file of two lines loaded, chooses each of `names` in turn: each gets the error box
+    // and leaves the loaded file as it was. A load that does not come back ends the test program.
+    void ExpectLoadRefused(const std::vector<std::string>& names) {
+        const std::string loaded = File("kept.txt", "one\ntwo\n");
+        Choose(loaded);
+        for (const std::string& chosen : names) {
+            SCOPED_TRACE(chosen);
+            views.boxes.clear();
+            {
+                CHangWatch watch("loading " + chosen, std::chrono::seconds(30));
+                Choose(chosen);
+            }
+            ASSERT_EQ(views.boxes.size(), 1u);
+            EXPECT_EQ(views.boxes[0].text, "ERROR - Can't Open file.\r\n" + chosen);
+            EXPECT_EQ(views.boxes[0].caption, "Tillstream");
+            EXPECT_EQ(views.boxes[0].flags, kMbOk);
+            EXPECT_EQ(dlg->DataFile(), loaded);
+            EXPECT_EQ(Main().GetItemText(IDC_EDIT_DATA_FILE), loaded);
+            EXPECT_EQ(dlg->LineCount(), 2);
+            EXPECT_EQ(Main().Item(IDC_LIST_DATA).count, 2);
+        }
     }
 
     // The option status list's rows.
