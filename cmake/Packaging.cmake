@@ -49,6 +49,14 @@ if(WIN32)
   set(CPACK_PACKAGE_EXECUTABLES tillstream Tillstream)
   set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
   set(CPACK_NSIS_INSTALLED_ICON_NAME tillstream.exe)
+  # The installer and the uninstaller wear the program's icon.
+  set(CPACK_NSIS_MUI_ICON "${PROJECT_SOURCE_DIR}/resources/windows/tillstream.ico")
+  set(CPACK_NSIS_MUI_UNIICON "${PROJECT_SOURCE_DIR}/resources/windows/tillstream.ico")
+  # There is no licence text to agree to: without this CPack shows its placeholder page
+  # ("No license provided.") with an "I Agree" button.
+  set(CPACK_NSIS_IGNORE_LICENSE_PAGE ON)
+  # The finish page offers to start the window at once.
+  set(CPACK_NSIS_MUI_FINISHPAGE_RUN tillstream.exe)
   # The uninstaller deletes the key "Software\<vendor>\<this key>" of the install's registry
   # root. Named after the program alone, that would be the key that holds the user's settings
   # (HKEY_CURRENT_USER\SOFTWARE\VAZ\Tillstream, value OptionData), so the installer keeps its
@@ -60,6 +68,12 @@ if(WIN32)
     DeleteRegKey HKCU "SOFTWARE\VAZ\Tillstream"
     DeleteRegKey /ifempty HKCU "SOFTWARE\VAZ"
   tillstream_keep_settings:
+]])
+  # CPack removes its own key "Software\VAZ\Tillstream Installer" but not the vendor key above
+  # it; this runs after that removal and takes the vendor key too when nothing else is in it
+  # (for a per-user install the settings may still be there, and then it stays).
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA [[
+  DeleteRegKey /ifempty SHCTX "Software\VAZ"
 ]])
 else()
   set(CPACK_GENERATOR DEB)
