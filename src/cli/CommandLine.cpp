@@ -18,6 +18,7 @@ constexpr char kOverview[] =
     "  convert FILE    turn a stamped hex log into a converted data file (Make Tillstream Data)\n"
     "  restore FILE    give a converted file its original content back (Restore Data)\n"
     "  capture         record what arrives on a serial port into the capture folder\n"
+    "  flows CAPTURE   list the TCP and UDP flows of a packet capture (pcap, pcapng)\n"
     "  options         print the stored settings, or change them with 'options set'\n"
     "  show            bring a running Tillstream window to the front\n"
     "\n"
@@ -82,6 +83,9 @@ int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     if (command == "capture") {
         return RunCaptureCommand(rest, out, err);
+    }
+    if (command == "flows") {
+        return RunFlowsCommand(rest, out, err);
     }
     if (command == "options") {
         return RunOptionsCommand(rest, out, err);

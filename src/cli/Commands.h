@@ -28,6 +28,7 @@ int RunOptionsCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
 int RunShowCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunFlowsCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // The whole command line: `args` are the words after the program's name. Prints the overview
 // for no words, "--help" or "help", the version for "--version".
