@@ -1,22 +1,14 @@
 #include "cli/CommandFlags.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "options/OptionText.h"
+#include "platform/SerialPortRules.h"
 
 namespace {
 bool AllDigits(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::toupper(static_cast<unsigned char>(a)) ==
-                      std::toupper(static_cast<unsigned char>(b));
-           });
 }
 }  // namespace
 
@@ -65,17 +57,13 @@ CLI::Option* AddComPortFlag(CLI::App& app, const std::string& name, std::optiona
                             const std::string& description) {
     const CLI::Validator portNumber(
         [](std::string& text) -> std::string {
-            std::string number = text;
-            if (number.starts_with("\\\\.\\")) {
-                number.erase(0, 4);
-            }
-            if (number.size() > 3 && StartsWithIgnoringCase(number, "COM")) {
-                number.erase(0, 3);
-            }
-            if (!AllDigits(number) || number.size() > 3 || std::stoi(number) > 255) {
+            // A bare number is the port's number; otherwise the port names of the system.
+            const int number =
+                AllDigits(text) && text.size() <= 3 ? std::stoi(text) : ComNumberOf(text);
+            if (number < 0 || number > 255) {
                 return "'" + text + "' is not a COM port (COMn, n 0..255)";
             }
-            text = std::to_string(std::stoi(number));
+            text = std::to_string(number);
             return {};
         },
         "", "ComPort");

@@ -58,3 +58,8 @@ intptr_t InterruptWaitHandle();
 // the calling thread, when it has been raised already). It must return promptly. A later call
 // replaces a callback that has not run yet; an empty function removes it.
 void SetInterruptCallback(std::function<void()> callback);
+
+// For a command's help: the exit codes of a command ended by the system's stop events, e.g.
+// "130 stopped by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP" (Windows names Ctrl-Break and its
+// console events instead of the signals). Each back end has its own list.
+const char* InterruptExitCodesText();

@@ -23,3 +23,6 @@ std::string UserRuntimeFolder();
 // The capture folder a new user gets: C:\Tillstream on Windows; "Tillstream" in the home folder
 // on Linux, or /tmp/Tillstream when that path would not fit the record's 255 characters.
 std::string UserCaptureFolder();
+
+// The value of the environment variable `name`, or `fallback` when it is unset or empty.
+std::string EnvironmentValueOr(const char* name, const std::string& fallback);

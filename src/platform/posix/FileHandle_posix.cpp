@@ -18,21 +18,6 @@ FileError LastSystemError() {
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY;
 }  // namespace
 
-CFileHandle::~CFileHandle() {
-    Close();
-}
-
-CFileHandle::CFileHandle(CFileHandle&& other) noexcept
-    : m_hFile(std::exchange(other.m_hFile, -1)) {}
-
-CFileHandle& CFileHandle::operator=(CFileHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_hFile = std::exchange(other.m_hFile, -1);
-    }
-    return *this;
-}
-
 namespace {
 FileError OpenInto(std::intptr_t& hFile, const std::string& path, int flags, mode_t mode) {
     int fd;

@@ -11,12 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <string_view>
 
+#include "platform/SerialPortRules.h"
 #include "platform/UserFolders.h"
 #include "platform/WakeEvent.h"
 
@@ -69,24 +68,6 @@ tcflag_t BaudFlag(uint32_t rate) {
     return BOTHER;
 }
 
-// The combinations a Windows serial driver refuses are refused here too, so that a setting
-// behaves the same on both systems.
-bool IsAcceptedFraming(const SerialLineSettings& settings) {
-    if (settings.dataBits < 5 || settings.dataBits > 8) {
-        return false;
-    }
-    if (settings.parity > 4 || settings.stopBits > 2) {
-        return false;
-    }
-    if (settings.stopBits == 1 && settings.dataBits != 5) {
-        return false;  // one and a half stop bits exist only with 5 data bits
-    }
-    if (settings.stopBits == 2 && settings.dataBits == 5) {
-        return false;  // with 5 data bits the long stop is one and a half
-    }
-    return true;
-}
-
 constexpr tcflag_t kFramingBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
 
 tcflag_t FramingFlags(const SerialLineSettings& settings) {
@@ -113,30 +94,6 @@ tcflag_t FramingFlags(const SerialLineSettings& settings) {
         flags |= CSTOPB;
     }
     return flags;
-}
-
-// "COM5", "\\.\COM15" (any case) to 5 and 15; -1 for any other name.
-int ComNumberOf(std::string_view name) {
-    constexpr std::string_view kDevicePrefix = "\\\\.\\";
-    if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) {
-        name.remove_prefix(kDevicePrefix.size());
-    }
-    if (name.size() < 4 || name.size() > 12) {
-        return -1;
-    }
-    for (size_t i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
-            return -1;
-        }
-    }
-    long long number = 0;
-    for (const char c : name.substr(3)) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        number = number * 10 + (c - '0');
-    }
-    return number > INT_MAX ? -1 : static_cast<int>(number);
 }
 
 }  // namespace

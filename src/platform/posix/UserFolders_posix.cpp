@@ -6,13 +6,6 @@
 
 #include <cstdlib>
 
-namespace {
-std::string EnvOr(const char* name, const std::string& fallback) {
-    const char* value = std::getenv(name);
-    return (value != nullptr && value[0] != '\0') ? std::string(value) : fallback;
-}
-}  // namespace
-
 std::string UserHomeFolder() {
     const char* home = std::getenv("HOME");
     if (home != nullptr && home[0] != '\0') {
@@ -25,15 +18,11 @@ std::string UserHomeFolder() {
 }
 
 std::string UserConfigRoot() {
-    return EnvOr("XDG_CONFIG_HOME", UserHomeFolder() + "/.config");
-}
-
-std::string ProgramSettingsFolder() {
-    return UserConfigRoot() + "/VAZ/Tillstream";
+    return EnvironmentValueOr("XDG_CONFIG_HOME", UserHomeFolder() + "/.config");
 }
 
 std::string UserRuntimeFolder() {
-    std::string folder = EnvOr("XDG_RUNTIME_DIR", "");
+    std::string folder = EnvironmentValueOr("XDG_RUNTIME_DIR", "");
     if (folder.empty()) {
         folder = "/tmp/tillstream-" + std::to_string(getuid());
         ::mkdir(folder.c_str(), 0700);

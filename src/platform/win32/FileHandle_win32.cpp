@@ -44,21 +44,6 @@ bool Identity(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info) {
 }
 }  // namespace
 
-CFileHandle::~CFileHandle() {
-    Close();
-}
-
-CFileHandle::CFileHandle(CFileHandle&& other) noexcept
-    : m_hFile(std::exchange(other.m_hFile, -1)) {}
-
-CFileHandle& CFileHandle::operator=(CFileHandle&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_hFile = std::exchange(other.m_hFile, -1);
-    }
-    return *this;
-}
-
 FileError CFileHandle::OpenForRead(const std::string& path) {
     Close();
     if (const FileError error = Open(m_hFile, path, GENERIC_READ, OPEN_EXISTING);

@@ -3,11 +3,8 @@
 // event, so that closing the channel ends it at once.
 #include <windows.h>
 
-#include <cctype>
-#include <climits>
-#include <string_view>
-
 #include "platform/SerialPort.h"
+#include "platform/SerialPortRules.h"
 #include "platform/WakeEvent.h"
 
 namespace {
@@ -37,48 +34,6 @@ HANDLE Native(intptr_t handle) {
 constexpr DWORD kQueueSize = 4096;
 // The longest a read of bytes the driver already holds may take before it is given up.
 constexpr DWORD kReadWaitMs = 1000;
-
-// What a Windows serial driver refuses is refused here before any driver sees it, so that a
-// setting behaves alike on every port, adapters and emulated ports included.
-bool IsAcceptedFraming(const SerialLineSettings& settings) {
-    if (settings.dataBits < 5 || settings.dataBits > 8) {
-        return false;
-    }
-    if (settings.parity > 4 || settings.stopBits > 2) {
-        return false;
-    }
-    if (settings.stopBits == ONE5STOPBITS && settings.dataBits != 5) {
-        return false;  // one and a half stop bits exist only with 5 data bits
-    }
-    if (settings.stopBits == TWOSTOPBITS && settings.dataBits == 5) {
-        return false;  // with 5 data bits the long stop is one and a half
-    }
-    return true;
-}
-
-// "COM5", "\\.\COM15" (any case) to 5 and 15; -1 for any other name.
-int ComNumberOf(std::string_view name) {
-    constexpr std::string_view kDevicePrefix = "\\\\.\\";
-    if (name.substr(0, kDevicePrefix.size()) == kDevicePrefix) {
-        name.remove_prefix(kDevicePrefix.size());
-    }
-    if (name.size() < 4 || name.size() > 12) {
-        return -1;
-    }
-    for (size_t i = 0; i < 3; ++i) {
-        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) {
-            return -1;
-        }
-    }
-    long long number = 0;
-    for (const char c : name.substr(3)) {
-        if (c < '0' || c > '9') {
-            return -1;
-        }
-        number = number * 10 + (c - '0');
-    }
-    return number > INT_MAX ? -1 : static_cast<int>(number);
-}
 
 // How long a cancelled operation may take to end before it is given up for lost.
 constexpr DWORD kCancelWaitMs = 2000;

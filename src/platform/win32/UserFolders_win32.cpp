@@ -5,23 +5,13 @@
 
 #include "platform/UserFolders.h"
 
-namespace {
-std::string EnvOr(const char* name, const std::string& fallback) {
-    const char* value = std::getenv(name);
-    return (value != nullptr && value[0] != '\0') ? std::string(value) : fallback;
-}
-}  // namespace
-
 std::string UserHomeFolder() {
-    return EnvOr("USERPROFILE", EnvOr("HOMEDRIVE", "C:") + EnvOr("HOMEPATH", "\\"));
+    return EnvironmentValueOr("USERPROFILE", EnvironmentValueOr("HOMEDRIVE", "C:") +
+                                                 EnvironmentValueOr("HOMEPATH", "\\"));
 }
 
 std::string UserConfigRoot() {
-    return EnvOr("APPDATA", UserHomeFolder() + "\\AppData\\Roaming");
-}
-
-std::string ProgramSettingsFolder() {
-    return UserConfigRoot() + "\\VAZ\\Tillstream";
+    return EnvironmentValueOr("APPDATA", UserHomeFolder() + "\\AppData\\Roaming");
 }
 
 std::string UserRuntimeFolder() {
