@@ -55,6 +55,13 @@ void CCliPlaybackHost::ShowMessage(const std::string& text, const std::string& /
     }
 }
 
+void CCliPlaybackHost::ShowPayloadCut(const std::string& text) {
+    std::lock_guard lock(m_mutex);
+    if (m_onMessage) {
+        m_onMessage(text);
+    }
+}
+
 bool CCliPlaybackHost::WaitForEnd(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
     return m_cvEnded.wait_for(lock, timeout, [this] { return m_status.bEnded; });

@@ -59,6 +59,8 @@ class CCliPlaybackHost : public CPlaybackHost {
                      std::chrono::steady_clock::duration plannedGap) override;
     void OnRunEnded(std::uint64_t runId) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
+    // Goes to the message callback, as a message the user must see.
+    void ShowPayloadCut(const std::string& text) override;
 
     // Waits at most `timeout` for the end of the run; true when it has ended.
     bool WaitForEnd(std::chrono::milliseconds timeout);

@@ -1,19 +1,23 @@
 #include "cli/PlayFlags.h"
 
+#include <charconv>
 #include <cmath>
+#include <system_error>
 
 namespace {
-// A speed factor: a plain decimal number above 0 and at most 1000 ("10", "2.5", "0.5").
+// A speed factor: any number from kLowestSpeed to kHighestSpeed, however it is written ("10",
+// "2.5", "1e3", "0.001"). Taken as a double first and checked as one, so that no spelling (a
+// tiny number written out in full, "inf", "nan") gets past the range.
 CLI::Validator SpeedFactor() {
     return CLI::Validator(
         [](std::string& text) -> std::string {
-            const bool bShape = !text.empty() &&
-                                text.find_first_not_of("0123456789.") == std::string::npos &&
-                                text.find('.') == text.rfind('.') && text != ".";
-            const double value = bShape ? std::strtod(text.c_str(), nullptr) : 0;
-            if (!bShape || !(value > 0) || value > 1000) {
+            double value = 0;
+            const char* end = text.data() + text.size();
+            const auto [stop, error] = std::from_chars(text.data(), end, value);
+            if (error != std::errc() || stop != end || !std::isfinite(value) ||
+                value < kLowestSpeed || value > kHighestSpeed) {
                 return "'" + text +
-                       "' is not a speed factor (above 0, at most 1000, e.g. 10 or 0.5)";
+                       "' is not a speed factor (from 0.001 to 1000000, e.g. 10 or 0.5)";
             }
             return {};
         },
@@ -47,7 +51,8 @@ void AddPlayFlags(CLI::App& app, PlayFlags& flags, bool bWithQuiet) {
         ->option_text("PACE")
         ->check(CLI::IsMember({"delay", "recorded"}));
     app.add_option("--speed", flags.speed,
-                   "with --pace recorded: play the log F times as fast (default 1)")
+                   "with --pace recorded: play the log F times as fast (default 1;\n"
+                   "0.001 to 1000000)")
         ->option_text("F")
         ->transform(SpeedFactor());
     AddNumberFlag<std::uint32_t>(app, "--max-gap", flags.maxGap, 1, UINT32_MAX, "MS",

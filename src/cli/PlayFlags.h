@@ -12,6 +12,11 @@
 
 #include "cli/CommandFlags.h"
 
+// The range of --speed: a thousand times slower than the log to a million times faster (a year
+// of log time in about half a minute).
+inline constexpr double kLowestSpeed = 0.001;
+inline constexpr double kHighestSpeed = 1000000;
+
 struct PlayFlags {
     std::vector<std::string> files;
     std::optional<Endpoint> tcp;

@@ -1,8 +1,10 @@
 #include "cli/PlaySetup.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/Commands.h"
+#include "cli/InterfaceCheck.h"
 #include "cli/SerialCheck.h"
 #include "datafile/DataFileKind.h"
 #include "datafile/LineIndex.h"
@@ -112,7 +114,9 @@ std::optional<PlayRefusal> PreparePlay(const PlayFlags& flags, const std::string
     flags.lineSettings.ApplyTo(options.outputBaudRate, options.outputParity, options.outputDataBits,
                                options.outputStopBits);
     if (flags.RecordedPace()) {
-        plan.request.speed = flags.speed.value_or(1.0);
+        // The flag's check saw the text as a double; the parser's own reading of it may differ
+        // in the last bit, which must not take it out of the range.
+        plan.request.speed = std::clamp(flags.speed.value_or(1.0), kLowestSpeed, kHighestSpeed);
         plan.request.maxGap = std::chrono::milliseconds(flags.maxGap.value_or(0));
     }
 
@@ -164,9 +168,9 @@ std::optional<PlayRefusal> PreparePlay(const PlayFlags& flags, const std::string
             }
             plan.request.multicastTtl = flags.ttl.value_or(1);
             if (flags.multicastInterface) {
-                if (std::optional<PlayRefusal> refusal =
-                        Resolve(*flags.multicastInterface, plan.request.multicastInterface)) {
-                    return refusal;
+                if (std::optional<InterfaceRefusal> refusal = CheckMulticastInterface(
+                        *flags.multicastInterface, plan.request.multicastInterface)) {
+                    return PlayRefusal{refusal->exitCode, std::move(refusal->message)};
                 }
             }
         }

@@ -7,11 +7,13 @@
 #include "cli/CommandFlags.h"
 #include "cli/CommandParser.h"
 #include "cli/Commands.h"
+#include "cli/InterfaceCheck.h"
 #include "cli/Receiver.h"
 #include "cli/SerialCheck.h"
 #include "options/OptionStore.h"
 #include "options/OptionText.h"
 #include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
 #include "platform/Interrupt.h"
 #include "platform/ReceiveSocket.h"
 #include "platform/SerialPort.h"
@@ -41,14 +43,19 @@ constexpr char kReceiveNotes[] =
     "serial); ARRIVAL is seconds since 1970-01-01 UTC with 6 decimals; INTERVAL_MS is the time\n"
     "since the previous line with 3 decimals, '-' for the first; BYTES is the line's byte count;\n"
     "DATA is the bytes with \\\\ \\0 \\t \\n \\r and \\xHH escapes (or hex pairs with --hex).\n"
-    "Exit codes: 0 ended by --once, 1 cannot listen or open the port or FILE, 2 bad arguments,\n"
-    "130 ended by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n";
+    "A line longer than 64 KiB is printed in pieces of 64 KiB that share its INDEX; every piece\n"
+    "but the last has '+' after its byte count (65536+). With --udp the summary also gives the\n"
+    "datagrams the system dropped for want of buffer space (not on Windows, which cannot tell).\n"
+    "Exit codes: 0 ended by --once, 1 cannot listen or open the port or FILE, or writing FILE\n"
+    "failed (the run then ends at once), 2 bad arguments, 130 ended by Ctrl-C, 143 by SIGTERM,\n"
+    "129 by SIGHUP.\n";
 
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 constexpr int kConnectTimeoutMs = 5000;
 constexpr int kReconnectPauseMs = 1000;
 
-// Reads one connection until its peer closes it; false when the run was interrupted.
+// Reads one connection until its peer closes it; false when the run must end: interrupted, or
+// the --out file can take no more.
 bool ReceiveConnection(CReceiveSocket& connection, CReceiver& receiver, std::vector<char>& buffer) {
     const std::intptr_t hCancel = InterruptWaitHandle();
     for (;;) {
@@ -63,6 +70,10 @@ bool ReceiveConnection(CReceiveSocket& connection, CReceiver& receiver, std::vec
             return true;
         }
         receiver.FeedStream(buffer.data(), static_cast<std::size_t>(count));
+        if (receiver.WriteFailed()) {
+            receiver.EndStream();
+            return false;
+        }
     }
 }
 
@@ -157,7 +168,7 @@ void ReceiveUdp(CReceiveSocket& socket, CReceiver& receiver, bool bOnce) {
             continue;  // e.g. an ICMP error of an earlier datagram; the socket goes on
         }
         receiver.FeedDatagram(buffer.data(), static_cast<std::size_t>(count));
-        if (bOnce) {
+        if (bOnce || receiver.WriteFailed()) {
             return;
         }
     }
@@ -181,6 +192,12 @@ void ReceiveSerial(CSerialPort& port, CReceiver& receiver, bool bOnce) {
                 break;
             }
             receiver.FeedStream(buffer.data(), count);
+            if (receiver.WriteFailed()) {
+                break;
+            }
+        }
+        if (receiver.WriteFailed()) {
+            break;
         }
         if (wait == SerialWaitResult::kHangUp) {
             if (bOnce) {
@@ -279,26 +296,32 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
     }
     std::uint32_t dwInterface = 0;
     if (multicastInterface) {
-        std::string error;
         if (!IsMulticastAddress(dwAddr)) {
             return parser.Refuse(err,
                                  "--interface goes with a multicast group (224.0.0.0 to "
                                  "239.255.255.255), not " +
                                      host);
         }
-        if (!ResolveIPv4Host(*multicastInterface, dwInterface, error)) {
-            PrintCommandError(err, "receive",
-                              "cannot resolve '" + *multicastInterface + "': " + error);
-            return kExitFailure;
+        if (const std::optional<InterfaceRefusal> refusal =
+                CheckMulticastInterface(*multicastInterface, dwInterface)) {
+            if (refusal->exitCode == kExitUsage) {
+                return parser.Refuse(err, refusal->message);
+            }
+            PrintCommandError(err, "receive", refusal->message);
+            return refusal->exitCode;
         }
     }
 
     CReceiver receiver(out, err, bHex, bQuiet, IsTerminal(StandardStream::kOutput));
     if (outPath) {
-        if (const FileError error = receiver.OutFile().CreateForWrite(*outPath);
-            error != FileError::None) {
+        if (const FileError error = receiver.OpenOutFile(*outPath); error != FileError::None) {
+            // The system calls a folder in the way "access denied"; say what it is.
+            FileKind kind = FileKind::Regular;
+            const bool bFolder = CheckRegularFile(*outPath, kind) == FileError::NotRegularFile &&
+                                 kind == FileKind::Directory;
             PrintCommandError(err, "receive",
-                              "cannot write '" + *outPath + "': " + FileErrorText(error));
+                              "cannot write '" + *outPath +
+                                  "': " + (bFolder ? "it is a directory" : FileErrorText(error)));
             return kExitFailure;
         }
     }
@@ -336,15 +359,16 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
             ReceiveTcp(socket, receiver, bOnce, err, bQuiet);
         } else {
             ReceiveUdp(socket, receiver, bOnce);
+            if (const std::optional<std::uint64_t> dropped = socket.DroppedDatagrams()) {
+                receiver.Stats().SetDroppedDatagrams(*dropped);
+            }
         }
     }
     ConfirmInterruptStop();
     out.flush();
-    if (receiver.OutFile().IsOpen() && receiver.OutFile().CloseChecked() != FileError::None) {
-        PrintCommandError(err, "receive", "closing the --out file failed");
-    }
+    const bool bOutComplete = receiver.CloseOutFile();
     err << receiver.Stats().Summary(expectedMs);
-    if (receiver.WriteFailed()) {
+    if (!bOutComplete) {
         return kExitFailure;
     }
     return IsInterruptRequested() ? InterruptedExitCode(kExitOk) : kExitOk;

@@ -3,52 +3,94 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+
+namespace {
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// "N bytes" or, for a piece that the next one continues, "N+ bytes".
+std::string ByteCountText(const ReceivedLine& line) {
+    return std::to_string(line.bytes.size()) + (line.bContinues ? "+" : "");
+}
+
+void AppendData(std::string& out, const ReceivedLine& line, bool bHex) {
+    if (bHex) {
+        AppendHexBytes(out, line.bytes);
+    } else {
+        AppendEscapedBytes(out, line.bytes);
+    }
+}
+}  // namespace
+
+// Both run once per received byte; a peer may send many megabytes a second, so they write
+// straight into the output, without formatting calls.
+void AppendEscapedBytes(std::string& out, std::string_view bytes) {
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() * 4);  // "\xHH" is the longest form of a byte
+    char* p = out.data() + start;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        char escape = 0;
+        switch (byte) {
+            case '\\':
+                escape = '\\';
+                break;
+            case 0:
+                escape = '0';
+                break;
+            case '\t':
+                escape = 't';
+                break;
+            case '\n':
+                escape = 'n';
+                break;
+            case '\r':
+                escape = 'r';
+                break;
+            default:
+                break;
+        }
+        if (escape != 0) {
+            *p++ = '\\';
+            *p++ = escape;
+        } else if (byte >= 0x20 && byte < 0x7F) {
+            *p++ = c;
+        } else {
+            *p++ = '\\';
+            *p++ = 'x';
+            *p++ = kHexDigits[byte >> 4];
+            *p++ = kHexDigits[byte & 0x0F];
+        }
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+void AppendHexBytes(std::string& out, std::string_view bytes) {
+    if (bytes.empty()) {
+        return;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + bytes.size() * 3 - 1);
+    char* p = out.data() + start;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (i != 0) {
+            *p++ = ' ';
+        }
+        *p++ = kHexDigits[byte >> 4];
+        *p++ = kHexDigits[byte & 0x0F];
+    }
+}
 
 std::string EscapeLineBytes(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() + 8);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (byte) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case 0:
-                out += "\\0";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                if (byte >= 0x20 && byte < 0x7F) {
-                    out += c;
-                } else {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-                    out += escape;
-                }
-        }
-    }
+    AppendEscapedBytes(out, bytes);
     return out;
 }
 
 std::string HexLineBytes(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() * 3);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        char pair[4];
-        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(bytes[i]));
-        if (i != 0) {
-            out += ' ';
-        }
-        out += pair;
-    }
+    AppendHexBytes(out, bytes);
     return out;
 }
 
@@ -62,14 +104,17 @@ std::string FormatLineForTerminal(const ReceivedLine& line, bool bHex,
     const int minutes = static_cast<int>(ofDay / 60000 % 60);
     const int seconds = static_cast<int>(ofDay / 1000 % 60);
     const int millis = static_cast<int>(ofDay % 1000);
+    const std::string count = ByteCountText(line);
     if (line.intervalMs) {
-        std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d  %+10.3f ms  %5zu bytes  ", hours,
-                      minutes, seconds, millis, *line.intervalMs, line.bytes.size());
+        std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d  %+10.3f ms  %5s bytes  ", hours,
+                      minutes, seconds, millis, *line.intervalMs, count.c_str());
     } else {
-        std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d  %13s  %5zu bytes  ", hours, minutes,
-                      seconds, millis, "-", line.bytes.size());
+        std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d  %13s  %5s bytes  ", hours, minutes,
+                      seconds, millis, "-", count.c_str());
     }
-    return head + (bHex ? HexLineBytes(line.bytes) : EscapeLineBytes(line.bytes));
+    std::string text = head;
+    AppendData(text, line, bHex);
+    return text;
 }
 
 std::string FormatLineTabSeparated(const ReceivedLine& line, bool bHex) {
@@ -80,25 +125,32 @@ std::string FormatLineTabSeparated(const ReceivedLine& line, bool bHex) {
     if (line.intervalMs) {
         std::snprintf(interval, sizeof interval, "%.3f", *line.intervalMs);
     }
-    std::snprintf(fields, sizeof fields, "%llu\t%llu\t%lld.%06lld\t%s\t%zu\t",
+    std::snprintf(fields, sizeof fields, "%llu\t%llu\t%lld.%06lld\t%s\t%s\t",
                   static_cast<unsigned long long>(line.index),
                   static_cast<unsigned long long>(line.connection), static_cast<long long>(seconds),
-                  static_cast<long long>(micros), interval, line.bytes.size());
-    return fields + (bHex ? HexLineBytes(line.bytes) : EscapeLineBytes(line.bytes));
+                  static_cast<long long>(micros), interval, ByteCountText(line).c_str());
+    std::string text = fields;
+    AppendData(text, line, bHex);
+    return text;
 }
 
-void CLineSplitter::Feed(std::string_view bytes, std::vector<std::string>& lines) {
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) {
-            m_pending.append(bytes.substr(start));
-            return;
+void CLineSplitter::Feed(std::string_view bytes, std::vector<LinePiece>& pieces) {
+    while (!bytes.empty()) {
+        if (m_pending.size() == kLinePieceBytes) {
+            pieces.push_back({std::move(m_pending), true});
+            m_pending.clear();
         }
-        m_pending.append(bytes.substr(start, end + 1 - start));
-        lines.push_back(std::move(m_pending));
+        const std::string_view window = bytes.substr(0, kLinePieceBytes - m_pending.size());
+        const std::size_t end = window.find('\n');
+        if (end == std::string_view::npos) {
+            m_pending.append(window);
+            bytes.remove_prefix(window.size());
+            continue;
+        }
+        m_pending.append(window.substr(0, end + 1));
+        pieces.push_back({std::move(m_pending), false});
         m_pending.clear();
-        start = end + 1;
+        bytes.remove_prefix(end + 1);
     }
 }
 
@@ -123,6 +175,14 @@ std::optional<double> CReceiveStats::AddLine(double steadyMs, std::size_t nBytes
     }
     m_lastMs = steadyMs;
     return interval;
+}
+
+std::optional<double> CReceiveStats::AddPiece(double steadyMs, std::size_t nBytes) {
+    m_nBytes += nBytes;
+    if (!m_lastMs) {
+        return std::nullopt;
+    }
+    return steadyMs - *m_lastMs;
 }
 
 DelayFigures CReceiveStats::Figures(double expectedMs) const {
@@ -152,6 +212,10 @@ DelayFigures CReceiveStats::Figures(double expectedMs) const {
 std::string CReceiveStats::Summary(std::optional<double> expectedMs) const {
     std::string text = "connections " + std::to_string(m_nConnections) + ", lines " +
                        std::to_string(m_nLines) + ", bytes " + std::to_string(m_nBytes) + "\n";
+    if (m_nDropped) {
+        text += "datagrams dropped by the system (receive buffer full): " +
+                std::to_string(*m_nDropped) + "\n";
+    }
     if (expectedMs) {
         const DelayFigures figures = Figures(*expectedMs);
         char line[256];

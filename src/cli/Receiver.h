@@ -1,22 +1,30 @@
 #pragma once
 // The receive command's receiver: takes the bytes that arrive (a stream, or one datagram at a
 // time), keeps them for --out, splits streams into lines at LF, prints every line as it comes
-// (for a terminal, or as tab-separated fields) and counts the run's figures. Used by one thread,
-// the receiving one. A failed write of the --out file is reported once on standard error and
-// remembered (WriteFailed); nothing throws.
+// (for a terminal, or as tab-separated fields; a line longer than kLinePieceBytes in pieces) and
+// counts the run's figures. Used by one thread, the receiving one. A failed write of the --out
+// file is reported once on standard error with its cause and remembered (WriteFailed): the
+// caller then ends the run, since what arrives can no longer be kept. Nothing throws.
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "cli/ReceiveLog.h"
+#include "platform/FileError.h"
 #include "platform/FileHandle.h"
 
 class CReceiver {
   public:
     CReceiver(std::ostream& out, std::ostream& err, bool bHex, bool bQuiet, bool bTerminal);
 
-    CFileHandle& OutFile() { return m_outFile; }
+    // Creates (or empties) the --out file that every received byte is written to.
+    FileError OpenOutFile(const std::string& path);
+    // Closes the --out file, if any, and tells a failure (unless a write failure was told
+    // already). False when the file is not complete.
+    bool CloseOutFile();
+
     CReceiveStats& Stats() { return m_stats; }
     bool WriteFailed() const { return m_bWriteFailed; }
 
@@ -32,7 +40,7 @@ class CReceiver {
 
   private:
     void Keep(const char* pData, std::size_t nLength);
-    void Emit(std::string bytes);
+    void Emit(LinePiece piece);
 
     std::ostream& m_out;
     std::ostream& m_err;
@@ -43,6 +51,8 @@ class CReceiver {
     bool m_bWriteFailed = false;
     std::uint64_t m_nConnection = 1;
     CLineSplitter m_splitter;
+    std::vector<LinePiece> m_pieces;  // reused: one chunk's lines
     CReceiveStats m_stats;
     CFileHandle m_outFile;
+    std::string m_outPath;
 };

@@ -66,10 +66,9 @@ std::optional<std::string> ReadRigFile(const std::string& text, const RigKeyLook
         }
         RigLaneWords words;
         words.number = number;
-        if (const auto file = lane.find("file"); file == lane.end() || !file->is_string()) {
+        const auto file = lane.find("file");
+        if (file == lane.end() || !file->is_string()) {
             return LaneName(number) + ": \"file\" (a text) is missing";
-        } else {
-            words.words.push_back(file->get<std::string>());
         }
         for (const auto& [key, value] : lane.items()) {
             if (key == "file") {
@@ -96,6 +95,9 @@ std::optional<std::string> ReadRigFile(const std::string& text, const RigKeyLook
             }
             words.words.push_back("--" + key + "=" + *word);
         }
+        // The file comes after "--", so that a name beginning with "-" stays a name.
+        words.words.push_back("--");
+        words.words.push_back(file->get<std::string>());
         lanes.push_back(std::move(words));
     }
     return std::nullopt;

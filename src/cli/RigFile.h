@@ -13,8 +13,10 @@
 #include "cli/Commands.h"
 
 struct RigLaneWords {
-    int number = 0;     // 1, 2, ... in the file's order
-    CommandArgs words;  // FILE first, then "--key" and its value, or "--key" alone for a switch
+    int number = 0;  // 1, 2, ... in the file's order
+    // "--key=VALUE", or "--key" alone for a switch, then "--" and FILE: after "--" the parser
+    // takes FILE as it stands, even when it begins with "-".
+    CommandArgs words;
 };
 
 // Whether `key` is a flag the lanes may use, and whether it takes a value (false: a switch).

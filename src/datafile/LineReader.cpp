@@ -43,11 +43,13 @@ void CLineReader::Close() {
     m_inPlay.reset();
     m_nPos = m_nEnd = 0;
     m_bEof = false;
+    m_bInLine = false;
 }
 
 FileError CLineReader::Rewind() {
     m_nPos = m_nEnd = 0;
     m_bEof = false;
+    m_bInLine = false;
     m_lastError = m_file.Rewind();
     return m_lastError;
 }
@@ -71,7 +73,9 @@ ReadLineResult CLineReader::ReadLine(std::string& line) {
         m_lastError = FileError::NotSupported;
         return ReadLineResult::Error;
     }
-    bool bHaveBytes = false;  // a last line without line end is still a line
+    // A last line without line end is still a line, and so is the rest of a line begun in pieces.
+    bool bHaveBytes = m_bInLine;
+    m_bInLine = false;
     for (;;) {
         if (m_nPos == m_nEnd) {
             if (m_bEof) {
@@ -101,4 +105,54 @@ ReadLineResult CLineReader::ReadLine(std::string& line) {
         return ReadLineResult::Line;
     }
     return bHaveBytes ? ReadLineResult::Line : ReadLineResult::EndOfFile;
+}
+
+ReadLineResult CLineReader::ReadLinePiece(std::string& piece, std::size_t maxBytes,
+                                          bool& bLineEnd) {
+    piece.clear();
+    bLineEnd = false;
+    m_lastError = FileError::None;
+    if (!m_file.IsOpen() || m_mode != LineMode::Binary) {
+        m_lastError = FileError::NotSupported;
+        return ReadLineResult::Error;
+    }
+    maxBytes = std::max<std::size_t>(maxBytes, 1);
+    for (;;) {
+        if (m_nPos == m_nEnd) {
+            if (m_bEof) {
+                break;
+            }
+            if ((m_lastError = Fill()) != FileError::None) {
+                return ReadLineResult::Error;
+            }
+            continue;
+        }
+        const char* start = m_buffer.data() + m_nPos;
+        const std::size_t available = m_nEnd - m_nPos;
+        const std::size_t room = maxBytes - piece.size();
+        // The LF may come right after the last byte that fits: the piece then ends the line.
+        const auto* lf =
+            static_cast<const char*>(std::memchr(start, '\n', std::min(available, room + 1)));
+        if (lf != nullptr) {
+            piece.append(start, static_cast<std::size_t>(lf - start));
+            m_nPos += static_cast<std::size_t>(lf - start) + 1;
+            m_bInLine = false;
+            bLineEnd = true;
+            return ReadLineResult::Line;
+        }
+        const std::size_t take = std::min(available, room);
+        piece.append(start, take);
+        m_nPos += take;
+        m_bInLine = true;
+        if (piece.size() == maxBytes) {
+            return ReadLineResult::Line;
+        }
+    }
+    // The end of the file ends a line begun, and begins none.
+    if (!m_bInLine) {
+        return ReadLineResult::EndOfFile;
+    }
+    m_bInLine = false;
+    bLineEnd = true;
+    return ReadLineResult::Line;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a data file line by line through a large buffer (no system call per byte, lines of any
-// length). Two modes:
+// length), each line whole or, for a line too long to hold at once, piece by piece. Two modes:
 //   Binary: a line ends at LF; everything before the LF stays in the line, a CR included.
 //   Text:   a line ends at LF or CR LF; the CR of a CR LF pair is removed.
 // In both modes the line end itself is removed, the last line counts even without a line end, a
@@ -48,8 +48,16 @@ class CLineReader {
     // file in CFilesInPlay. On failure nothing stays open or registered.
     FileError OpenForPlayback(const std::string& path);
 
-    // Reads the next line into `line` (its previous content is replaced).
+    // Reads the next line into `line` (its previous content is replaced). After ReadLinePiece
+    // left a line part-way, the rest of that line.
     ReadLineResult ReadLine(std::string& line);
+    // Reads a line piece by piece, so that a line of any length costs no more memory than a
+    // piece (binary mode only: Error with FileError::NotSupported in text mode). `piece` gets the
+    // next at most `maxBytes` bytes of the current line (its previous content is replaced) and
+    // `bLineEnd` says whether they end the line (its line end removed); the next call goes on
+    // with the same line until one has ended it. EndOfFile only where a new line would begin.
+    // A line of exactly `maxBytes` bytes may end with an empty last piece.
+    ReadLineResult ReadLinePiece(std::string& piece, std::size_t maxBytes, bool& bLineEnd);
     // Starts again at the first line.
     FileError Rewind();
     // Closes the file, gives the lock back and ends its registration as in play.
@@ -72,5 +80,6 @@ class CLineReader {
     std::size_t m_nPos = 0;  // next unread byte in m_buffer
     std::size_t m_nEnd = 0;  // end of the valid bytes in m_buffer
     bool m_bEof = false;
+    bool m_bInLine = false;  // ReadLinePiece has read part of a line, not its end
     FileError m_lastError = FileError::None;
 };

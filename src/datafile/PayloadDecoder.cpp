@@ -23,19 +23,37 @@ int HexPairToByte(char high, char low) {
 }
 
 std::size_t DecodePayloadLine(std::string_view line, unsigned char (&buffer)[kPayloadBufferSize]) {
-    const std::size_t length = line.size();
-    std::size_t position = 0;
-    std::size_t count = 0;
-    // Every escape needs the "x" and two characters after it: fewer than three left ends it.
-    while (length - position >= 3 && count < kPayloadBufferSize) {
-        const std::size_t x = line.find('x', position);
-        if (x == std::string_view::npos || length - x < 3) {
-            break;
+    CPayloadDecoder decoder(buffer);
+    decoder.Feed(line);
+    return decoder.Stored();
+}
+
+void CPayloadDecoder::Feed(std::string_view piece) {
+    std::size_t at = 0;
+    while (at < piece.size()) {
+        if (m_nTaken < 0) {
+            // Characters outside an escape carry nothing.
+            const std::size_t x = piece.find('x', at);
+            if (x == std::string_view::npos) {
+                return;
+            }
+            m_nTaken = 0;
+            at = x + 1;
+        } else if (m_nTaken == 0) {
+            // The two characters after an "x" are its pair, whatever they are.
+            m_high = piece[at++];
+            m_nTaken = 1;
+        } else {
+            // A bad digit gives -1, whose low 8 bits are 0xFF.
+            const auto byte = static_cast<unsigned char>(HexPairToByte(m_high, piece[at++]) & 0xFF);
+            m_nTaken = -1;
+            ++m_nCarried;
+            if (m_pBytes != nullptr) {
+                m_pBytes->push_back(static_cast<char>(byte));
+                ++m_nStored;
+            } else if (m_nStored < kPayloadBufferSize) {
+                m_pBuffer[m_nStored++] = byte;
+            }
         }
-        // A bad digit gives -1, whose low 8 bits are 0xFF.
-        buffer[count++] =
-            static_cast<unsigned char>(HexPairToByte(line[x + 1], line[x + 2]) & 0xFF);
-        position = x + 3;
     }
-    return count;
 }

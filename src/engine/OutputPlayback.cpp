@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <thread>
 
@@ -174,23 +175,47 @@ class CLineNotices {
     std::uint64_t m_nLost = 0;
 };
 
-// The run's file: its lines as they are read in binary mode or, at the recorded pace, the records
-// of a stamped hex log (see CStampedLogReader) with their stamps and the time to the next one.
+// The run's file: its lines as they are read in binary mode, piece by piece, or at the recorded
+// pace the records of a stamped hex log (see CStampedLogReader), each whole, with their stamps
+// and the time to the next one.
 class CRunFile {
   public:
     explicit CRunFile(bool bRecordedPace) : m_bRecordedPace(bRecordedPace) {}
 
     FileError OpenForPlayback(const std::string& path) {
+        m_nLineNumber = 0;
         return m_bRecordedPace ? m_log.OpenForPlayback(path) : m_lines.OpenForPlayback(path);
     }
-    ReadLineResult ReadLine(std::string& line) {
-        return m_bRecordedPace ? m_log.ReadRecord(line, m_strStamp) : m_lines.ReadLine(line);
+    // The next line's first piece of at most `nPiece` bytes, `bLineEnd` false while more of the
+    // line follows (ReadPiece); at the recorded pace the next record's payload line, whole.
+    ReadLineResult ReadLine(std::string& piece, bool& bLineEnd, std::size_t nPiece) {
+        ReadLineResult result;
+        if (m_bRecordedPace) {
+            bLineEnd = true;
+            result = m_log.ReadRecord(piece, m_strStamp);
+        } else {
+            result = m_lines.ReadLinePiece(piece, nPiece, bLineEnd);
+        }
+        if (result == ReadLineResult::Line) {
+            ++m_nLineNumber;
+        }
+        return result;
     }
-    FileError Rewind() { return m_bRecordedPace ? m_log.Rewind() : m_lines.Rewind(); }
+    // The next piece of the line begun by ReadLine.
+    ReadLineResult ReadPiece(std::string& piece, bool& bLineEnd, std::size_t nPiece) {
+        return m_lines.ReadLinePiece(piece, nPiece, bLineEnd);
+    }
+    FileError Rewind() {
+        m_nLineNumber = 0;
+        return m_bRecordedPace ? m_log.Rewind() : m_lines.Rewind();
+    }
     void Close() {
         m_log.Close();
         m_lines.Close();
     }
+    // The number of the line last begun, from 1 at the top of the file (of a converted file,
+    // the marker line is line 1).
+    std::uint64_t LineNumber() const { return m_nLineNumber; }
     // The stamp of the record last read; nullptr when the file is not played at its pace.
     const std::string* Stamp() const { return m_bRecordedPace ? &m_strStamp : nullptr; }
     std::optional<std::int64_t> SecondsToNext() { return m_log.SecondsToNext(); }
@@ -200,30 +225,141 @@ class CRunFile {
     CLineReader m_lines{LineMode::Binary};
     CStampedLogReader m_log;
     std::string m_strStamp;
+    std::uint64_t m_nLineNumber = 0;
+};
+
+// Reads the rest of a line begun with `piece` (`bLineEnd` as the reader left it), feeding each
+// piece after the first to `take`. False when a stop came first: a long line is not read to its
+// end for a run that is ending.
+template <typename Take>
+bool ReadRestOfLine(CRunFile& file, std::string& piece, bool& bLineEnd, std::size_t nPiece,
+                    const std::stop_token& stop, Take take) {
+    while (!bLineEnd) {
+        if (stop.stop_requested()) {
+            return false;
+        }
+        if (file.ReadPiece(piece, bLineEnd, nPiece) == ReadLineResult::Error) {
+            throw FileReadFailure{};
+        }
+        take(piece);
+    }
+    return true;
+}
+
+// Hands the lines of a run to where they go: the front end's sink, or the interface of the
+// options (the TCP connection, the UDP socket, the serial channel). A line goes out whole, in one
+// piece, or when it is long in several pieces in order. Only the run's thread uses it.
+class CRunOutput {
+  public:
+    CRunOutput(CLineSink* pSink, CSocketClient& socketClient, CUdpSender& udpSender,
+               CCommThread& channel, std::stop_token stop)
+        : m_pSink(pSink),
+          m_socketClient(socketClient),
+          m_udpSender(udpSender),
+          m_channel(channel),
+          m_stop(std::move(stop)) {}
+
+    // The size of the pieces a long line is cut into: for UDP one whole datagram, so that each
+    // piece but the last is exactly one.
+    std::size_t PieceSize(const OptionRecord& options) const {
+        return m_pSink == nullptr && options.outputInterface == kInterfaceUdpClient
+                   ? CUdpSender::kMaxDatagram
+                   : kLinePiece;
+    }
+
+    // A line begins, to go out by the interface of `options`.
+    void BeginLine(const OptionRecord& options) {
+        m_nInterface = options.outputInterface;
+        m_dwAddress = options.remoteAddress;
+        m_nPort = options.remotePort;
+        m_bFirstPiece = true;
+        m_bGoing = true;
+        m_bDelivered = false;
+    }
+
+    // Sends the line's next piece, `bLast` its last. False once the line can no longer go out
+    // whole (a failed send, no device, a stop during a long line): nothing more of it is sent.
+    bool SendPiece(const char* pData, std::size_t nLength, bool bLast) {
+        if (!m_bGoing) {
+            return false;
+        }
+        const bool bWhole = m_bFirstPiece && bLast;
+        // A stop ends a long line between two pieces; it counts as lost.
+        if (!m_bFirstPiece && m_stop.stop_requested()) {
+            m_bGoing = false;
+            return false;
+        }
+        m_bFirstPiece = false;
+        bool bTaken = false;
+        if (m_pSink != nullptr) {
+            bTaken = m_pSink->SendPiece(pData, nLength, bLast);
+        } else if (m_nInterface == kInterfaceTcpClient) {
+            if (m_socketClient.m_client.Send(pData, nLength, 0) == -1) {
+                // The line is lost; the next line connects again.
+                m_socketClient.Close();
+            } else {
+                bTaken = true;
+            }
+        } else if (m_nInterface == kInterfaceUdpClient) {
+            bTaken = m_udpSender.Send(m_dwAddress, m_nPort, pData, nLength) >= 0;
+        } else if (m_nInterface == kInterfaceRs232) {
+            // Every byte goes out, a NUL included, exactly as over TCP. A whole line is queued
+            // without waiting, as the pace asks; the pieces of a long one wait for room, so the
+            // queue never holds more than a few of them.
+            if (bWhole) {
+                m_channel.QueueSend(std::string_view(pData, nLength));
+                bTaken = m_channel.HasChannelThread();
+            } else {
+                bTaken = m_channel.QueueSendWhenRoom(std::string_view(pData, nLength), m_stop);
+            }
+        }
+        m_bGoing = bTaken;
+        m_bDelivered = bTaken && bLast;
+        return bTaken;
+    }
+
+    // Sends `nLength` bytes held in memory as the whole line: in one piece (the UDP socket cuts
+    // it into datagrams itself), but to the serial channel in pieces when they are many, so that
+    // its queue does not hold a second copy of a long record.
+    void SendLine(const char* pData, std::size_t nLength) {
+        const std::size_t nPiece =
+            m_pSink == nullptr && m_nInterface == kInterfaceRs232 ? kLinePiece : nLength;
+        std::size_t nAt = 0;
+        do {
+            const std::size_t nCount = std::min(nLength - nAt, std::max<std::size_t>(nPiece, 1));
+            if (!SendPiece(pData + nAt, nCount, nAt + nCount == nLength)) {
+                return;
+            }
+            nAt += nCount;
+        } while (nAt < nLength);
+    }
+
+    // The line went out whole: the transport took every piece.
+    bool Delivered() const { return m_bDelivered; }
+
+  private:
+    CLineSink* const m_pSink;
+    CSocketClient& m_socketClient;
+    CUdpSender& m_udpSender;
+    CCommThread& m_channel;
+    std::stop_token m_stop;
+    std::int32_t m_nInterface = 0;
+    std::uint32_t m_dwAddress = 0;
+    std::int32_t m_nPort = 0;
+    bool m_bFirstPiece = true;
+    bool m_bGoing = true;
+    bool m_bDelivered = false;
 };
 
 // The pause after a line: the options' delay, or at the recorded pace the time to the next
-// record scaled by the speed, kept between the delay and the longest gap allowed.
+// record scaled by the speed (RecordedPause).
 Clock::duration GapAfterLine(const PlaybackRequest& request, const OptionRecord& options,
                              CRunFile& file) {
-    const auto delay =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(options.delayMs));
+    const std::chrono::milliseconds delay(options.delayMs);
     if (!request.bRecordedPace) {
         return delay;
     }
-    const std::optional<std::int64_t> seconds = file.SecondsToNext();
-    if (!seconds || *seconds <= 0 || !(request.speed > 0)) {
-        return delay;
-    }
-    // Beyond a day of log time a pause is idle time nobody waits for; the cap keeps the
-    // arithmetic far from the clock's limits as well.
-    const double wanted = std::min<double>(static_cast<double>(*seconds), 86400.0 * 365);
-    Clock::duration gap = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(wanted) / request.speed);
-    if (request.maxGap.count() > 0) {
-        gap = std::min(gap, std::chrono::duration_cast<Clock::duration>(request.maxGap));
-    }
-    return std::max(gap, delay);
+    return RecordedPause(file.SecondsToNext().value_or(0), request.speed, delay, request.maxGap);
 }
 
 bool StartsWithMarker(const std::string& line) {
@@ -231,6 +367,24 @@ bool StartsWithMarker(const std::string& line) {
 }
 
 }  // namespace
+
+Clock::duration RecordedPause(std::int64_t logSeconds, double speed,
+                              std::chrono::milliseconds delay, std::chrono::milliseconds maxGap) {
+    using Seconds = std::chrono::duration<double>;
+    constexpr double kLongest = Seconds(kLongestRecordedPause).count();
+    double wanted = logSeconds > 0 && speed > 0 ? static_cast<double>(logSeconds) / speed : 0.0;
+    // Clamped while still a double: a quotient past the clock's range (or infinite) would
+    // otherwise wrap round when it becomes a count of clock ticks.
+    if (!(wanted < kLongest)) {
+        wanted = kLongest;
+    }
+    Clock::duration pause = std::max<Clock::duration>(
+        std::chrono::duration_cast<Clock::duration>(Seconds(wanted)), delay);
+    if (maxGap.count() > 0) {
+        pause = std::min<Clock::duration>(pause, maxGap);
+    }
+    return pause;
+}
 
 COutputPlayback::COutputPlayback(CPlaybackHost& host, CSocketClient& socketClient)
     : m_host(host), m_socketClient(socketClient) {}
@@ -279,6 +433,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
     CRunFile file(request.bRecordedPace);
     CLineNotices notices(m_host);
     CLineSink* const pSink = request.pSink;
+    CRunOutput output(pSink, m_socketClient, udpSender, channel, stop);
     m_pRunSink.store(pSink);
     Trace("[CTillstreamDlg::ThreadReadDataFromFile] Thread Start");
 
@@ -299,8 +454,13 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
         m_host.ShowRunStart();
 
         CLinePacer pacer(stop);
-        std::string line;
+        // A piece of the current line, with room for the LF after the last one.
+        std::string piece;
+        piece.reserve(kLinePiece + 1);
+        bool bLineEnd = true;
+        std::string record;  // the decoded bytes of a record, at the recorded pace
         unsigned char buffer[kPayloadBufferSize];
+        bool bCutTold = false;  // a converted line too long for the buffer has been told of
         int i = 0;
         // The pause planned after the line before (zero: none) and when that line went out, for
         // the host's cadence figures.
@@ -343,7 +503,8 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 break;
             }
 
-            ReadLineResult result = file.ReadLine(line);
+            const std::size_t nPiece = output.PieceSize(options);
+            ReadLineResult result = file.ReadLine(piece, bLineEnd, nPiece);
             if (result == ReadLineResult::EndOfFile) {
                 if (options.loopEnabled == 0) {
                     // The run has played its last line: let the port finish sending it before
@@ -366,7 +527,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                     std::this_thread::yield();
                 }
                 i = 0;
-                result = file.ReadLine(line);
+                result = file.ReadLine(piece, bLineEnd, nPiece);
                 if (result == ReadLineResult::EndOfFile) {
                     continue;
                 }
@@ -375,25 +536,44 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                 throw FileReadFailure{};
             }
 
+            // The bytes of the line when they are known before the send: a record's, or a
+            // converted line's (both decoded); a raw line's first piece otherwise.
             const char* pData = nullptr;
             std::size_t nLength = 0;
             if (request.bRecordedPace) {
-                // A record's payload, decoded as a converted file's payload line.
-                std::memset(buffer, 0, sizeof buffer);
-                nLength = DecodePayloadLine(line, buffer);
-                pData = reinterpret_cast<const char*>(buffer);
+                // Every byte of the record, however many.
+                record.clear();
+                CPayloadDecoder(record).Feed(piece);
+                pData = record.data();
+                nLength = record.size();
             } else if (request.convertedFile) {
-                if (StartsWithMarker(line)) {
+                if (StartsWithMarker(piece)) {
                     // Not a line of the data list: no progress, no send, no pause.
+                    ReadRestOfLine(file, piece, bLineEnd, nPiece, stop, [](const std::string&) {});
                     continue;
                 }
                 std::memset(buffer, 0, sizeof buffer);
-                nLength = DecodePayloadLine(line, buffer);
+                CPayloadDecoder decoder(buffer);
+                decoder.Feed(piece);
+                if (!ReadRestOfLine(file, piece, bLineEnd, nPiece, stop,
+                                    [&decoder](const std::string& more) { decoder.Feed(more); })) {
+                    continue;  // the stop is seen at the top
+                }
+                nLength = decoder.Stored();
                 pData = reinterpret_cast<const char*>(buffer);
+                if (decoder.Carried() > kPayloadBufferSize && !bCutTold) {
+                    bCutTold = true;
+                    m_host.ShowPayloadCut("line " + std::to_string(file.LineNumber()) + ": " +
+                                          std::to_string(decoder.Carried()) +
+                                          " bytes, only the first " +
+                                          std::to_string(kPayloadBufferSize) + " are sent");
+                }
             } else {
-                line.push_back('\n');
-                pData = line.data();
-                nLength = line.size();
+                if (bLineEnd) {
+                    piece.push_back('\n');
+                }
+                pData = piece.data();
+                nLength = piece.size();
             }
 
             // Known before the send, so that a line with no pause after it is told as such.
@@ -401,24 +581,27 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
             notices.BeforeSend(i, ProgressPercent(i, request.lineCount), gap == gap.zero(),
                                file.Stamp());
 
-            bool bDelivered = false;
-            if (pSink != nullptr) {
-                bDelivered = pSink->SendLine(pData, nLength);
-            } else if (options.outputInterface == kInterfaceTcpClient) {
-                if (m_socketClient.m_client.Send(pData, static_cast<int>(nLength), 0) == -1) {
-                    // The line is lost; the next line connects again.
-                    m_socketClient.Close();
-                } else {
-                    bDelivered = true;
+            output.BeginLine(options);
+            if (request.bRecordedPace || request.convertedFile || bLineEnd) {
+                output.SendLine(pData, nLength);
+            } else {
+                // A raw line longer than a piece: each piece goes out as it is read, the LF after
+                // the last. Once the line cannot go out whole the rest is only read past, unless
+                // the run is being stopped.
+                bool bGoing = output.SendPiece(pData, nLength, false);
+                while (!bLineEnd && !stop.stop_requested()) {
+                    if (file.ReadPiece(piece, bLineEnd, nPiece) == ReadLineResult::Error) {
+                        throw FileReadFailure{};
+                    }
+                    if (bLineEnd) {
+                        piece.push_back('\n');
+                    }
+                    if (bGoing) {
+                        bGoing = output.SendPiece(piece.data(), piece.size(), bLineEnd);
+                    }
                 }
-            } else if (options.outputInterface == kInterfaceUdpClient) {
-                bDelivered = udpSender.Send(options.remoteAddress, options.remotePort, pData,
-                                            static_cast<int>(nLength)) >= 0;
-            } else if (options.outputInterface == kInterfaceRs232) {
-                // Every decoded byte goes out, a NUL included, exactly as over TCP.
-                channel.QueueSend(std::string_view(pData, nLength));
-                bDelivered = channel.HasChannelThread();
             }
+            const bool bDelivered = output.Delivered();
             const bool bPaced = gap != gap.zero() || plannedGap != plannedGap.zero();
             const Clock::time_point sentAt = bPaced ? Clock::now() : Clock::time_point{};
             notices.AfterSend(bDelivered);

@@ -15,8 +15,15 @@
 // Failures: Start returns 0 when nothing was started (empty path, a run still playing, no
 // thread). A run that fails (-1 empty path, -2 file cannot be opened, a read error) traces the
 // cause and ends like any other run, with OnRunEnded; nothing is shown to the user.
+//
+// Lines of any length: a line is read from the file in pieces (kLinePiece bytes, one UDP datagram
+// over UDP) and a long one goes out piece by piece, its LF after the last piece, so a run holds
+// a piece in memory, never a whole line; lengths are 64-bit throughout. A record played at its
+// recorded pace is held whole (decoded), and a converted file's line yields at most its first
+// 512 bytes.
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <stop_token>
 #include <string>
@@ -47,15 +54,32 @@ struct PlaybackRequest {
     std::uint32_t multicastInterface = 0;
 
     // The recorded pace: `path` is a stamped hex log. Each record with a payload is sent as the
-    // bytes a converted file would send for it (the other lines are passed over like the marker
-    // of a converted file), and the pause after it is the time from its stamp to the next
-    // record's divided by `speed`, never shorter than the options' delay and, with a `maxGap`
-    // above 0, never longer than that (nor than the delay). After the last record of the file
-    // (and where a stamp cannot be read) the pause is the delay. `lineCount` counts the records.
+    // bytes its payload stands for, every one of them (the 512-byte limit of a converted file's
+    // line does not apply; the other lines are passed over like the marker of a converted file),
+    // and the pause after it is RecordedPause of the time from its stamp to the next record's.
+    // After the last record of the file (and where a stamp cannot be read) the time is taken as
+    // 0, so the pause is the delay (capped by `maxGap`). `lineCount` counts the records.
     bool bRecordedPace = false;
     double speed = 1.0;
     std::chrono::milliseconds maxGap{0};
 };
+
+// Lines longer than this go out in pieces of this size (see above).
+inline constexpr std::size_t kLinePiece = 256 * 1024;
+
+// The longest pause at the recorded pace: a hundred years, longer than anyone waits (a stop ends
+// it) yet far from the limits of the clock's arithmetic.
+inline constexpr std::chrono::hours kLongestRecordedPause{24 * 365 * 100};
+
+// The pause after a record played at its recorded pace: `logSeconds` (the log's time from the
+// record to the next one) divided by `speed`, at least `delay`, and with a `maxGap` above 0 never
+// longer than `maxGap`, which caps every pause, the delay included. Worked out in floating point
+// and clamped to kLongestRecordedPause before it becomes a duration, so that a tiny speed or a huge
+// gap saturates instead of wrapping round to a short pause. No time (0 or less) or a speed that is
+// not above 0 gives the delay (capped). Pure; any thread.
+std::chrono::steady_clock::duration RecordedPause(std::int64_t logSeconds, double speed,
+                                                  std::chrono::milliseconds delay,
+                                                  std::chrono::milliseconds maxGap);
 
 class COutputPlayback {
   public:

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "options/OptionRecord.h"
+#include "platform/Trace.h"
 #include "transport/MessageSink.h"
 
 class CPlaybackHost : public CMessageSink {
@@ -52,6 +53,14 @@ class CPlaybackHost : public CMessageSink {
     // `lastIndex` (the last line played) and set the bar to 0. Not called after a pass that
     // played no line at all.
     virtual void ShowRewind(int lastIndex) { (void)lastIndex; }
+
+    // A payload line of a converted data file carries more bytes than a line may (512), so only
+    // the first 512 of them are sent: `text` says which line and how many it carries ("line 7:
+    // 600 bytes, only the first 512 are sent"). Told once per run, for the first such line. By
+    // default it is only traced.
+    virtual void ShowPayloadCut(const std::string& text) {
+        Trace("[CTillstreamDlg::ThreadReadDataFromFile] %s", text.c_str());
+    }
 
     // The run's totals so far, after the send of the line last shown: `nLines` lines handed on
     // (every pass counted), `nLost` of them lost (no connection, a failed send, no port, no

@@ -7,6 +7,7 @@
 // LastErrorText(); nothing here throws.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Looks `host` up as a dotted IPv4 address or a name (first IPv4 address of the name). False when
@@ -58,10 +59,17 @@ class CReceiveSocket {
     // datagram (which may be empty). -1 on failure.
     long Receive(void* pBuffer, std::size_t nCapacity);
 
+    // For a UDP socket: how many datagrams the system has dropped since the socket was opened
+    // because its receive buffer was full. None where the system cannot tell per socket
+    // (Windows), or when the count could not be switched on.
+    std::optional<std::uint64_t> DroppedDatagrams() const;
+
     void Close() noexcept;
     const std::string& LastErrorText() const { return m_strLastError; }
 
   private:
     std::intptr_t m_hSocket = -1;  // a descriptor, a Windows SOCKET
     std::string m_strLastError;
+    bool m_bCountsDrops = false;      // the system tells the drop count with every datagram
+    std::uint32_t m_dwDropsSeen = 0;  // the count the last datagram read came with
 };

@@ -85,20 +85,21 @@ class CSocket {
     // a zero-length send). Never raises a signal when the peer has gone. `nFlags` are extra
     // send flags (0 in normal use). Returns the number of bytes the system took, or -1 with
     // *pError set. A signal arriving during the wait is not a failure: the send is retried.
-    long Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError);
+    std::int64_t Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError);
 
     // Sends one datagram of nLen bytes to dwAddr:wPort (host byte order) from an unconnected
     // datagram socket. Returns nLen or -1 with *pError set.
-    long SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, std::uint16_t wPort,
-                SocketError* pError);
+    std::int64_t SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr,
+                        std::uint16_t wPort, SocketError* pError);
 
     // --- the server side of TCP -----------------------------------------------------------
     // Binds the socket to dwAddr:wPort (host byte order; 0.0.0.0 all interfaces, port 0 one the
     // system chooses, see LocalPort). `bReuseAddress` lets a listener take its port back at once
     // although connections of an earlier one still linger.
     SocketError Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuseAddress);
-    // Makes a bound stream socket listen; Accept then never waits.
-    SocketError Listen(int nBacklog);
+    // Makes a bound stream socket listen, with the longest queue of connections waiting to be
+    // accepted that the system allows; Accept then never waits.
+    SocketError Listen();
     // Takes the next connection waiting on a listening socket into `peer` (closed first), in
     // blocking mode for Send(), with its address and port (host byte order) when asked. Returns
     // kWouldBlock at once when no connection is waiting.

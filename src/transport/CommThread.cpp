@@ -33,6 +33,7 @@ CCommThread::~CCommThread() {
     ClosePort();
     std::lock_guard sendLock(m_sendMutex);
     m_sendQueue.clear();
+    m_nUnwrittenBytes = 0;
     std::lock_guard recvLock(m_recvMutex);
     m_recvList.clear();
 }
@@ -110,8 +111,27 @@ void CCommThread::QueueSend(std::string_view bytes) {
     {
         std::lock_guard lock(m_sendMutex);
         m_sendQueue.emplace_back(bytes);
+        m_nUnwrittenBytes += bytes.size();
     }
     m_hSendEvent.notify_one();
+}
+
+bool CCommThread::QueueSendWhenRoom(std::string_view bytes, std::stop_token stop) {
+    {
+        // Each write that ends tells m_hSentEvent, and so does the end of the channel thread.
+        std::unique_lock lock(m_sendMutex);
+        if (!m_hSentEvent.wait(
+                lock, stop,
+                [this] { return m_nUnwrittenBytes < kSendRoom || !m_bThreadRunning; }) ||
+            !m_bThreadRunning) {
+            return false;
+        }
+        m_bDrained = false;
+        m_sendQueue.emplace_back(bytes);
+        m_nUnwrittenBytes += bytes.size();
+    }
+    m_hSendEvent.notify_one();
+    return true;
 }
 
 void CCommThread::TakeReceived(std::string& strChunk) {
@@ -213,12 +233,12 @@ void CCommThread::QueueReceived(std::string strChunk) {
     m_recvList.push_back(std::move(strChunk));
 }
 
-uint32_t CCommThread::WriteComm(const char* pData, size_t nLength) {
+size_t CCommThread::WriteComm(const char* pData, size_t nLength) {
     // The time limit grows with the string: m_dwWriteMultiplier ms per byte, no constant part.
     const uint64_t limit = static_cast<uint64_t>(m_dwWriteMultiplier) * nLength;
     const auto timeoutMs =
         static_cast<uint32_t>(std::min<uint64_t>(limit, std::numeric_limits<uint32_t>::max()));
-    return static_cast<uint32_t>(m_hComm.Write(pData, nLength, timeoutMs, m_hWakeEvent));
+    return m_hComm.Write(pData, nLength, timeoutMs, m_hWakeEvent);
 }
 
 uint32_t CCommThread::ReadComm(char* pBuffer, size_t nCapacity) {
@@ -243,16 +263,18 @@ void CCommThread::ThreadWriteComm() {
             if (!TakeSend(bytes)) {
                 continue;
             }
-            const uint32_t written = WriteComm(bytes.data(), bytes.size());
+            const size_t written = WriteComm(bytes.data(), bytes.size());
             {
                 std::lock_guard lock(m_sendMutex);
                 m_bWriting = false;
+                m_nUnwrittenBytes -= bytes.size();
             }
             m_hSentEvent.notify_all();
             if (written != bytes.size()) {
                 // Traced only: the string is not written again, the next one follows.
-                Trace("Write data is not correct!(%u,%u)", written,
-                      static_cast<unsigned>(bytes.size()));
+                Trace("Write data is not correct!(%llu,%llu)",
+                      static_cast<unsigned long long>(written),
+                      static_cast<unsigned long long>(bytes.size()));
             }
         }
     } catch (...) {
@@ -261,6 +283,7 @@ void CCommThread::ThreadWriteComm() {
     {
         std::lock_guard lock(m_sendMutex);
         m_sendQueue.clear();
+        m_nUnwrittenBytes = 0;
         m_bWriting = false;
         m_bThreadRunning = false;
     }

@@ -11,6 +11,7 @@
 // read errors are traced only.
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -60,6 +61,15 @@ class CCommThread {
 
     // Queues a copy of `bytes` (any bytes, NUL included) for ThreadWriteComm; does not wait.
     void QueueSend(std::string_view bytes);
+    // For a line that goes out in pieces: queues a copy of `bytes` once the strings queued and
+    // not yet written hold less than kSendRoom bytes, waiting for the channel thread to write
+    // them meanwhile, so that a line of any length costs only that much memory. False, with
+    // nothing queued, when the channel thread is not running (or ends during the wait) or when
+    // `stop` is requested.
+    bool QueueSendWhenRoom(std::string_view bytes, std::stop_token stop);
+
+    // The most bytes QueueSendWhenRoom lets wait for the port.
+    static constexpr std::size_t kSendRoom = 1024 * 1024;
     // Moves the oldest received chunk into `strChunk`; leaves it as it was when there is none.
     void TakeReceived(std::string& strChunk);
 
@@ -81,13 +91,15 @@ class CCommThread {
     void ThreadWatchComm();
     bool TakeSend(std::string& strBytes);
     void QueueReceived(std::string strChunk);
-    uint32_t WriteComm(const char* pData, size_t nLength);
+    size_t WriteComm(const char* pData, size_t nLength);
     uint32_t ReadComm(char* pBuffer, size_t nCapacity);
     void ShowMessage(const std::string& strText, const char* pszCaption);
 
     std::mutex m_sendMutex;  // guards m_sendQueue
     std::deque<std::string> m_sendQueue;
     bool m_bWriting = false;  // a string taken from m_sendQueue is being written (m_sendMutex)
+    // Bytes of the strings queued or being written (m_sendMutex).
+    std::size_t m_nUnwrittenBytes = 0;
     // Tells WaitUntilSent that a write has finished (with m_sendMutex).
     std::condition_variable_any m_hSentEvent;
     std::mutex m_recvMutex;  // guards m_recvList

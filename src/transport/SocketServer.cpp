@@ -67,11 +67,13 @@ bool CSocketServer::WaitUntilReady(std::stop_token stop) {
     return true;
 }
 
-bool CSocketServer::SendLine(const char* pData, std::size_t nLength) {
+bool CSocketServer::SendPiece(const char* pData, std::size_t nLength, bool bLastPiece) {
+    // The devices are taken in before a line only (IsReady), and one that fails a piece is
+    // dropped: whoever takes the last piece has taken the whole line.
     m_scratchA.clear();
     m_scratchB.clear();
     m_server.SendToPeers(pData, nLength, m_scratchA, m_scratchB);
-    if (!m_scratchA.empty()) {
+    if (bLastPiece && !m_scratchA.empty()) {
         std::lock_guard lock(m_statsLock);
         for (const std::uint64_t nNumber : m_scratchA) {
             ++m_connections.at(nNumber - 1).nLines;

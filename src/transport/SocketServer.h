@@ -49,7 +49,7 @@ class CSocketServer : public CLineSink {
 
     bool IsReady() override;
     bool WaitUntilReady(std::stop_token stop) override;
-    bool SendLine(const char* pData, std::size_t nLength) override;
+    bool SendPiece(const char* pData, std::size_t nLength, bool bLastPiece) override;
     void Interrupt() override;
     void EndRun() override;
 

@@ -87,23 +87,22 @@ int CTCPClient::ConnectServImpl(std::uint32_t dwServAddr, int nServPort, ThreadR
     return 0;
 }
 
-int CTCPClient::Send(const char* buf, int len, int flags) {
+std::int64_t CTCPClient::Send(const char* buf, std::size_t len, int flags) {
     // Our own reference: a Disconnect from another thread shuts the socket down (this send fails)
     // but cannot release the descriptor under us.
     const SocketHandle socket = LoadSocket(m_socket);
-    if (!socket || len < 0 || (buf == nullptr && len > 0)) {
+    if (!socket || len > static_cast<std::size_t>(INT64_MAX) || (buf == nullptr && len > 0)) {
         return -1;
     }
-    int total = 0;
+    std::size_t total = 0;
     do {
-        const long sent =
-            socket->Send(buf + total, static_cast<std::size_t>(len - total), flags, nullptr);
+        const std::int64_t sent = socket->Send(buf + total, len - total, flags, nullptr);
         if (sent < 0) {
             return -1;
         }
-        total += static_cast<int>(sent);
+        total += static_cast<std::size_t>(sent);
     } while (total < len);
-    return total;
+    return static_cast<std::int64_t>(total);
 }
 
 int CTCPClient::Disconnect() {

@@ -12,6 +12,7 @@
 // length or -1; Disconnect always returns 0. Each failure of ConnectServ writes a trace.
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <stop_token>
@@ -47,11 +48,11 @@ class CTCPClient : public CSocketBase {
     int ConnectServ(std::uint32_t dwServAddr, int nServPort, ThreadRoutine routine, void* param,
                     std::stop_token stop = {});
 
-    // Sends all len bytes, calling the system as often as it needs. Returns len (0 for a zero
-    // length) or -1 when any send fails, including when not connected or when another thread
-    // closed the connection meanwhile. Bytes sent before a failure stay sent. `flags` are extra
-    // send flags, 0 in normal use.
-    int Send(const char* buf, int len, int flags);
+    // Sends all len bytes (any length the system can address), calling the system as often as
+    // it needs. Returns len (0 for a zero length) or -1 when any send fails, including when not
+    // connected or when another thread closed the connection meanwhile. Bytes sent before a
+    // failure stay sent. `flags` are extra send flags, 0 in normal use.
+    std::int64_t Send(const char* buf, std::size_t len, int flags);
 
     // Closes the socket and waits for the connection's thread to end (it is woken at once).
     // Always returns 0.

@@ -39,7 +39,7 @@ int CTCPServer::Listen(std::uint32_t dwAddr, int nPort, SocketError* pError) {
     // A program started again at once must get its port back although old connections linger.
     if ((error = opened.Bind(dwAddr, static_cast<std::uint16_t>(nPort), true)) !=
             SocketError::kNone ||
-        (error = opened.Listen(16)) != SocketError::kNone) {
+        (error = opened.Listen()) != SocketError::kNone) {
         Trace("[CTCPServer::Listen] ERROR - bind or listen error(%u)", SocketErrorCode(error));
         if (pError != nullptr) {
             *pError = error;
@@ -134,7 +134,8 @@ void CTCPServer::SendToPeers(const char* pData, std::size_t nLength,
         std::size_t nSent = 0;
         bool bFailed = false;
         do {
-            const long count = peer.socket->Send(pData + nSent, nLength - nSent, 0, nullptr);
+            const std::int64_t count =
+                peer.socket->Send(pData + nSent, nLength - nSent, 0, nullptr);
             if (count < 0) {
                 bFailed = true;
                 break;

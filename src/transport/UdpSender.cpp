@@ -1,18 +1,20 @@
 #include "transport/UdpSender.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "platform/Trace.h"
 
-int CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, int len) {
+std::int64_t CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, std::size_t len) {
     if (dwAddr == 0 || nPort <= 0) {
         const std::string text = dwAddr == 0 ? "0" : FormatIPv4Address(dwAddr);
         Trace("[CUdpSender::Send] ERROR - pszServAddr is %s, nServPort is %d", text.c_str(), nPort);
         return -1;
     }
-    if (len < 0 || (buf == nullptr && len > 0)) {
-        Trace("[CUdpSender::Send] ERROR - invalid length(%d)", len);
+    if (len > static_cast<std::size_t>(INT64_MAX) || (buf == nullptr && len > 0)) {
+        Trace("[CUdpSender::Send] ERROR - invalid length(%llu)",
+              static_cast<unsigned long long>(len));
         return -100;
     }
     try {
@@ -38,17 +40,16 @@ int CUdpSender::Send(std::uint32_t dwAddr, int nPort, const char* buf, int len) 
         const auto wPort = static_cast<std::uint16_t>(static_cast<unsigned>(nPort) & 0xFFFFu);
         // The largest payload an IPv4 datagram can carry; a longer line is cut into pieces that
         // a receiver that reads datagram by datagram gets back in order on a local network.
-        int offset = 0;
+        std::size_t offset = 0;
         do {
-            const int piece = std::min(len - offset, kMaxDatagram);
-            if (SendPiece(buf + offset, static_cast<std::size_t>(piece), dwAddr, wPort, &error) <
-                0) {
+            const std::size_t piece = std::min(len - offset, kMaxDatagram);
+            if (SendPiece(buf + offset, piece, dwAddr, wPort, &error) < 0) {
                 Trace("[CUdpSender::Send] ERROR - sendto error(%u)", SocketErrorCode(error));
                 return -4;
             }
             offset += piece;
         } while (offset < len);
-        return len;
+        return static_cast<std::int64_t>(len);
     } catch (...) {
         Trace("[CUdpSender::Send] ERROR - Exception");
         return -100;
@@ -61,9 +62,9 @@ void CUdpSender::SetMulticast(int nTtl, std::uint32_t dwInterface) {
     m_bMulticastSet = false;
 }
 
-long CUdpSender::SendPiece(const char* buf, std::size_t len, std::uint32_t dwAddr,
-                           std::uint16_t wPort, SocketError* pError) {
-    long sent = m_socket.SendTo(buf, len, dwAddr, wPort, pError);
+std::int64_t CUdpSender::SendPiece(const char* buf, std::size_t len, std::uint32_t dwAddr,
+                                   std::uint16_t wPort, SocketError* pError) {
+    std::int64_t sent = m_socket.SendTo(buf, len, dwAddr, wPort, pError);
     if (sent < 0 && *pError == SocketError::kAccessDenied && !m_bBroadcastEnabled) {
         // Only a broadcast address is refused this way: the socket needs leave to broadcast,
         // which it asks for once and keeps.

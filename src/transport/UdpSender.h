@@ -1,6 +1,9 @@
 #pragma once
 // Sends each line as UDP datagrams to the receiving device: one datagram per line, or several in
-// order when a line is longer than one datagram can carry (65,507 bytes). The socket is
+// order when a line is longer than one datagram can carry (65,507 bytes): each of them full but
+// the last. UDP gives no receipt, so "sent" means the system took every datagram; a receiver
+// whose buffer is full drops datagrams unseen, and one that takes a datagram for a line sees a
+// longer line as several. The socket is
 // unconnected (nothing is ever received) and is opened on first use. A broadcast address
 // (255.255.255.255 or a subnet's) is allowed as soon as the system asks for that permission; a
 // multicast group (224.0.0.0/4) is sent to with the hop limit and outgoing interface of
@@ -19,7 +22,7 @@
 
 class CUdpSender {
   public:
-    static constexpr int kMaxDatagram = 65507;
+    static constexpr std::size_t kMaxDatagram = 65507;
 
     CUdpSender() = default;
     ~CUdpSender() = default;  // the socket closes with the object
@@ -27,8 +30,9 @@ class CUdpSender {
     CUdpSender& operator=(const CUdpSender&) = delete;
 
     // Sends len bytes of buf to dwAddr (IPv4, host byte order) and the low 16 bits of nPort.
-    // A zero length sends one empty datagram.
-    int Send(std::uint32_t dwAddr, int nPort, const char* buf, int len);
+    // A zero length sends one empty datagram. A datagram the system refuses ends the send: the
+    // rest is not sent and the result is -4.
+    std::int64_t Send(std::uint32_t dwAddr, int nPort, const char* buf, std::size_t len);
     // For datagrams to a multicast group: at most `nTtl` hops (default 1, this network only) out of
     // the interface with the address dwInterface (0, the default: the system's routes choose).
     // Applies from the next Send.
@@ -38,8 +42,8 @@ class CUdpSender {
 
   private:
     // Sends one piece, allowing broadcast when the system refuses the address without it.
-    long SendPiece(const char* buf, std::size_t len, std::uint32_t dwAddr, std::uint16_t wPort,
-                   SocketError* pError);
+    std::int64_t SendPiece(const char* buf, std::size_t len, std::uint32_t dwAddr,
+                           std::uint16_t wPort, SocketError* pError);
 
     CSocket m_socket;
     bool m_bBroadcastEnabled = false;  // on m_socket

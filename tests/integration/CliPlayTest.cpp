@@ -185,6 +185,66 @@ TEST_F(CliPlayTest, RefusalsEndTheCommandBeforeAnythingIsSent) {
     EXPECT_EQ(server.ByteCount(), 0u);
 }
 
+TEST_F(CliPlayTest, SpeedOutsideItsRangeIsRefusedHoweverItIsWritten) {
+    const std::string log = home.Path("till.log");
+    WriteFileBytes(log, "[2026-12-06 05:59:12] 0x41 0x0a\r\n[2026-12-06 05:59:13] 0x42 0x0a\r\n");
+    LoopbackTcpServer server;
+    const std::vector<std::string> refused = {
+        "0.0000000000000000000000000000001", "1e-9", "0.0009", "0", "-1", "nan", "inf", "1e7"};
+    for (const std::string& speed : refused) {
+        std::string err;
+        EXPECT_EQ(RunChild(kCli,
+                           {"play", log, "--tcp", TcpTarget(server), "--pace", "recorded",
+                            "--speed=" + speed},
+                           nullptr, &err),
+                  2);
+        EXPECT_NE(err.find("--speed: '" + speed + "' is not a speed factor"), std::string::npos)
+            << err;
+    }
+    EXPECT_EQ(server.ConnectionCount(), 0u);
+    // The ends of the range play the whole log (a pause of at most 1 ms, however slow).
+    for (const char* speed : {"0.001", "1e3", "1000000"}) {
+        EXPECT_EQ(RunChild(kCli, {"play", log, "--tcp", TcpTarget(server), "--pace", "recorded",
+                                  "--speed", speed, "--max-gap", "1", "--quiet"}),
+                  0)
+            << speed;
+    }
+    ASSERT_TRUE(server.WaitForClosed(3));
+    EXPECT_EQ(server.Received(), "A\nB\nA\nB\nA\nB\n");
+}
+
+TEST_F(CliPlayTest, AConvertedLineOfMoreThan512BytesIsCutAndSaidOncePerRun) {
+    // Lines 3 and 4 carry 600 and 700 bytes; the file is played twice.
+    std::string longLines[2];
+    for (int n = 0; n < 700; ++n) {
+        longLines[0] += n < 600 ? "0x" + std::to_string(20 + n % 70) + " " : "";
+        longLines[1] += "0x4b ";
+    }
+    const std::string file = home.Path("converted.txt");
+    WriteFileBytes(file,
+                   "[TILLSTREAM_DATA]\r\n0x41\r\n" + longLines[0] + "\r\n" + longLines[1] + "\r\n");
+    LoopbackTcpServer server;
+    std::string err;
+    EXPECT_EQ(RunChild(kCli,
+                       {"play", file, "--tcp", TcpTarget(server), "--delay", "0", "--loop",
+                        "--count", "6"},
+                       nullptr, &err),
+              0)
+        << err;
+    std::string pass = "A";
+    for (int n = 0; n < 512; ++n) {
+        pass += static_cast<char>(0x20 + (n % 70 / 10) * 16 + n % 10);
+    }
+    pass += std::string(512, 'K');
+    ASSERT_TRUE(server.WaitForBytes(2 * pass.size()));
+    EXPECT_EQ(server.Received(), pass + pass);
+    const std::string warning = "play: line 3: 600 bytes, only the first 512 are sent\n";
+    const std::size_t at = err.find(warning);
+    ASSERT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.find("only the first", at + warning.size()), std::string::npos)
+        << "once: " << err;
+}
+
 TEST_F(CliPlayTest, ConvertThenRestoreGivesTheFileBackByteForByte) {
     const std::string file = home.Path("pos.log");
     const std::string original =

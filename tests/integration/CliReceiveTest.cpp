@@ -1,6 +1,8 @@
 // tillstream-cli receive as a process: what a peer sends comes out as lines and bytes, TCP
-// connections one after another, UDP datagrams, a serial line, the --out copy, refusals before
-// anything is opened, and play feeding receive across two processes.
+// connections one after another, long lines in pieces, UDP datagrams, a serial line, the --out
+// copy and a file that cannot be written, refusals before anything is opened (a multicast
+// interface this machine does not have among them), and play feeding receive across two
+// processes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -15,6 +18,7 @@
 #include "PtyPair.h"
 #include "ShowWindowStandIn.h"
 #include "TempHome.h"
+#include "TestSystem.h"
 #include "platform/FileSystem.h"
 #include "platform/Socket.h"
 
@@ -118,6 +122,89 @@ TEST_F(CliReceiveTest, OnceEndsWhenTheFirstConnectionClosesAndHexShowsEveryByte)
     EXPECT_EQ(lines[0].fields[5], "00 ff 0a");
 }
 
+TEST_F(CliReceiveTest, LongLinesComeInMarkedPiecesInEveryOutputForm) {
+    std::string longLine;
+    while (longLine.size() < 150000) {
+        longLine += static_cast<char>('a' + longLine.size() % 26);
+    }
+    const std::string sent = longLine + "\nnext\n";
+    for (const std::string form : {"", "--hex", "--quiet"}) {
+        const std::string out = home.Path("long" + form + ".bin");
+        std::vector<std::string> args = {"receive", "--tcp", "127.0.0.1:0", "--once", "--out", out};
+        if (!form.empty()) {
+            args.push_back(form);
+        }
+        ChildProcess child(kCli, args);
+        const int port = ListeningPort(child);
+        ASSERT_GT(port, 0) << child.Stderr();
+        CSocket peer = CSocket::OpenStream(nullptr);
+        CWakeEvent never;
+        ASSERT_EQ(peer.Connect(kLoopbackAddress, static_cast<std::uint16_t>(port),
+                               std::chrono::seconds(10), never),
+                  SocketError::kNone);
+        // A piece comes out while the line is still open: the receiver does not wait for its end.
+        ASSERT_EQ(peer.Send(sent.data(), 70000, 0, nullptr), 70000);
+        EXPECT_TRUE(form == "--quiet" || child.WaitForStdout("\t65536+\t")) << form;
+        const std::size_t left = sent.size() - 70000;
+        ASSERT_EQ(peer.Send(sent.data() + 70000, left, 0, nullptr),
+                  static_cast<std::int64_t>(left));
+        peer.Close();
+        ASSERT_EQ(child.Wait(), 0) << form << ": " << child.Stderr();
+
+        EXPECT_EQ(ReadFileBytes(out), sent) << form;
+        EXPECT_NE(child.Stderr().find("connections 1, lines 2, bytes 150006"), std::string::npos)
+            << form << ": " << child.Stderr();
+        const std::vector<TsvLine> lines = ParseTsv(child.Stdout());
+        ASSERT_EQ(lines.size(), form == "--quiet" ? 0u : 4u) << form;
+        // INDEX and BYTES: the three pieces of line 1, the last with the rest, then line 2.
+        const std::vector<std::string> expected = {"1 65536+", "1 65536+", "1 18929", "2 5"};
+        std::string joined;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const std::vector<std::string>& f = lines[i].fields;
+            ASSERT_EQ(f.size(), 6u);
+            EXPECT_EQ(f[0] + " " + f[4], expected[i]) << form;
+            const std::size_t count = std::stoul(f[4]);
+            if (form == "--hex") {
+                EXPECT_EQ(f[5].size(), 3 * count - 1) << "piece " << i;
+            } else if (i < 3) {
+                joined += f[5];
+            }
+        }
+        if (form.empty()) {
+            EXPECT_EQ(joined, longLine + "\\n");
+        }
+    }
+}
+
+TEST_F(CliReceiveTest, OutFileThatCannotBeWrittenIsNamedAndEndsTheRunWithItsSummary) {
+    // A folder is no file to write: refused before anything listens, named for what it is.
+    const std::string folder = home.Path("captures");
+    ASSERT_EQ(MakeDirectory(folder), FileError::None);
+    std::string err;
+    EXPECT_EQ(RunChild(kCli, {"receive", "--tcp", "127.0.0.1:0", "--out", folder}, nullptr, &err),
+              1);
+    EXPECT_NE(err.find("cannot write '" + folder + "': it is a directory"), std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("listening"), std::string::npos) << err;
+
+    // Under Wine the child's current drive is the Linux root, where /dev/full is.
+    if (!FileExists("/dev/full") && !RunsUnderWine()) {
+        GTEST_SKIP() << "no device here that is always full";
+    }
+    // A full disk: every write fails. The cause is told once and the run ends by itself.
+    ChildProcess child(kCli, {"receive", "--tcp", "127.0.0.1:0", "--out", "/dev/full"});
+    const int port = ListeningPort(child);
+    ASSERT_GT(port, 0) << child.Stderr();
+    SendTcp(port, "one\ntwo\nthree\n");
+    ASSERT_EQ(child.Wait(), 1) << child.Stderr();
+    const std::string text = child.Stderr();
+    const std::string told = "cannot write the --out file '/dev/full': disk full";
+    EXPECT_NE(text.find(told), std::string::npos) << text;
+    EXPECT_EQ(text.find(told), text.rfind(told)) << text;
+    EXPECT_NE(text.find("connections 1, lines 3, bytes 14"), std::string::npos) << text;
+    EXPECT_EQ(ParseTsv(child.Stdout()).size(), 3u);
+}
+
 TEST_F(CliReceiveTest, UdpTakesEachDatagramAsOneLine) {
     ChildProcess child(kCli, {"receive", "--udp", "127.0.0.1:0", "--expect-delay", "0"});
     ASSERT_TRUE(child.WaitForStderr("listening on udp 127.0.0.1:"));
@@ -179,6 +266,40 @@ TEST_F(CliReceiveTest, BadFlagsAreRefusedBeforeAnythingIsOpened) {
     PtyPair::MakeComPortAbsent(9);
     EXPECT_EQ(RunChild(kCli, {"receive", "--serial", "COM9", "--out", out}, nullptr, &err), 1);
     EXPECT_NE(err.find("Serial Port(COM9) open error(0x00000002)"), std::string::npos) << err;
+}
+
+TEST_F(CliReceiveTest, MulticastInterfaceMustBeAnAddressOfThisMachine) {
+    const std::string file = home.Path("receipt.txt");
+    WriteFileBytes(file, "TOTAL 3.20\r\n");
+    // Neither 10.9.9.9 nor 127.0.0.2 is an interface's address (though 127.0.0.2 answers on
+    // loopback): refused before any socket is opened. 127.0.0.1 is this machine's own.
+    for (const std::string address : {"10.9.9.9", "127.0.0.2", "127.0.0.1"}) {
+        const bool bLocal = address == "127.0.0.1";
+        ChildProcess receiver(kCli, {"receive", "--udp", "239.255.77.4:0", "--interface", address});
+        const int port = bLocal ? ListeningPort(receiver) : 9;
+        std::string err;
+        EXPECT_EQ(RunChild(kCli,
+                           {"play", file, "--udp", "239.255.77.4:" + std::to_string(port),
+                            "--interface", address, "--delay", "0"},
+                           nullptr, &err),
+                  bLocal ? 0 : 2)
+            << address << ": " << err;
+        if (bLocal) {
+            EXPECT_TRUE(receiver.WaitForStdout("TOTAL 3.20\\r\\n")) << receiver.Stderr();
+            receiver.Interrupt();
+        }
+        EXPECT_EQ(receiver.Wait(), bLocal ? 130 : 2) << address;
+        const std::pair<std::string, std::string> outputs[] = {{"play", err},
+                                                               {"receive", receiver.Stderr()}};
+        for (const auto& [command, text] : outputs) {
+            const std::string refusal = "tillstream-cli " + command + ": --interface: '" + address +
+                                        "' is not an address of this machine; its addresses are ";
+            EXPECT_EQ(text.find(refusal) == 0 && text.find("127.0.0.1") != std::string::npos &&
+                          text.ends_with("(see 'tillstream-cli " + command + " --help')\n"),
+                      !bLocal)
+                << text;
+        }
+    }
 }
 
 TEST_F(CliReceiveTest, PlayIntoReceiveEndToEnd) {

@@ -87,6 +87,32 @@ TEST_F(CliRigTest, EightLanesToEightReceiversEachDeliverExactlyTheirFile) {
     }
 }
 
+TEST_F(CliRigTest, ALaneFileNamedLikeAFlagIsStillTheLanesFile) {
+    // Names the play command line would take for a flag, or for the end of the flags.
+    const std::vector<std::string> names = {"-lane.txt", "--", "--delay=5"};
+    std::vector<std::unique_ptr<LoopbackTcpServer>> servers;
+    std::string rig = "{\"lanes\": [";
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        servers.push_back(std::make_unique<LoopbackTcpServer>());
+        WriteFileBytes(home.Path(names[n]), names[n] + "\r\n");
+        rig += std::string(n > 0 ? ", " : "") + "{\"file\": \"" + names[n] + "\", \"tcp\": \"" +
+               TcpTarget(*servers[n]) + "\", \"delay\": 1}";
+    }
+    WriteFileBytes(home.Path("rig.json"), rig + "]}");
+
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunChild(kCli, {"rig", home.Path("rig.json")}, &out, &err), 0) << err;
+    const auto rows = SummaryRows(out);
+    ASSERT_EQ(rows.size(), names.size()) << out;
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        ASSERT_TRUE(servers[n]->WaitForClosed(1)) << names[n];
+        EXPECT_EQ(servers[n]->Received(), names[n] + "\r\n");
+        ASSERT_EQ(rows[n].size(), 8u) << out;
+        EXPECT_EQ(rows[n][3], names[n]) << out;
+    }
+}
+
 TEST_F(CliRigTest, ARigWithABadLaneIsRefusedNamingItBeforeAnyLaneSends) {
     WriteFileBytes(home.Path("good.txt"), "A\nB\n");
     LoopbackTcpServer first;

@@ -23,7 +23,7 @@ int ProcessHandleCount();
 void RestoreBrokenPipeDefault();
 // True when the Windows programs run under Wine rather than on Windows itself.
 bool RunsUnderWine();
-// `path` written from the root of its drive with forward slashes ("/users/me/x.txt" for
-// "C:\users\me\x.txt" on Windows; Linux paths are that already). A program whose current
-// drive is the path's drive opens it as the same file.
+// `path` written from the root of the children's current drive with forward slashes: on Windows
+// "/users/me/x.txt" for "C:\users\me\x.txt", under Wine the file's Linux name (drive Z: is the
+// Linux root); Linux paths are that already. A child started by the test opens it as that file.
 std::string PathFromDriveRoot(const std::string& path);

@@ -2,12 +2,15 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sock_diag.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -18,6 +21,12 @@ namespace {
 // The one place where this back end turns a system error into what the program reports.
 std::string ReceiveErrorText(int error) {
     return std::strerror(error);
+}
+
+// Asks the system to tell its count of dropped datagrams with every datagram read.
+bool CountDrops(int fd) {
+    const int on = 1;
+    return ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0;
 }
 
 sockaddr_in MakeAddress(std::uint32_t dwAddr, std::uint16_t wPort) {
@@ -55,13 +64,17 @@ CReceiveSocket::~CReceiveSocket() {
 
 CReceiveSocket::CReceiveSocket(CReceiveSocket&& other) noexcept
     : m_hSocket(std::exchange(other.m_hSocket, -1)),
-      m_strLastError(std::move(other.m_strLastError)) {}
+      m_strLastError(std::move(other.m_strLastError)),
+      m_bCountsDrops(std::exchange(other.m_bCountsDrops, false)),
+      m_dwDropsSeen(std::exchange(other.m_dwDropsSeen, 0)) {}
 
 CReceiveSocket& CReceiveSocket::operator=(CReceiveSocket&& other) noexcept {
     if (this != &other) {
         Close();
         m_hSocket = std::exchange(other.m_hSocket, -1);
         m_strLastError = std::move(other.m_strLastError);
+        m_bCountsDrops = std::exchange(other.m_bCountsDrops, false);
+        m_dwDropsSeen = std::exchange(other.m_dwDropsSeen, 0);
     }
     return *this;
 }
@@ -76,9 +89,12 @@ bool CReceiveSocket::ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort) {
     // A receiver restarted at once must get its port back although old connections linger.
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // The longest queue of waiting connections the system allows (Linux caps SOMAXCONN at
+    // net.core.somaxconn): a burst of short connections must not find it full, since a peer
+    // whose connection request is dropped waits a second before it tries again.
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 16) != 0) {
+        ::listen(fd, SOMAXCONN) != 0) {
         m_strLastError = ReceiveErrorText(errno);
         ::close(fd);
         return false;
@@ -104,6 +120,7 @@ bool CReceiveSocket::BindUdp(std::uint32_t dwAddr, std::uint16_t wPort) {
     const int size = 4 * 1024 * 1024;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     m_hSocket = fd;
+    m_bCountsDrops = CountDrops(fd);
     return true;
 }
 
@@ -131,6 +148,7 @@ bool CReceiveSocket::JoinUdpGroup(std::uint32_t dwGroup, std::uint16_t wPort,
     const int size = 4 * 1024 * 1024;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     m_hSocket = fd;
+    m_bCountsDrops = CountDrops(fd);
     return true;
 }
 
@@ -234,7 +252,26 @@ bool CReceiveSocket::Accept(CReceiveSocket& connection, std::string& peerText) {
 
 long CReceiveSocket::Receive(void* pBuffer, std::size_t nCapacity) {
     for (;;) {
-        const ssize_t count = ::recv(m_hSocket, pBuffer, nCapacity, 0);
+        ssize_t count = 0;
+        if (m_bCountsDrops) {
+            iovec part{pBuffer, nCapacity};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            count = ::recvmsg(static_cast<int>(m_hSocket), &message, 0);
+            for (cmsghdr* header = count >= 0 ? CMSG_FIRSTHDR(&message) : nullptr;
+                 header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+                if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SO_RXQ_OVFL) {
+                    // The socket's count of drops as it stood when this datagram was queued.
+                    std::memcpy(&m_dwDropsSeen, CMSG_DATA(header), sizeof m_dwDropsSeen);
+                }
+            }
+        } else {
+            count = ::recv(static_cast<int>(m_hSocket), pBuffer, nCapacity, 0);
+        }
         if (count >= 0) {
             return static_cast<long>(count);
         }
@@ -247,9 +284,27 @@ long CReceiveSocket::Receive(void* pBuffer, std::size_t nCapacity) {
     }
 }
 
+std::optional<std::uint64_t> CReceiveSocket::DroppedDatagrams() const {
+    if (!m_bCountsDrops) {
+        return std::nullopt;
+    }
+    // A datagram tells the count as it stood when it was queued, so drops after the last one
+    // read (a burst that overran the buffer and then stopped) show only in the count the
+    // socket keeps now, which the system gives out since Linux 4.6.
+    std::uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof info;
+    if (::getsockopt(static_cast<int>(m_hSocket), SOL_SOCKET, SO_MEMINFO, info, &length) == 0 &&
+        length > SK_MEMINFO_DROPS * sizeof info[0]) {
+        return std::max(info[SK_MEMINFO_DROPS], m_dwDropsSeen);
+    }
+    return m_dwDropsSeen;
+}
+
 void CReceiveSocket::Close() noexcept {
     if (m_hSocket >= 0) {
-        ::close(m_hSocket);
+        ::close(static_cast<int>(m_hSocket));
         m_hSocket = -1;
     }
+    m_bCountsDrops = false;
+    m_dwDropsSeen = 0;
 }

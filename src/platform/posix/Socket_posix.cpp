@@ -201,12 +201,12 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
     return SocketError::kNone;
 }
 
-long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {
+std::int64_t CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {
     for (;;) {
         const ssize_t sent = ::send(m_hSocket, pData, nLen, nFlags | MSG_NOSIGNAL);
         if (sent >= 0) {
             SetError(pError, SocketError::kNone);
-            return static_cast<long>(sent);
+            return static_cast<std::int64_t>(sent);
         }
         if (errno != EINTR) {
             SetError(pError, SocketErrorFromErrno(errno));
@@ -215,15 +215,15 @@ long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError*
     }
 }
 
-long CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, std::uint16_t wPort,
-                     SocketError* pError) {
+std::int64_t CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr,
+                             std::uint16_t wPort, SocketError* pError) {
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
     for (;;) {
         const ssize_t sent = ::sendto(m_hSocket, pData, nLen, MSG_NOSIGNAL,
                                       reinterpret_cast<const sockaddr*>(&address), sizeof address);
         if (sent >= 0) {
             SetError(pError, SocketError::kNone);
-            return static_cast<long>(sent);
+            return static_cast<std::int64_t>(sent);
         }
         if (errno != EINTR) {
             SetError(pError, SocketErrorFromErrno(errno));
@@ -247,12 +247,14 @@ SocketError CSocket::Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuse
     return SocketError::kNone;
 }
 
-SocketError CSocket::Listen(int nBacklog) {
+SocketError CSocket::Listen() {
     if (m_hSocket < 0) {
         return SocketError::kBadSocket;
     }
-    // Accept never waits: the owner waits with WaitReadable, which a stop can end.
-    if (!SetBlocking(m_hSocket, false) || ::listen(m_hSocket, nBacklog) != 0) {
+    // Accept never waits: the owner waits with WaitReadable, which a stop can end. The queue of
+    // waiting connections is the longest allowed (Linux caps SOMAXCONN at net.core.somaxconn):
+    // a peer whose connection request finds it full waits a second before it tries again.
+    if (!SetBlocking(m_hSocket, false) || ::listen(m_hSocket, SOMAXCONN) != 0) {
         return SocketErrorFromErrno(errno);
     }
     return SocketError::kNone;

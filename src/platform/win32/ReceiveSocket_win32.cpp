@@ -80,13 +80,17 @@ CReceiveSocket::~CReceiveSocket() {
 
 CReceiveSocket::CReceiveSocket(CReceiveSocket&& other) noexcept
     : m_hSocket(std::exchange(other.m_hSocket, -1)),
-      m_strLastError(std::move(other.m_strLastError)) {}
+      m_strLastError(std::move(other.m_strLastError)),
+      m_bCountsDrops(std::exchange(other.m_bCountsDrops, false)),
+      m_dwDropsSeen(std::exchange(other.m_dwDropsSeen, 0)) {}
 
 CReceiveSocket& CReceiveSocket::operator=(CReceiveSocket&& other) noexcept {
     if (this != &other) {
         Close();
         m_hSocket = std::exchange(other.m_hSocket, -1);
         m_strLastError = std::move(other.m_strLastError);
+        m_bCountsDrops = std::exchange(other.m_bCountsDrops, false);
+        m_dwDropsSeen = std::exchange(other.m_dwDropsSeen, 0);
     }
     return *this;
 }
@@ -100,9 +104,11 @@ bool CReceiveSocket::ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort) {
     }
     // No SO_REUSEADDR: on Windows it would let a second receiver take the port from the first.
     // Old connections of an ended receiver do not keep the port from a new one here.
+    // The longest queue of waiting connections the system allows: a burst of short connections
+    // must not find it full, since a refused peer waits long before it tries again.
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
     if (bind(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(handle, 16) != 0) {
+        listen(handle, SOMAXCONN) != 0) {
         m_strLastError = ReceiveErrorText(WSAGetLastError());
         closesocket(handle);
         return false;
@@ -291,6 +297,11 @@ long CReceiveSocket::Receive(void* pBuffer, std::size_t nCapacity) {
     m_strLastError = ReceiveErrorText(error);
     // A reset by the peer ends the connection like a close; the caller sees -1.
     return -1;
+}
+
+std::optional<std::uint64_t> CReceiveSocket::DroppedDatagrams() const {
+    // Windows keeps no count of the datagrams one socket dropped; a guess would mislead.
+    return std::nullopt;
 }
 
 void CReceiveSocket::Close() noexcept {

@@ -304,13 +304,15 @@ SocketError CSocket::Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuse
     return SocketError::kNone;
 }
 
-SocketError CSocket::Listen(int nBacklog) {
+SocketError CSocket::Listen() {
     if (m_hSocket == -1) {
         return SocketError::kBadSocket;
     }
-    // Accept never waits: the owner waits with WaitReadable, which a stop can end.
+    // Accept never waits: the owner waits with WaitReadable, which a stop can end. SOMAXCONN
+    // lets the system choose its longest queue of waiting connections: a peer refused for want
+    // of room waits long before it tries again.
     const SOCKET handle = SocketOf(m_hSocket);
-    if (!SetBlocking(handle, false) || listen(handle, nBacklog) != 0) {
+    if (!SetBlocking(handle, false) || listen(handle, SOMAXCONN) != 0) {
         return LastSocketError();
     }
     return SocketError::kNone;
@@ -457,7 +459,7 @@ SocketError CSocket::SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr
     return SocketError::kNone;
 }
 
-long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {
+std::int64_t CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {
     const SOCKET handle = SocketOf(m_hSocket);
     const WSAEVENT done = SendEvent();
     if (done == WSA_INVALID_EVENT) {
@@ -472,7 +474,7 @@ long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError*
     DWORD sent = 0;
     if (WSASend(handle, &buffer, 1, &sent, static_cast<DWORD>(nFlags), &operation, nullptr) == 0) {
         SetError(pError, SocketError::kNone);
-        return static_cast<long>(sent);
+        return static_cast<std::int64_t>(sent);
     }
     if (const int error = WSAGetLastError(); error != WSA_IO_PENDING) {
         SetError(pError, SocketErrorFromSystemCode(error));
@@ -500,11 +502,11 @@ long CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError*
         return -1;
     }
     SetError(pError, SocketError::kNone);
-    return static_cast<long>(sent);
+    return static_cast<std::int64_t>(sent);
 }
 
-long CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr, std::uint16_t wPort,
-                     SocketError* pError) {
+std::int64_t CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr,
+                             std::uint16_t wPort, SocketError* pError) {
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
     const int sent = sendto(SocketOf(m_hSocket), static_cast<const char*>(pData), Length(nLen), 0,
                             reinterpret_cast<const sockaddr*>(&address), sizeof address);

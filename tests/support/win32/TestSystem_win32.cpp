@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "TestSystem.h"
 
@@ -103,6 +104,23 @@ bool RunsUnderWine() {
 }
 
 std::string PathFromDriveRoot(const std::string& path) {
+    // Under Wine the children's current drive is Z:, the Linux root, so the path from the root
+    // of that drive is the file's Linux name.
+    using UnixFileName = char*(CDECL*)(LPCWSTR);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixFileName != nullptr) {
+        std::wstring wide(path.size() + 1, L'\0');
+        const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(),
+                                               static_cast<int>(wide.size()));
+        if (length > 0) {
+            if (char* name = unixFileName(wide.c_str()); name != nullptr) {
+                std::string linuxName(name);
+                HeapFree(GetProcessHeap(), 0, name);
+                return linuxName;
+            }
+        }
+    }
     std::string rooted = path.size() > 1 && path[1] == ':' ? path.substr(2) : path;
     std::replace(rooted.begin(), rooted.end(), '\\', '/');
     return rooted;

@@ -25,6 +25,9 @@ TEST(ReceiveLog, TabSeparatedFormIsStable) {
     line.intervalMs.reset();
     line.epochMicros = 5;
     EXPECT_EQ(FormatLineTabSeparated(line, false), "3\t2\t0.000005\t-\t4\tOK\\r\\n");
+    // A piece that the next one continues is told by the '+' after its count.
+    line.bContinues = true;
+    EXPECT_EQ(FormatLineTabSeparated(line, true), "3\t2\t0.000005\t-\t4+\t4f 4b 0d 0a");
 }
 
 TEST(ReceiveLog, TerminalFormShowsLocalTimeOfDayIntervalAndCount) {
@@ -38,20 +41,62 @@ TEST(ReceiveLog, TerminalFormShowsLocalTimeOfDayIntervalAndCount) {
     EXPECT_NE(text.find("3 bytes  hi\\n"), std::string::npos) << text;
     // West of UTC across midnight.
     EXPECT_EQ(FormatLineForTerminal(line, false, -11 * 3600).rfind("23:05:07.250", 0), 0u);
+    line.bContinues = true;
+    EXPECT_NE(FormatLineForTerminal(line, true, 0).find("   3+ bytes  68 69 0a"), std::string::npos)
+        << FormatLineForTerminal(line, true, 0);
 }
 
 TEST(ReceiveLog, SplitterKeepsLinesWholeAcrossChunks) {
     CLineSplitter splitter;
+    std::vector<LinePiece> pieces;
+    splitter.Feed("ab", pieces);
+    EXPECT_TRUE(pieces.empty());
+    splitter.Feed("c\n\nd\r", pieces);
+    splitter.Feed(std::string("\n\0", 2), pieces);
     std::vector<std::string> lines;
-    splitter.Feed("ab", lines);
-    EXPECT_TRUE(lines.empty());
-    splitter.Feed("c\n\nd\r", lines);
-    splitter.Feed(std::string("\n\0", 2), lines);
+    for (const LinePiece& piece : pieces) {
+        EXPECT_FALSE(piece.bContinues);
+        lines.push_back(piece.bytes);
+    }
     EXPECT_EQ(lines, (std::vector<std::string>{"abc\n", "\n", "d\r\n"}));
     std::string rest;
     ASSERT_TRUE(splitter.TakeRest(rest));
     EXPECT_EQ(rest, std::string("\0", 1));
     EXPECT_FALSE(splitter.TakeRest(rest));
+}
+
+// Runs `stream` through a splitter `chunk` bytes at a time, the rest taken at the end; gives the
+// pieces' sizes ('+' after one that continues) and checks that they join up to the stream.
+std::string SplitSizes(const std::string& stream, std::size_t chunk) {
+    CLineSplitter splitter;
+    std::vector<LinePiece> pieces;
+    for (std::size_t at = 0; at < stream.size(); at += chunk) {
+        splitter.Feed(std::string_view(stream).substr(at, chunk), pieces);
+    }
+    std::string rest;
+    if (splitter.TakeRest(rest)) {
+        pieces.push_back({rest, false});
+    }
+    std::string sizes;
+    std::string joined;
+    for (const LinePiece& piece : pieces) {
+        sizes += std::to_string(piece.bytes.size()) + (piece.bContinues ? "+ " : " ");
+        joined += piece.bytes;
+    }
+    EXPECT_EQ(joined, stream);
+    return sizes;
+}
+
+TEST(ReceiveLog, SplitterHandsOutLongLinesInPiecesOfAtMost64KiB) {
+    const std::string full(kLinePieceBytes, 'a');
+    EXPECT_EQ(SplitSizes(full.substr(1) + "\n", 4096), "65536 ");  // one piece, its LF included
+    EXPECT_EQ(SplitSizes(full + "\n", 4096), "65536+ 1 ");
+    EXPECT_EQ(SplitSizes(full + full + "xyz\nok\n", 50000), "65536+ 65536+ 4 3 ");
+    EXPECT_EQ(SplitSizes(full + full + full + "\n", 4 * kLinePieceBytes),
+              "65536+ 65536+ 65536+ 1 ");
+    // Where the stream ends, a full piece is the end of its line, not a piece that goes on.
+    EXPECT_EQ(SplitSizes(full, 7), "65536 ");
+    EXPECT_EQ(SplitSizes(full + "tail", 7), "65536+ 4 ");
 }
 
 TEST(ReceiveLog, StatisticsOfIntervalsAgainstTheExpectedDelay) {
@@ -71,6 +116,20 @@ TEST(ReceiveLog, StatisticsOfIntervalsAgainstTheExpectedDelay) {
     EXPECT_DOUBLE_EQ(figures.driftMs, 20);  // 320 ms for three intervals of 100
     EXPECT_EQ(stats.Summary(std::nullopt), "connections 1, lines 4, bytes 11\n");
     EXPECT_NE(stats.Summary(100.0).find("drift +20.000 ms over 3 intervals"), std::string::npos);
+
+    // A piece of a long line counts its bytes and tells the time since the last line, but the
+    // line and its interval count once, with its last piece.
+    EXPECT_DOUBLE_EQ(*stats.AddPiece(1400, 65536), 80);
+    EXPECT_DOUBLE_EQ(*stats.AddLine(1420, 10), 100);
+    EXPECT_EQ(stats.Lines(), 5u);
+    EXPECT_EQ(stats.Bytes(), 11u + 65536 + 10);
+    EXPECT_EQ(stats.Figures(100).intervals, 4u);
+    EXPECT_FALSE(CReceiveStats().AddPiece(5, 1).has_value());
+
+    stats.SetDroppedDatagrams(7);
+    EXPECT_EQ(stats.Summary(std::nullopt),
+              "connections 1, lines 5, bytes 65557\n"
+              "datagrams dropped by the system (receive buffer full): 7\n");
 }
 
 TEST(ReceiveLog, NinetyNinthPercentileIsTheNearestRank) {

@@ -78,6 +78,48 @@ TEST_F(LineReaderTest, BothModesAgreeWithTheirRulesAtEveryBufferSize) {
     }
 }
 
+// Lines read piece by piece: no piece longer than asked for, and the pieces of each line, up to
+// the one that ends it, join to the binary line; a line begun in pieces may be finished whole.
+TEST_F(LineReaderTest, PiecesOfEachLineJoinToTheBinaryLineAtEverySize) {
+    for (const Case& c : Cases()) {
+        WriteFileBytes(home.Path("data"), c.bytes);
+        for (std::size_t buffer :
+             {std::size_t{1}, std::size_t{3}, CLineReader::kDefaultBufferSize}) {
+            for (std::size_t most :
+                 {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{600}}) {
+                SCOPED_TRACE(std::string(c.name) + ", buffer " + std::to_string(buffer) +
+                             ", pieces of " + std::to_string(most));
+                CLineReader reader(LineMode::Binary, buffer);
+                ASSERT_EQ(reader.Open(home.Path("data")), FileError::None);
+                Lines lines(1);
+                std::string piece;
+                bool bLineEnd = false;
+                while (reader.ReadLinePiece(piece, most, bLineEnd) == ReadLineResult::Line) {
+                    EXPECT_LE(piece.size(), most);
+                    lines.back() += piece;
+                    if (bLineEnd) {
+                        lines.emplace_back();
+                    }
+                }
+                EXPECT_EQ(reader.LastError(), FileError::None);
+                EXPECT_EQ(lines.back(), "") << "a line left without its end";
+                lines.pop_back();
+                EXPECT_EQ(lines, c.binary);
+            }
+        }
+    }
+    WriteFileBytes(home.Path("d"), "abcdef\r\n");
+    CLineReader reader(LineMode::Binary, 4);
+    ASSERT_EQ(reader.Open(home.Path("d")), FileError::None);
+    std::string text;
+    bool bLineEnd = true;
+    ASSERT_EQ(reader.ReadLinePiece(text, 2, bLineEnd), ReadLineResult::Line);
+    EXPECT_FALSE(bLineEnd);
+    ASSERT_EQ(reader.ReadLine(text), ReadLineResult::Line);
+    EXPECT_EQ(text, "cdef\r");
+    EXPECT_EQ(reader.ReadLine(text), ReadLineResult::EndOfFile);
+}
+
 TEST_F(LineReaderTest, RewindStartsAgainAndModeCanChange) {
     WriteFileBytes(home.Path("d"), "one\r\ntwo\r\n");
     CLineReader reader(LineMode::Binary, 4);

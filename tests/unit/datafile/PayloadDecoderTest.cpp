@@ -1,6 +1,7 @@
 // Turning payload lines back into bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,36 @@ TEST(PayloadDecoderTest, LongLinesAreCutAtTheBufferAndNothingIsWrittenPastIt) {
     }
     for (unsigned char g : memory.guard) {
         ASSERT_EQ(g, 0xA5);
+    }
+}
+
+// A line fed in pieces, cut anywhere (inside an escape too), decodes as the whole line: the
+// buffer keeps the first 512 bytes and counts the rest, a string takes them all.
+TEST(PayloadDecoderTest, ALineInPiecesDecodesAsTheWholeLine) {
+    std::string longLine;
+    for (int i = 0; i < 600; ++i) {
+        longLine += "0x" + std::to_string(10 + i % 90) + " ";
+    }
+    longLine += "0x4\r";  // the digit and the CR are a pair: 601 bytes
+    for (const std::string& line : {std::string("0x41x42 0x4G xxxx0X41 0x41 0x4\r"), longLine}) {
+        unsigned char whole[kPayloadBufferSize];
+        const std::size_t expected = DecodePayloadLine(line, whole);
+        for (std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{7}}) {
+            unsigned char buffer[kPayloadBufferSize];
+            std::string all;
+            CPayloadDecoder cut(buffer);
+            CPayloadDecoder unlimited(all);
+            for (std::size_t at = 0; at < line.size(); at += size) {
+                cut.Feed(std::string_view(line).substr(at, size));
+                unlimited.Feed(std::string_view(line).substr(at, size));
+            }
+            ASSERT_EQ(cut.Stored(), expected) << size;
+            EXPECT_TRUE(std::equal(buffer, buffer + expected, whole)) << size;
+            EXPECT_EQ(all.size(), line == longLine ? 601u : expected) << size;
+            EXPECT_EQ(cut.Carried(), all.size()) << size;
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(whole), expected),
+                      all.substr(0, expected));
+        }
     }
 }
 
