@@ -14,6 +14,7 @@
 #include "datafile/PayloadDecoder.h"
 #include "datafile/StampedLogReader.h"
 #include "engine/ListPaging.h"
+#include "engine/PaceSchedule.h"
 #include "engine/PlaybackHost.h"
 #include "options/OptionRecord.h"
 #include "platform/PauseTimer.h"
@@ -36,14 +37,7 @@ constexpr int kErrorOpenFile = -2;
 // A read error of the data file: not a coded failure, it ends the run as an exception.
 struct FileReadFailure {};
 
-// Keeps every two lines at least the delay apart, the pause counted from the moment a line has
-// gone out (its send has returned), without letting the timer's small lateness add up over a
-// long file. While each line goes out within the allowance of its time, line k+1 is due one delay
-// after line k was due: a fixed schedule, no drift. A line that went out later than that (after a
-// slow connect or a reconnect, a box the user had to dismiss, a send held up by a slow receiver)
-// starts the schedule afresh from the moment it went out: the next line waits a whole delay and
-// never follows it back to back to catch up. The first line of a run always starts the schedule,
-// so the time its transport took to open never shortens the pause after it.
+// Waits out the pause after each line as the shared pacing rule says (see CPaceSchedule).
 //
 // While it paces, the run's thread asks for a priority above ordinary threads where the system
 // allows it, so that it still wakes on time when every processor is busy; with no delay it sends
@@ -56,7 +50,7 @@ class CLinePacer {
     // it) or until the run is asked to stop. A delay of 0 does not wait.
     void PauseAfterLine(Clock::duration delay, Clock::time_point sentAt) {
         if (delay <= Clock::duration::zero()) {
-            m_bScheduled = false;  // the next delayed line starts a schedule of its own
+            m_schedule.Reset();  // the next delayed line starts a schedule of its own
             if (m_bRaised) {
                 RestoreOrdinaryPriority();
                 m_bRaised = false;
@@ -68,25 +62,14 @@ class CLinePacer {
             m_bRaiseTried = true;
             m_bRaised = RaiseCadencePriority();
         }
-        // On time is within a quarter of the delay and at most a millisecond: the timer's usual
-        // lateness, but never so much that two lines come noticeably closer than the delay.
-        const Clock::duration allowance = std::min<Clock::duration>(kLateAllowance, delay / 4);
-        if (m_bScheduled && sentAt <= m_due + allowance) {
-            m_due += delay;
-        } else {
-            m_due = sentAt + delay;
-        }
-        m_bScheduled = true;
-        m_timer.WaitUntil(m_due, m_stop);
+        m_timer.WaitUntil(m_schedule.NextDue(delay, sentAt), m_stop);
+        m_schedule.WaitEnded(Clock::now());
     }
 
   private:
-    static constexpr Clock::duration kLateAllowance = std::chrono::milliseconds(1);
-
     std::stop_token m_stop;
     CPauseTimer m_timer;
-    bool m_bScheduled = false;  // m_due is the time the line just sent was due
-    Clock::time_point m_due{};
+    CPaceSchedule m_schedule;
     bool m_bRaiseTried = false;  // asked once per stretch of paced lines
     bool m_bRaised = false;
 };
