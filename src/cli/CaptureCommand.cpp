@@ -7,8 +7,8 @@
 #include <string>
 
 #include "cli/CommandFlags.h"
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
 #include "engine/CaptureHost.h"
 #include "engine/InputCapture.h"
 #include "options/OptionStore.h"
@@ -24,8 +24,7 @@ constexpr char kCaptureDescription[] =
     "--folder replace them for this run only (nothing is saved).\n";
 constexpr char kCaptureNotes[] =
     "Exit codes: 0 stopped after --seconds, 1 the file or the port could not be opened or a\n"
-    "write failed, 2 bad arguments, 130 stopped by Ctrl-C (the file is complete); 143 and 129\n"
-    "for SIGTERM and SIGHUP.\n";
+    "write failed, 2 bad arguments; a stopped capture leaves its file complete: ";
 
 class CCliCaptureHost : public CCaptureHost {
   public:
@@ -88,7 +87,8 @@ class CCliCaptureHost : public CCaptureHost {
 }  // namespace
 
 int RunCaptureCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    CCommandParser parser("capture", kCaptureUsage, kCaptureDescription, kCaptureNotes);
+    CCommandParser parser("capture", kCaptureUsage, kCaptureDescription,
+                          ExitCodesNote(kCaptureNotes));
     CLI::App& app = parser.App();
     std::optional<int> port;
     std::optional<std::string> folder;

@@ -23,43 +23,18 @@ constexpr char kOverview[] =
     "  show            bring a running Tillstream window to the front\n"
     "\n"
     "'tillstream-cli COMMAND --help' describes a command.\n"
-    "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched),\n"
-    "129 stopped by SIGHUP, 130 stopped by Ctrl-C, 143 stopped by SIGTERM (on Windows:\n"
-    "149 Ctrl-Break, 129 console closed, 143 logoff or shutdown).\n";
+    "Exit codes: 0 done, 1 failed, 2 unknown flag or bad value (nothing was touched), ";
 }  // namespace
-
-void PrintCommandError(std::ostream& err, const char* command, const std::string& message) {
-    err << kCliProgramName;
-    if (command != nullptr && command[0] != '\0') {
-        err << " " << command;
-    }
-    err << ": " << message << std::endl;
-}
-
-int InterruptedExitCode(int otherwise) {
-    switch (InterruptSignalNumber()) {
-        case 1:
-            return kExitHungUp;
-        case 2:
-            return kExitInterrupted;
-        case 15:
-            return kExitTerminated;
-        case 21:
-            return kExitBreak;
-        default:
-            return otherwise;
-    }
-}
 
 int RunCommandLine(const CommandArgs& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << kOverview;
+        err << ExitCodesNote(kOverview);
         return kExitUsage;
     }
     const std::string& command = args.front();
     const CommandArgs rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kOverview;
+        out << ExitCodesNote(kOverview);
         return kExitOk;
     }
     if (command == "--version") {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/Commands.h"
+#include "cli/CommandOutput.h"
 
 class CCommandParser {
   public:

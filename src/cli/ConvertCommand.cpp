@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
+#include "cli/DataFileCheck.h"
 #include "datafile/Conversion.h"
 #include "datafile/ConversionTexts.h"
 #include "datafile/DataFileKind.h"

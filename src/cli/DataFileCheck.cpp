@@ -1,6 +1,8 @@
+#include "cli/DataFileCheck.h"
+
 #include <ostream>
 
-#include "cli/Commands.h"
+#include "cli/CommandOutput.h"
 #include "platform/FileSystem.h"
 
 std::optional<std::string> RegularDataFileRefusal(const std::string& path) {

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
+#include "cli/DataFileCheck.h"
 #include "datafile/CaptureFlows.h"
 #include "datafile/UtcTime.h"
 

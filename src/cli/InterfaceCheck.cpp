@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "cli/CommandOutput.h"
 #include "platform/LocalAddresses.h"
 #include "platform/ReceiveSocket.h"
 #include "platform/Socket.h"

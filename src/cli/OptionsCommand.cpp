@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
 #include "cli/OptionsJson.h"
 #include "options/OptionFields.h"
 #include "options/OptionStore.h"

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "cli/CliPlaybackHost.h"
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
 #include "cli/PlayFlags.h"
 #include "cli/PlayProgress.h"
 #include "cli/PlaySetup.h"
@@ -38,8 +38,8 @@ constexpr char kPlayNotes[] =
     "converted file's line sends at most 512 bytes (a longer one is named once).\n"
     "Progress goes to standard error: live on a terminal, else one summary line at the end.\n"
     "Exit codes: 0 end of file or --count reached, 1 FILE unreadable, the address or port\n"
-    "cannot be used, or not one line reached the device, 2 bad arguments, 130 stopped by\n"
-    "Ctrl-C (the run ends cleanly), 143 by SIGTERM, 129 by SIGHUP.\n";
+    "cannot be used, or not one line reached the device, 2 bad arguments; a stopped run ends\n"
+    "cleanly: ";
 
 // "connection 1 from 127.0.0.1:40538: 8 lines" for each device of a listening run.
 std::string FormatConnectionSummary(const ListenConnection& connection) {
@@ -49,7 +49,7 @@ std::string FormatConnectionSummary(const ListenConnection& connection) {
 }  // namespace
 
 int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    CCommandParser parser("play", kPlayUsage, kPlayDescription, kPlayNotes);
+    CCommandParser parser("play", kPlayUsage, kPlayDescription, ExitCodesNote(kPlayNotes));
     PlayFlags flags;
     AddPlayFlags(parser.App(), flags, true);
     if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {

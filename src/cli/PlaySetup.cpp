@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "cli/Commands.h"
+#include "cli/CommandOutput.h"
+#include "cli/DataFileCheck.h"
 #include "cli/InterfaceCheck.h"
 #include "cli/SerialCheck.h"
 #include "datafile/DataFileKind.h"

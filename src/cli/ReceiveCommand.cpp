@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli/CommandFlags.h"
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
 #include "cli/InterfaceCheck.h"
 #include "cli/Receiver.h"
 #include "cli/SerialCheck.h"
@@ -47,8 +47,7 @@ constexpr char kReceiveNotes[] =
     "but the last has '+' after its byte count (65536+). With --udp the summary also gives the\n"
     "datagrams the system dropped for want of buffer space (not on Windows, which cannot tell).\n"
     "Exit codes: 0 ended by --once, 1 cannot listen or open the port or FILE, or writing FILE\n"
-    "failed (the run then ends at once), 2 bad arguments, 130 ended by Ctrl-C, 143 by SIGTERM,\n"
-    "129 by SIGHUP.\n";
+    "failed (the run then ends at once), 2 bad arguments, ";
 
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
 constexpr int kConnectTimeoutMs = 5000;
@@ -215,7 +214,8 @@ void ReceiveSerial(CSerialPort& port, CReceiver& receiver, bool bOnce) {
 }  // namespace
 
 int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    CCommandParser parser("receive", kReceiveUsage, kReceiveDescription, kReceiveNotes);
+    CCommandParser parser("receive", kReceiveUsage, kReceiveDescription,
+                          ExitCodesNote(kReceiveNotes));
     CLI::App& app = parser.App();
     std::optional<Endpoint> tcp;
     std::optional<Endpoint> connect;

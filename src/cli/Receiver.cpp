@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "cli/Commands.h"
+#include "cli/CommandOutput.h"
 #include "platform/LocalTime.h"
 
 CReceiver::CReceiver(std::ostream& out, std::ostream& err, bool bHex, bool bQuiet, bool bTerminal)

@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "cli/CliPlaybackHost.h"
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
+#include "cli/DataFileCheck.h"
 #include "cli/PlayFlags.h"
 #include "cli/PlayProgress.h"
 #include "cli/PlaySetup.h"
@@ -40,7 +41,7 @@ constexpr char kRigNotes[] =
     "99th percentile of |interval - planned pause| over the paced lines, measured as the\n"
     "lines left). On a terminal standard error shows one live line per lane meanwhile.\n"
     "Exit codes: 0 every lane ended, 1 the rig file or a lane cannot be used, or a lane\n"
-    "reached no device, 2 bad arguments, 130 stopped by Ctrl-C, 143 by SIGTERM, 129 by SIGHUP.\n";
+    "reached no device, 2 bad arguments, ";
 
 // How often the live lines are redrawn.
 constexpr std::chrono::milliseconds kRedrawPeriod{200};
@@ -92,7 +93,7 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
 }  // namespace
 
 int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    CCommandParser parser("rig", kRigUsage, kRigDescription, kRigNotes);
+    CCommandParser parser("rig", kRigUsage, kRigDescription, ExitCodesNote(kRigNotes));
     std::vector<std::string> files;
     bool bQuiet = false;
     parser.App().add_option("FILE", files)->group("");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Commands.h"
+#include "cli/CommandOutput.h"
 
 struct RigLaneWords {
     int number = 0;  // 1, 2, ... in the file's order

@@ -1,8 +1,8 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
-#include "cli/Commands.h"
 #include "platform/ShowWindowRequest.h"
 
 namespace {

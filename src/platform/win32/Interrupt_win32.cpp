@@ -72,8 +72,7 @@ bool StartInterruptSource() {
 }
 
 const char* InterruptExitCodesText() {
-    return "130 stopped by Ctrl-C, 149 by Ctrl-Break, 129 when the console is closed, 143 at "
-           "logoff or shutdown";
+    return "130 stopped by Ctrl-C, 149 by Ctrl-Break, 129 console closed, 143 logoff or shutdown";
 }
 
 void EndProcessAtOnce(int exitCode, const char* notice) {
