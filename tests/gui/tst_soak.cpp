@@ -15,16 +15,11 @@
 #include <thread>
 
 #include "LoopbackServer.h"
+#include "NumberedLines.h"
 #include "support/QtWindowHarness.h"
 
 namespace {
 constexpr int kFileLines = 10000;
-
-std::string NumberedLine(int n) {
-    char text[16];
-    std::snprintf(text, sizeof text, "L%05d\n", n);
-    return text;
-}
 
 // Checks what a receiver gets and keeps nothing: every line must be the one after the line
 // before it (the first line after the last of the file), so a line lost, repeated or out of
@@ -41,7 +36,9 @@ struct LineChecker {
             if (line != NumberedLine(expected) && faults++ == 0) {
                 firstFault = "expected " + NumberedLine(expected) + "got " + line;
             }
-            std::sscanf(line.c_str(), "L%d", &number);
+            if (const int n = NumberOfLine(line); n >= 0) {
+                number = n;
+            }
             ++lines;
             passes += number == kFileLines - 1 ? 1 : 0;
             expected = (number + 1) % kFileLines;
@@ -109,12 +106,8 @@ class SoakTest : public QObject {
         record.delayMs = 0;
         record.loopEnabled = 1;
         SaveStoredOptions(record, "test");
-        std::string text;
-        for (int n = 0; n < kFileLines; ++n) {
-            text += NumberedLine(n);
-        }
         const std::string path = home.Path("soak.txt");
-        WriteFileBytes(path, text);
+        WriteFileBytes(path, NumberedLines(kFileLines));
 
         CQtWindow window(prompts);
         CTillstreamDlg& dlg = window.dlg;

@@ -13,6 +13,7 @@
 
 #include "HangupPty.h"
 #include "LoopbackServer.h"
+#include "NumberedLines.h"
 #include "PlaybackFixture.h"
 #include "RecordingHosts.h"
 #include "TempHome.h"
@@ -23,20 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string NumberedLine(int n) {
-    char text[32];
-    std::snprintf(text, sizeof text, "line %05d\n", n);
-    return text;
-}
-
-std::string NumberedLines(int count) {
-    std::string text;
-    for (int n = 0; n < count; ++n) {
-        text += NumberedLine(n);
-    }
-    return text;
-}
-
 // The numbers of the lines in `bytes`; -1 for anything that is not a whole numbered line.
 std::vector<int> LineNumbers(const std::string& bytes) {
     std::vector<int> numbers;
@@ -44,12 +31,7 @@ std::vector<int> LineNumbers(const std::string& bytes) {
     while (start < bytes.size()) {
         const std::size_t end = bytes.find('\n', start);
         const std::string line = bytes.substr(start, end == std::string::npos ? end : end - start);
-        int n = -1;
-        if (end == std::string::npos || line.size() != 10 ||
-            std::sscanf(line.c_str(), "line %d", &n) != 1) {
-            n = -1;
-        }
-        numbers.push_back(n);
+        numbers.push_back(end == std::string::npos ? -1 : NumberOfLine(line));
         start = end == std::string::npos ? bytes.size() : end + 1;
     }
     return numbers;

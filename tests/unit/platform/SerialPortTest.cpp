@@ -10,25 +10,12 @@
 #include "HangupPty.h"
 #include "PtyPair.h"
 #include "TempHome.h"
+#include "WaitUntil.h"
 #include "platform/SerialPort.h"
 #include "platform/UserFolders.h"
 #include "platform/WakeEvent.h"
 
 using namespace std::chrono_literals;
-
-namespace {
-template <typename Predicate>
-bool WaitUntil(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-}  // namespace
 
 TEST(WakeEvent, StaysSetUntilResetAndEndsAWaitFromAnotherThread) {
     CWakeEvent event;

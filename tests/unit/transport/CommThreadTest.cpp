@@ -13,6 +13,7 @@
 #include "PtyPair.h"
 #include "RecordingMessageSink.h"
 #include "TempHome.h"
+#include "WaitUntil.h"
 #include "transport/CommThread.h"
 
 using namespace std::chrono_literals;
@@ -44,18 +45,6 @@ std::string Joined(const std::vector<std::string>& chunks) {
         all += chunk;
     }
     return all;
-}
-
-template <typename Predicate>
-bool WaitUntil(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
 }
 
 class CommThreadTest : public TempHomeTest {

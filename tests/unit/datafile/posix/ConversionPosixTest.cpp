@@ -7,24 +7,13 @@
 
 #include <string>
 
+#include "../ConversionFixture.h"
 #include "TempHome.h"
 #include "datafile/Conversion.h"
 
 namespace {
 
-const std::string kMarkerLine = "[TILLSTREAM_DATA]\r\n";
-
-const std::string kThreeRecords =
-    "[2026-12-06 05:59:12] 0x1b 0x40 0x48 0x69\r\n"
-    "[2026-12-06 05:59:13] hello\r\n"
-    "[2026-12-06 05:59:14] 0x0d 0x0a\r\n";
-
-class ConversionPosixTest : public TempHomeTest {
-  protected:
-    std::string D = home.Path("day1.txt");
-    std::string B = home.Path("day1.bak");
-    std::string T = home.Path("day1.tmp");
-};
+class ConversionPosixTest : public ConversionFixture {};
 
 TEST_F(ConversionPosixTest, TheConvertedAndTheRestoredFileKeepTheOriginalsMode) {
     WriteFileBytes(D, kThreeRecords);

@@ -11,26 +11,13 @@
 #include "../PlaybackFixture.h"
 #include "../RecordingHosts.h"
 #include "LoopbackServer.h"
+#include "NumberedLines.h"
 #include "TempHome.h"
 #include "engine/OutputPlayback.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string NumberedLine(int n) {
-    char text[32];
-    std::snprintf(text, sizeof text, "line %05d\n", n);
-    return text;
-}
-
-std::string NumberedLines(int count) {
-    std::string text;
-    for (int n = 0; n < count; ++n) {
-        text += NumberedLine(n);
-    }
-    return text;
-}
 
 class PlaybackFilesWin32Test : public PlaybackFixture {};
 

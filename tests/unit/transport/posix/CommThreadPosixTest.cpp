@@ -15,24 +15,13 @@
 #include "PtyPair.h"
 #include "RecordingMessageSink.h"
 #include "TempHome.h"
+#include "WaitUntil.h"
 #include "transport/CommThread.h"
 
 using namespace std::chrono_literals;
 using Message = RecordingMessageSink::Message;
 
 namespace {
-
-template <typename Predicate>
-bool WaitUntil(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 class CommThreadPosixTest : public TempHomeTest {
   protected:
