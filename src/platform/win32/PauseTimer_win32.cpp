@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/PauseTimer.h"
 
 namespace {
@@ -64,9 +66,11 @@ bool CPauseTimer::WaitUntil(std::chrono::steady_clock::time_point due,
         DWORD waitMs = INFINITE;
         if (m_hTimer == -1 ||
             !SetWaitableTimer(Native(m_hTimer), &relative, 0, nullptr, nullptr, FALSE)) {
-            // No timer: the wait's own time limit, at the system tick's resolution.
+            // No timer: the wait's own time limit, at the system tick's resolution. A pause
+            // longer than a DWORD of milliseconds (49 days) is waited in parts by the loop.
             count = 1;
-            waitMs = static_cast<DWORD>(ceil<milliseconds>(left).count());
+            constexpr long long kLongestWaitMs = 0x7FFFFFFF;
+            waitMs = static_cast<DWORD>(std::min(ceil<milliseconds>(left).count(), kLongestWaitMs));
         }
         WaitForMultipleObjects(count, handles, FALSE, waitMs);
     }
