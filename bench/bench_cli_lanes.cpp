@@ -1,15 +1,25 @@
-// Many lanes at once: `tillstream-cli rig` playing 64 lanes at a 10 ms delay over TCP loopback,
-// 2,000 lines each, beside 64 separate `play` processes doing the same work in the same run.
+// Many lanes at once, in three parts:
+// (a) `tillstream-cli rig` playing 64 lanes at a 10 ms delay over TCP loopback, 2,000 lines
+//     each, beside 64 separate `play` processes doing the same work in the same run.
+// (b) The rig at scale: 64, 1,000 and 10,000 TCP lanes at 100 ms, 100 lines each (about 10 s),
+//     into one epoll receiver: the lanes that arrived complete, each lane's p99 deviation (the
+//     median lane and the worst, as the receiver saw the lines arrive and as the rig measured
+//     them leaving), the rig's peak memory, its most threads, and its CPU time per 1,000 lines.
+// (c) Listen mode: two devices, one that reads and one that stops reading; the reading device's
+//     longest gap between two lines.
 // Every line's arrival is stamped by the system as it reaches the receiving socket (on loopback:
 // when the sender hands it over), so that only the senders' timing counts; for each lane the
-// deviation of every interval from 10 ms gives a mean and a 99th percentile (nearest rank), and
-// the figures printed are the median and the worst lane's. A read that returns more than one
+// deviation of every interval from the delay gives a mean and a 99th percentile (nearest rank),
+// and the figures printed are the median and the worst lane's. A read that returns more than one
 // line carries the arrival of its last line only: the intervals next to the others are left out
 // of the figures, and how many were is printed.
-// Usage: bench_cli_lanes [lanes, default 64] [lines per lane, default 2000] [delay ms, default 10]
+// Usage: bench_cli_lanes [compare [lanes [lines [delay ms]]] | scale [lanes...] | listen]
+//        (no argument: all three, with the defaults above)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +33,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -284,10 +296,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const int nLanes = argc > 1 ? std::atoi(argv[1]) : 64;
-    const std::size_t nLines = argc > 2 ? static_cast<std::size_t>(std::atol(argv[2])) : 2000;
-    const int delayMs = argc > 3 ? std::atoi(argv[3]) : 10;
+// (a) One rig against a play process per lane.
+void Compare(int nLanes, std::size_t nLines, int delayMs) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("tillstream-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
@@ -348,5 +358,422 @@ int main(int argc, char** argv) {
     std::printf("    separate plays: %d of %d exited other than 0\n", failed, nLanes);
 
     std::filesystem::remove_all(folder);
+}
+
+namespace {
+
+// One listening socket on 127.0.0.1 that takes every lane's connection, read by one thread through
+// epoll; each connection's line feeds stamped by the system as they arrived.
+class EpollReceiver {
+  public:
+    EpollReceiver() {
+        m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        const int on = 1;
+        setsockopt(m_listenFd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);  // inherited
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(m_listenFd, SOMAXCONN);
+        socklen_t length = sizeof address;
+        getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_epollFd = epoll_create1(EPOLL_CLOEXEC);
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = m_listenFd;
+        epoll_ctl(m_epollFd, EPOLL_CTL_ADD, m_listenFd, &event);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~EpollReceiver() {
+        m_bStop = true;
+        m_thread.join();
+        for (auto& [fd, connection] : m_connections) {
+            close(fd);
+        }
+        close(m_epollFd);
+        close(m_listenFd);
+    }
+    std::uint16_t Port() const { return m_port; }
+
+    // Every connection's arrivals so far (the readings start afresh).
+    std::vector<std::vector<Stamp>> Take() {
+        std::lock_guard lock(m_mutex);
+        std::vector<std::vector<Stamp>> all;
+        for (auto& [fd, connection] : m_connections) {
+            all.push_back(std::move(connection));
+            connection.clear();
+        }
+        for (auto& connection : m_closed) {
+            all.push_back(std::move(connection));
+        }
+        m_closed.clear();
+        return all;
+    }
+
+  private:
+    void Run() {
+        std::vector<epoll_event> events(1024);
+        char buffer[65536];
+        alignas(cmsghdr) char control[128];
+        while (!m_bStop) {
+            const int ready =
+                epoll_wait(m_epollFd, events.data(), static_cast<int>(events.size()), 50);
+            for (int k = 0; k < ready; ++k) {
+                const int fd = events[static_cast<std::size_t>(k)].data.fd;
+                if (fd == m_listenFd) {
+                    for (;;) {
+                        const int accepted =
+                            accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                        if (accepted < 0) {
+                            break;
+                        }
+                        epoll_event event{};
+                        event.events = EPOLLIN;
+                        event.data.fd = accepted;
+                        epoll_ctl(m_epollFd, EPOLL_CTL_ADD, accepted, &event);
+                        std::lock_guard lock(m_mutex);
+                        m_connections[accepted];
+                    }
+                    continue;
+                }
+                iovec data{buffer, sizeof buffer};
+                msghdr message{};
+                message.msg_iov = &data;
+                message.msg_iovlen = 1;
+                message.msg_control = control;
+                message.msg_controllen = sizeof control;
+                const ssize_t got = recvmsg(fd, &message, 0);
+                if (got <= 0) {
+                    epoll_ctl(m_epollFd, EPOLL_CTL_DEL, fd, nullptr);
+                    close(fd);
+                    std::lock_guard lock(m_mutex);
+                    m_closed.push_back(std::move(m_connections[fd]));
+                    m_connections.erase(fd);
+                    continue;
+                }
+                std::chrono::nanoseconds arrived{};
+                for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+                     c = CMSG_NXTHDR(&message, c)) {
+                    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                        timespec when{};
+                        std::memcpy(&when, CMSG_DATA(c), sizeof when);
+                        arrived = std::chrono::seconds(when.tv_sec) +
+                                  std::chrono::nanoseconds(when.tv_nsec);
+                    }
+                }
+                const auto lines = std::count(buffer, buffer + got, '\n');
+                std::lock_guard lock(m_mutex);
+                std::vector<Stamp>& connection = m_connections[fd];
+                for (long n = 0; n < lines; ++n) {
+                    connection.push_back({arrived, n + 1 == lines});
+                }
+            }
+        }
+    }
+
+    int m_listenFd = -1;
+    int m_epollFd = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_bStop{false};
+    std::mutex m_mutex;
+    std::map<int, std::vector<Stamp>> m_connections;  // under m_mutex
+    std::vector<std::vector<Stamp>> m_closed;
+    std::thread m_thread;
+};
+
+// The most threads /proc says `pid` has had, looked at every 20 ms until it ends; its exit code,
+// CPU time and peak memory from the system's account of it.
+struct ChildFigures {
+    int exitCode = -1;
+    int mostThreads = 0;
+    double cpuSeconds = 0;
+    long peakKiB = 0;
+    double seconds = 0;
+};
+
+ChildFigures Watch(pid_t pid) {
+    ChildFigures figures;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        int status = 0;
+        rusage usage{};
+        const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+        if (done == pid) {
+            figures.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            figures.cpuSeconds =
+                static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+            figures.peakKiB = usage.ru_maxrss;
+            figures.seconds = SecondsSince(start);
+            return figures;
+        }
+        std::ifstream statusFile("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(statusFile, line)) {
+            if (line.rfind("Threads:", 0) == 0) {
+                figures.mostThreads = std::max(figures.mostThreads, std::atoi(line.c_str() + 8));
+            }
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+    return values[std::max<std::size_t>(rank, 1) - 1];
+}
+
+// (b) One rig of `nLanes` TCP lanes at 100 ms, 100 lines each, all playing one file.
+void Scale(int nLanes) {
+    constexpr int kDelayMs = 100;
+    constexpr std::size_t kLines = 100;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("tillstream-bench-scale-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    {
+        std::ofstream out(folder / "receipt.txt", std::ios::binary);
+        for (std::size_t n = 0; n < kLines; ++n) {
+            out << "line " << n + 1 << " Coffee beans 1kg                  12.90\r\n";
+        }
+    }
+    EpollReceiver receiver;
+    std::string rig = "{\"lanes\": [\n";
+    for (int lane = 0; lane < nLanes; ++lane) {
+        rig += std::string(lane > 0 ? ",\n" : "") +
+               "  {\"file\": \"receipt.txt\", \"tcp\": \"127.0.0.1:" +
+               std::to_string(receiver.Port()) + "\", \"delay\": " + std::to_string(kDelayMs) + "}";
+    }
+    std::ofstream(folder / "rig.json") << rig << "\n]}\n";
+    const std::string report = (folder / "report.json").string();
+
+    const pid_t pid = Spawn(
+        {"tillstream-cli", "rig", (folder / "rig.json").string(), "--quiet", "--report", report},
+        (folder / "summary.txt").string());
+    const ChildFigures figures = Watch(pid);
+    std::this_thread::sleep_for(300ms);  // the last lines' reads
+    const std::vector<std::vector<Stamp>> arrivals = receiver.Take();
+
+    std::vector<double> arrivedP99s;
+    std::size_t complete = 0;
+    std::uint64_t received = 0;
+    std::size_t unknown = 0;
+    for (const auto& connection : arrivals) {
+        const Spread spread = LaneSpread(connection, kDelayMs);
+        arrivedP99s.push_back(spread.p99Ms);
+        complete += connection.size() == kLines ? 1 : 0;
+        received += connection.size();
+        unknown += spread.unknown;
+    }
+    std::vector<double> sentP99s;
+    std::uint64_t sent = 0;
+    try {
+        std::ifstream in(report);
+        const nlohmann::json rows = nlohmann::json::parse(in)["lanes"];
+        for (const nlohmann::json& row : rows) {
+            sent += row["sent"].get<std::uint64_t>();
+            if (row["p99_deviation_ms"].is_number()) {
+                sentP99s.push_back(row["p99_deviation_ms"].get<double>());
+            }
+        }
+    } catch (const std::exception&) {
+        // No report: the figures below say 0.
+    }
+    const unsigned processors = std::thread::hardware_concurrency();
+    std::printf("scale %d: %d TCP lanes at %d ms, %zu lines each; %u processors\n", nLanes, nLanes,
+                kDelayMs, kLines, processors);
+    std::printf(
+        "    scale %d: exit %d in %.1f s; %zu of %d lanes complete, %llu of %llu lines "
+        "arrived (%zu connections)\n",
+        nLanes, figures.exitCode, figures.seconds, complete, nLanes,
+        static_cast<unsigned long long>(received),
+        static_cast<unsigned long long>(static_cast<std::uint64_t>(nLanes) * kLines),
+        arrivals.size());
+    std::printf(
+        "    scale %d: per-lane p99 deviation as arrived: median %.3f ms, worst %.3f ms; "
+        "as sent (the rig's report): median %.3f ms, worst %.3f ms\n",
+        nLanes, Percentile(arrivedP99s, 0.5),
+        arrivedP99s.empty() ? 0.0 : *std::max_element(arrivedP99s.begin(), arrivedP99s.end()),
+        Percentile(sentP99s, 0.5),
+        sentP99s.empty() ? 0.0 : *std::max_element(sentP99s.begin(), sentP99s.end()));
+    std::printf(
+        "    scale %d: peak memory %.1f MB, most threads %d, CPU %.2f s = %.3f s per 1000 "
+        "lines; intervals left out: %zu\n",
+        nLanes, static_cast<double>(figures.peakKiB) / 1024.0, figures.mostThreads,
+        figures.cpuSeconds,
+        sent == 0 ? 0.0 : figures.cpuSeconds * 1000.0 / static_cast<double>(sent), unknown);
+    std::filesystem::remove_all(folder);
+}
+
+// A device that connects to a listening play: reads (noting when each line arrived) or reads
+// nothing at all.
+class BenchDevice {
+  public:
+    BenchDevice(std::uint16_t port, bool bRead) {
+        m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        setsockopt(m_fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+        if (!bRead) {
+            const int small = 4096;
+            setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (bRead) {
+            m_thread = std::thread([this] {
+                char buffer[65536];
+                alignas(cmsghdr) char control[128];
+                for (;;) {
+                    iovec data{buffer, sizeof buffer};
+                    msghdr message{};
+                    message.msg_iov = &data;
+                    message.msg_iovlen = 1;
+                    message.msg_control = control;
+                    message.msg_controllen = sizeof control;
+                    const ssize_t got = recvmsg(m_fd, &message, 0);
+                    if (got <= 0) {
+                        return;
+                    }
+                    // The system's stamp of the data's arrival, as the receivers take it.
+                    std::chrono::nanoseconds arrived{};
+                    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
+                         c = CMSG_NXTHDR(&message, c)) {
+                        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                            timespec when{};
+                            std::memcpy(&when, CMSG_DATA(c), sizeof when);
+                            arrived = std::chrono::seconds(when.tv_sec) +
+                                      std::chrono::nanoseconds(when.tv_nsec);
+                        }
+                    }
+                    for (long n = std::count(buffer, buffer + got, '\n'); n > 0; --n) {
+                        m_arrivals.push_back(arrived);
+                    }
+                }
+            });
+        }
+    }
+    ~BenchDevice() {
+        shutdown(m_fd, SHUT_RDWR);
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        close(m_fd);
+    }
+    // After the sender closed: the longest time between two lines, and how many came.
+    std::pair<double, std::size_t> Gaps() {
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        double longest = 0;
+        for (std::size_t n = 1; n < m_arrivals.size(); ++n) {
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(m_arrivals[n] -
+                                                                                  m_arrivals[n - 1])
+                                            .count());
+        }
+        return {longest, m_arrivals.size()};
+    }
+
+  private:
+    int m_fd = -1;
+    std::thread m_thread;
+    std::vector<std::chrono::nanoseconds> m_arrivals;
+};
+
+// (c) `play --listen` at 50 ms, 200 lines of 16 KiB, to a device that reads and one that stops.
+void Listen() {
+    constexpr int kDelayMs = 50;
+    constexpr int kLines = 200;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("tillstream-bench-listen-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    {
+        std::ofstream out(folder / "wide.txt", std::ios::binary);
+        for (int n = 0; n < kLines; ++n) {
+            out << "line " << n + 1 << ' ' << std::string(16 * 1024, '.') << "\n";
+        }
+    }
+    // A port of the system's choice, read back from play's first message.
+    const std::string errPath = (folder / "play.err").string();
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen(errPath.c_str(), "w", stderr);
+        execl(TILLSTREAM_CLI_PATH, "tillstream-cli", "play", (folder / "wide.txt").c_str(),
+              "--listen", "127.0.0.1:0", "--delay", std::to_string(kDelayMs).c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int port = 0;
+    for (int tries = 0; tries < 200 && port == 0; ++tries) {
+        std::this_thread::sleep_for(10ms);
+        std::ifstream in(errPath);
+        std::string line;
+        if (std::getline(in, line) && line.find("listening on tcp") == 0) {
+            port = std::atoi(line.c_str() + line.rfind(':') + 1);
+        }
+    }
+    double longest = 0;
+    std::size_t lines = 0;
+    {
+        BenchDevice reader(static_cast<std::uint16_t>(port), true);
+        std::this_thread::sleep_for(20ms);
+        BenchDevice silent(static_cast<std::uint16_t>(port), false);
+        WaitFor(pid);
+        std::tie(longest, lines) = reader.Gaps();
+    }
+    std::ifstream in(errPath);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::printf("listen: %d lines of 16 KiB at %d ms to a reading and a silent device\n", kLines,
+                kDelayMs);
+    std::printf(
+        "    listen: the reading device got %zu lines, longest gap %.3f ms (delay + %.3f "
+        "ms); the silent device %s\n",
+        lines, longest, longest - kDelayMs,
+        text.find("connection 2 dropped: not reading") != std::string::npos ? "was dropped"
+                                                                            : "was not dropped");
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The receivers hold a connection per lane.
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+
+    const std::string part = argc > 1 ? argv[1] : "";
+    if (part.empty() || part == "compare") {
+        Compare(argc > 2 ? std::atoi(argv[2]) : 64,
+                argc > 3 ? static_cast<std::size_t>(std::atol(argv[3])) : 2000,
+                argc > 4 ? std::atoi(argv[4]) : 10);
+    }
+    if (part.empty() || part == "scale") {
+        std::vector<int> counts;
+        for (int n = 2; n < argc; ++n) {
+            counts.push_back(std::atoi(argv[n]));
+        }
+        if (counts.empty()) {
+            counts = {64, 1000, 10000};
+        }
+        for (const int count : counts) {
+            Scale(count);
+        }
+    }
+    if (part.empty() || part == "listen") {
+        Listen();
+    }
     return 0;
 }

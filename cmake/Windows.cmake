@@ -38,15 +38,17 @@ add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)
 # and later (the high-resolution waitable timer, the UTF-8 code page), and no min/max macros.
 set(TILLSTREAM_WINDOWS_DEFINITIONS _WIN32_WINNT=0x0A00 WINVER=0x0A00 WIN32_LEAN_AND_MEAN NOMINMAX)
 
-# CLI11 and nlohmann/json are header-only and the same for every target, but the cross compiler
-# does not search the build machine's /usr/include (which also holds Linux's own headers). A
-# folder in the build tree with links to just those two is handed to their look-ups instead.
+# CLI11, nlohmann/json and Asio are header-only and the same for every target, but the cross
+# compiler does not search the build machine's /usr/include (which also holds Linux's own
+# headers). A folder in the build tree with links to just those is handed to their look-ups
+# instead.
 set(_host_headers ${PROJECT_BINARY_DIR}/host-headers)
 file(MAKE_DIRECTORY ${_host_headers})
-foreach(_library CLI nlohmann)
+foreach(_library CLI nlohmann asio asio.hpp)
   if(NOT EXISTS ${_host_headers}/${_library} AND EXISTS /usr/include/${_library})
     file(CREATE_LINK /usr/include/${_library} ${_host_headers}/${_library} SYMBOLIC)
   endif()
 endforeach()
 set(CLI11_INCLUDE_DIR ${_host_headers} CACHE PATH "CLI11's headers for the cross build")
 set(NLOHMANN_JSON_INCLUDE_DIR ${_host_headers} CACHE PATH "nlohmann/json's headers for the cross build")
+set(ASIO_INCLUDE_DIR ${_host_headers} CACHE PATH "Asio's headers for the cross build")

@@ -3,7 +3,11 @@
 #include <cmath>
 
 CCliPlaybackHost::CCliPlaybackHost(const OptionRecord& options, MessageCallback onMessage)
-    : m_options(options), m_onMessage(std::move(onMessage)) {}
+    : CCliPlaybackHost(std::make_shared<const OptionRecord>(options), std::move(onMessage)) {}
+
+CCliPlaybackHost::CCliPlaybackHost(std::shared_ptr<const OptionRecord> options,
+                                   MessageCallback onMessage)
+    : m_options(std::move(options)), m_onMessage(std::move(onMessage)) {}
 
 void CCliPlaybackHost::ShowRecordStamp(const std::string& stamp) {
     std::lock_guard lock(m_mutex);

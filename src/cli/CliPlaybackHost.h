@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -38,12 +39,14 @@ class CCliPlaybackHost : public CPlaybackHost {
     using MessageCallback = std::function<void(const std::string&)>;
 
     CCliPlaybackHost(const OptionRecord& options, MessageCallback onMessage);
+    // With a record shared by many hosts (a rig's lanes play with fixed options).
+    CCliPlaybackHost(std::shared_ptr<const OptionRecord> options, MessageCallback onMessage);
 
     // Called after every line the host is told of (a few times a second at most at delay 0),
     // and at a rewind.
     void SetLineCallback(LineCallback onLine) { m_onLine = std::move(onLine); }
 
-    OptionRecord CurrentOptions() override { return m_options; }
+    OptionRecord CurrentOptions() override { return *m_options; }
     std::uint64_t OptionsChangeCount() override { return 0; }  // fixed for the whole run
     // The live lines are redrawn a few times a second at most; the last line and the totals
     // come in any case.
@@ -68,7 +71,7 @@ class CCliPlaybackHost : public CPlaybackHost {
     Cadence CadenceFigures();
 
   private:
-    const OptionRecord m_options;
+    const std::shared_ptr<const OptionRecord> m_options;
     MessageCallback m_onMessage;
     LineCallback m_onLine;
     std::mutex m_mutex;

@@ -30,7 +30,11 @@ void CDeviationStats::Add(double deviationMicros) {
     ++m_nCount;
     m_sumMicros += value;
     const auto micros = static_cast<std::uint64_t>(std::min(value, 1e15) + 0.5);
-    ++m_buckets[static_cast<std::size_t>(BucketOf(micros))];
+    const auto bucket = static_cast<std::size_t>(BucketOf(micros));
+    if (bucket >= m_buckets.size()) {
+        m_buckets.resize(bucket + 1);
+    }
+    ++m_buckets[bucket];
 }
 
 double CDeviationStats::MeanMs() const {
@@ -44,10 +48,10 @@ double CDeviationStats::P99Ms() const {
     // Nearest rank: the smallest value with at least 99% of the intervals at or below it.
     const auto rank = static_cast<std::uint64_t>(std::ceil(0.99 * static_cast<double>(m_nCount)));
     std::uint64_t seen = 0;
-    for (int bucket = 0; bucket < kBuckets; ++bucket) {
-        seen += m_buckets[static_cast<std::size_t>(bucket)];
+    for (std::size_t bucket = 0; bucket < m_buckets.size(); ++bucket) {
+        seen += m_buckets[bucket];
         if (seen >= rank) {
-            return MidpointOf(bucket) / 1000.0;
+            return MidpointOf(static_cast<int>(bucket)) / 1000.0;
         }
     }
     return MidpointOf(kBuckets - 1) / 1000.0;

@@ -1,10 +1,12 @@
 #pragma once
 // The spread of a run's cadence: how far each interval between two lines strayed from the pause
 // planned for it, kept as a count, an exact mean and a histogram (exact to the microsecond below
-// 128 µs, within 1/64 above), so that a run of any length costs the same few kilobytes.
+// 128 µs, within 1/64 above), so that a run of any length costs the same few kilobytes. The
+// histogram grows only as far as the largest deviation seen, so a lane that keeps its cadence
+// costs about a kilobyte (a rig holds one per lane).
 // Used by one thread at a time (its owner locks around it); nothing fails.
-#include <array>
 #include <cstdint>
+#include <vector>
 
 class CDeviationStats {
   public:
@@ -25,5 +27,5 @@ class CDeviationStats {
 
     std::uint64_t m_nCount = 0;
     double m_sumMicros = 0;
-    std::array<std::uint32_t, kBuckets> m_buckets{};
+    std::vector<std::uint32_t> m_buckets;  // up to the largest bucket used
 };

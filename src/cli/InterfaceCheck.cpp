@@ -7,6 +7,7 @@
 #include "platform/LocalAddresses.h"
 #include "platform/ReceiveSocket.h"
 #include "platform/Socket.h"
+#include "platform/SystemError.h"
 
 std::optional<InterfaceRefusal> CheckMulticastInterface(const std::string& given,
                                                         std::uint32_t& dwAddr) {
@@ -15,9 +16,10 @@ std::optional<InterfaceRefusal> CheckMulticastInterface(const std::string& given
         return InterfaceRefusal{kExitFailure, "cannot resolve '" + given + "': " + error};
     }
     std::vector<std::uint32_t> local;
-    if (!ListLocalIPv4Addresses(local, error)) {
-        return InterfaceRefusal{
-            kExitFailure, "cannot list this machine's addresses to check --interface: " + error};
+    if (const SystemError failure = ListLocalIPv4Addresses(local); failure.Failed()) {
+        return InterfaceRefusal{kExitFailure,
+                                "cannot list this machine's addresses to check --interface: " +
+                                    SystemErrorText(failure)};
     }
     if (std::find(local.begin(), local.end(), dwAddr) != local.end()) {
         return std::nullopt;

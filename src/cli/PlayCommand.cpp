@@ -12,6 +12,7 @@
 #include "cli/PlayProgress.h"
 #include "cli/PlaySetup.h"
 #include "engine/OutputPlayback.h"
+#include "lanes/LaneRunner.h"
 #include "platform/Interrupt.h"
 #include "platform/Terminal.h"
 #include "transport/SocketClient.h"
@@ -31,7 +32,8 @@ constexpr char kPlayDescription[] =
     "replace them for this run only (nothing is saved).\n";
 constexpr char kPlayNotes[] =
     "With --listen the run starts when the first device connects and plays to every device\n"
-    "connected at the time each line goes out; while none is, it waits. With --pace recorded\n"
+    "connected at the time each line goes out; while none is, it waits. A device that stops\n"
+    "reading is dropped once 1 MiB or 10 s of lines wait for it. With --pace recorded\n"
     "FILE is a stamped hex log: each record's bytes go out with the gap between the records'\n"
     "stamps divided by F (0.001 to 1000000); --delay is then the shortest gap (default 0)\n"
     "and --max-gap caps every gap. Lines of any length go out whole, read in pieces; a\n"
@@ -103,28 +105,50 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
                     say("connection " + std::to_string(connection.nNumber) + " closed after " +
                         std::to_string(connection.nLines) +
                         (connection.nLines == 1 ? " line" : " lines"));
+                },
+                [&](const ListenConnection& connection) {
+                    say("connection " + std::to_string(connection.nNumber) +
+                        " dropped: not reading");
                 });
         }
     }
 
-    CSocketClient socketClient;
-    COutputPlayback playback(host, socketClient);
     // A stop asked for while the file was being checked: nothing has been sent, nothing starts.
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
     }
-    if (playback.Start(plan.request) == 0) {
-        PrintCommandError(err, "play", "the playback thread could not be started");
-        return kExitFailure;
+    std::string failure;
+    if (plan.listener) {
+        // The devices are served on the lanes' event loop, so that one that stops reading or
+        // floods the run back costs only itself.
+        CLaneRunner lanes(1);
+        lanes.Add(MakeLanePlan(plan, host));
+        std::string error;
+        if (!lanes.Start(error)) {
+            PrintCommandError(err, "play", error);
+            return kExitFailure;
+        }
+        SetInterruptCallback([&lanes] { lanes.RequestStop(); });
+        lanes.Wait();  // this thread serves the loop until the lane has ended
+        ConfirmInterruptStop();
+        SetInterruptCallback(nullptr);
+        failure = lanes.Failure(0);
+    } else {
+        CSocketClient socketClient;
+        COutputPlayback playback(host, socketClient);
+        if (playback.Start(plan.request) == 0) {
+            PrintCommandError(err, "play", "the playback thread could not be started");
+            return kExitFailure;
+        }
+        // Set after the start, so that a request raised meanwhile stops the run that has
+        // started (the callback then runs at once).
+        SetInterruptCallback([&playback] { playback.RequestStop(); });
+        while (!host.WaitForEnd(std::chrono::hours(1))) {
+        }
+        ConfirmInterruptStop();
+        playback.WaitUntilEnded(std::chrono::hours(1));
+        SetInterruptCallback(nullptr);
     }
-    // Set after the start, so that a request raised meanwhile stops the run that has started
-    // (the callback then runs at once).
-    SetInterruptCallback([&playback] { playback.RequestStop(); });
-    while (!host.WaitForEnd(std::chrono::hours(1))) {
-    }
-    ConfirmInterruptStop();
-    playback.WaitUntilEnded(std::chrono::hours(1));
-    SetInterruptCallback(nullptr);
     const CCliPlaybackHost::Status status = host.Snapshot();
     progress.Finish(status.linesSent, status.linesLost);
     if (plan.listener && !flags.bQuiet) {
@@ -136,6 +160,9 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
+    }
+    if (!failure.empty()) {
+        return kExitFailure;  // the cause has been told
     }
     // A run in which not one line reached the device did not do its job, whatever it walked.
     if (status.linesSent > 0 && status.linesLost == status.linesSent) {

@@ -132,15 +132,14 @@ std::optional<PlayRefusal> PreparePlay(const PlayFlags& flags, const std::string
         if (std::optional<PlayRefusal> refusal = Resolve(listenHost, dwAddr)) {
             return refusal;
         }
-        plan.listener = std::make_unique<CSocketServer>();
-        SocketError error = SocketError::kNone;
-        if (plan.listener->Listen(dwAddr, flags.listen->port, &error) != 0) {
+        plan.listener = std::make_unique<CLaneListener>();
+        const SocketError error = plan.listener->Listen(dwAddr, flags.listen->port);
+        if (error != SocketError::kNone) {
             return Failure("cannot listen on tcp " + listenHost + ":" +
                            std::to_string(flags.listen->port) + ": " + SocketErrorText(error));
         }
-        plan.request.pSink = plan.listener.get();
         plan.listenAddress =
-            FormatIPv4Address(dwAddr) + ":" + std::to_string(plan.listener->Server().ListenPort());
+            FormatIPv4Address(dwAddr) + ":" + std::to_string(plan.listener->ListenPort());
         plan.target = "listen " + plan.listenAddress;
         return std::nullopt;
     }
@@ -194,4 +193,22 @@ std::optional<PlayRefusal> PreparePlay(const PlayFlags& flags, const std::string
                        "--serial");
     }
     return std::nullopt;
+}
+
+LanePlan MakeLanePlan(const PlayPlan& plan, CPlaybackHost& host) {
+    LanePlan lane;
+    lane.request = plan.request;
+    lane.pHost = &host;
+    lane.delay = std::chrono::milliseconds(plan.options.delayMs);
+    lane.bLoop = plan.options.loopEnabled != 0;
+    if (plan.listener) {
+        lane.kind = LanePlan::Kind::kListen;
+        lane.pListener = plan.listener.get();
+    } else {
+        lane.kind = plan.options.outputInterface == kInterfaceUdpClient ? LanePlan::Kind::kUdp
+                                                                        : LanePlan::Kind::kTcp;
+        lane.address = plan.options.remoteAddress;
+        lane.port = static_cast<std::uint16_t>(plan.options.remotePort);
+    }
+    return lane;
 }

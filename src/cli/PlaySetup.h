@@ -13,8 +13,9 @@
 #include "cli/PlayFlags.h"
 #include "datafile/StampedLog.h"
 #include "engine/OutputPlayback.h"
+#include "lanes/LaneListener.h"
+#include "lanes/LanePlan.h"
 #include "options/OptionRecord.h"
-#include "transport/SocketServer.h"
 
 struct PlayPlan {
     std::string path;  // FILE, as found (relative to the rig file's folder for a lane)
@@ -24,9 +25,9 @@ struct PlayPlan {
     // Where the lines go, for people: "tcp 127.0.0.1:9100", "udp 239.1.2.3:9100",
     // "listen 0.0.0.0:9100" (the port the system chose), "serial COM5".
     std::string target;
-    // Listen mode: the server, already listening (the run's transport), and its address with
-    // the port the system chose ("0.0.0.0:9100").
-    std::unique_ptr<CSocketServer> listener;
+    // Listen mode: the listening socket, already listening (the lane's transport), and its
+    // address with the port the system chose ("0.0.0.0:9100").
+    std::unique_ptr<CLaneListener> listener;
     std::string listenAddress;
     // The recorded pace: the log's records and the time they span.
     std::optional<StampedLogScan> log;
@@ -41,3 +42,7 @@ struct PlayRefusal {
 // taken from `fileFolder` when that is not empty. `command` names the caller in traces.
 std::optional<PlayRefusal> PreparePlay(const PlayFlags& flags, const std::string& fileFolder,
                                        const char* command, PlayPlan& plan);
+
+// The lane that plays `plan` on the lanes' event loop (TCP, UDP or listening; not a serial port),
+// telling `host`.
+LanePlan MakeLanePlan(const PlayPlan& plan, CPlaybackHost& host);

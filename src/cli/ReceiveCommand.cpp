@@ -50,20 +50,19 @@ constexpr char kReceiveNotes[] =
     "failed (the run then ends at once), 2 bad arguments, ";
 
 constexpr std::size_t kReceiveBufferSize = 64 * 1024;
-constexpr int kConnectTimeoutMs = 5000;
+constexpr std::chrono::milliseconds kConnectTimeout{5000};
 constexpr int kReconnectPauseMs = 1000;
 
 // Reads one connection until its peer closes it; false when the run must end: interrupted, or
 // the --out file can take no more.
 bool ReceiveConnection(CReceiveSocket& connection, CReceiver& receiver, std::vector<char>& buffer) {
-    const std::intptr_t hCancel = InterruptWaitHandle();
+    const CWakeEvent& cancel = InterruptWakeEvent();
     for (;;) {
-        const CReceiveSocket::WaitResult wait = connection.WaitReadable(hCancel);
-        if (wait != CReceiveSocket::WaitResult::kReady) {
+        if (connection.WaitReadable(cancel) != SocketError::kNone) {
             receiver.EndStream();
             return false;
         }
-        const long count = connection.Receive(buffer.data(), buffer.size());
+        const std::int64_t count = connection.Receive(buffer.data(), buffer.size(), nullptr);
         if (count <= 0) {
             receiver.EndStream();
             return true;
@@ -80,14 +79,14 @@ bool ReceiveConnection(CReceiveSocket& connection, CReceiver& receiver, std::vec
 void ReceiveTcp(CReceiveSocket& listener, CReceiver& receiver, bool bOnce, std::ostream& err,
                 bool bQuiet) {
     std::vector<char> buffer(kReceiveBufferSize);
-    const std::intptr_t hCancel = InterruptWaitHandle();
+    const CWakeEvent& cancel = InterruptWakeEvent();
     for (;;) {
-        if (listener.WaitReadable(hCancel) != CReceiveSocket::WaitResult::kReady) {
+        if (listener.WaitReadable(cancel) != SocketError::kNone) {
             return;
         }
         CReceiveSocket connection;
         std::string peer;
-        if (!listener.Accept(connection, peer)) {
+        if (listener.Accept(connection, peer) != SocketError::kNone) {
             continue;  // the peer gave up before we took it
         }
         receiver.StartConnection();
@@ -111,7 +110,7 @@ void ReceiveTcp(CReceiveSocket& listener, CReceiver& receiver, bool bOnce, std::
 void ReceiveConnecting(std::uint32_t dwAddr, std::uint16_t wPort, CReceiver& receiver, bool bOnce,
                        std::ostream& err, bool bQuiet) {
     std::vector<char> buffer(kReceiveBufferSize);
-    const std::intptr_t hCancel = InterruptWaitHandle();
+    const CWakeEvent& cancel = InterruptWakeEvent();
     const std::string target = FormatIPv4Address(dwAddr) + ":" + std::to_string(wPort);
     bool bFailureTold = false;
     CWakeEvent pause;
@@ -119,12 +118,11 @@ void ReceiveConnecting(std::uint32_t dwAddr, std::uint16_t wPort, CReceiver& rec
     SetInterruptCallback([&pause] { pause.Set(); });
     while (!IsInterruptRequested()) {
         CReceiveSocket connection;
-        const CReceiveSocket::ConnectResult result =
-            connection.ConnectTcp(dwAddr, wPort, kConnectTimeoutMs, hCancel);
-        if (result == CReceiveSocket::ConnectResult::kCancelled) {
+        const SocketError result = connection.ConnectTcp(dwAddr, wPort, kConnectTimeout, cancel);
+        if (result == SocketError::kInterrupted) {
             break;
         }
-        if (result == CReceiveSocket::ConnectResult::kConnected) {
+        if (result == SocketError::kNone) {
             bFailureTold = false;
             receiver.StartConnection();
             if (!bQuiet) {
@@ -143,7 +141,7 @@ void ReceiveConnecting(std::uint32_t dwAddr, std::uint16_t wPort, CReceiver& rec
         } else if (!bFailureTold && !bQuiet) {
             // Once per break, not once a second: the device keeps trying quietly.
             PrintCommandError(err, "receive",
-                              "cannot connect to " + target + ": " + connection.LastErrorText() +
+                              "cannot connect to " + target + ": " + SocketErrorText(result) +
                                   "; trying again every second");
             bFailureTold = true;
         }
@@ -156,13 +154,13 @@ void ReceiveConnecting(std::uint32_t dwAddr, std::uint16_t wPort, CReceiver& rec
 
 void ReceiveUdp(CReceiveSocket& socket, CReceiver& receiver, bool bOnce) {
     std::vector<char> buffer(kReceiveBufferSize);
-    const std::intptr_t hCancel = InterruptWaitHandle();
+    const CWakeEvent& cancel = InterruptWakeEvent();
     receiver.StartConnection();
     for (;;) {
-        if (socket.WaitReadable(hCancel) != CReceiveSocket::WaitResult::kReady) {
+        if (socket.WaitReadable(cancel) != SocketError::kNone) {
             return;
         }
-        const long count = socket.Receive(buffer.data(), buffer.size());
+        const std::int64_t count = socket.Receive(buffer.data(), buffer.size(), nullptr);
         if (count < 0) {
             continue;  // e.g. an ICMP error of an earlier datagram; the socket goes on
         }
@@ -345,12 +343,13 @@ int RunReceiveCommand(const CommandArgs& args, std::ostream& out, std::ostream& 
         CReceiveSocket socket;
         const bool bTcp = tcp.has_value();
         const bool bGroup = !bTcp && IsMulticastAddress(dwAddr);
-        if (!(bTcp     ? socket.ListenTcp(dwAddr, port)
-              : bGroup ? socket.JoinUdpGroup(dwAddr, port, dwInterface)
-                       : socket.BindUdp(dwAddr, port))) {
+        const SocketError error = bTcp     ? socket.ListenTcp(dwAddr, port)
+                                  : bGroup ? socket.JoinUdpGroup(dwAddr, port, dwInterface)
+                                           : socket.BindUdp(dwAddr, port);
+        if (error != SocketError::kNone) {
             PrintCommandError(err, "receive",
                               std::string("cannot listen on ") + (bTcp ? "tcp " : "udp ") + host +
-                                  ":" + std::to_string(port) + ": " + socket.LastErrorText());
+                                  ":" + std::to_string(port) + ": " + SocketErrorText(error));
             return kExitFailure;
         }
         err << "listening on " << (bTcp ? "tcp " : "udp ") << host << ":" << socket.LocalPort()

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/CliPlaybackHost.h"
@@ -20,57 +22,95 @@
 #include "cli/RigDisplay.h"
 #include "cli/RigFile.h"
 #include "engine/OutputPlayback.h"
+#include "lanes/LaneRunner.h"
 #include "platform/Interrupt.h"
+#include "platform/OpenFileLimit.h"
 #include "platform/Terminal.h"
 #include "transport/SocketClient.h"
 
 namespace {
-constexpr char kRigUsage[] = "Usage: tillstream-cli rig FILE.json [--quiet]\n";
+constexpr char kRigUsage[] =
+    "Usage: tillstream-cli rig FILE.json [--quiet] [--together] [--shard K/N]\n"
+    "                                    [--report FILE.json|-]\n";
 constexpr char kRigDescription[] =
-    "Plays several lanes at once from one process, each as 'play' would with its own thread\n"
-    "and transport. FILE.json holds {\"lanes\": [LANE, ...]}, each LANE an object whose keys\n"
-    "are play's flags without their dashes, e.g.\n"
+    "Plays several lanes at once from one process, each as 'play' would. FILE.json holds\n"
+    "{\"lanes\": [LANE, ...]}, each LANE an object whose keys are play's flags without their\n"
+    "dashes, e.g.\n"
     "  {\"file\": \"lane1.txt\", \"tcp\": \"127.0.0.1:9101\", \"delay\": 10, \"count\": 500}\n"
     "with one of tcp, udp, listen or serial, and delay, loop (true), count, pace, speed,\n"
-    "max-gap, ttl, interface, baud, parity, data-bits, stop-bits. A relative \"file\" is\n"
-    "taken from FILE.json's folder.\n";
+    "max-gap, ttl, interface, baud, parity, data-bits, stop-bits; and \"start\": when the\n"
+    "lane's first line goes out, in ms. A relative \"file\" is taken from FILE.json's folder.\n";
 constexpr char kRigNotes[] =
-    "Every lane is checked before anything is sent; a lane that cannot play is named by its\n"
-    "number (from 1). The rig ends when every lane has ended, or at Ctrl-C. Standard output\n"
-    "then gets one row per lane: lines sent, lines not delivered, and the cadence (mean and\n"
-    "99th percentile of |interval - planned pause| over the paced lines, measured as the\n"
-    "lines left). On a terminal standard error shows one live line per lane meanwhile.\n"
-    "Exit codes: 0 every lane ended, 1 the rig file or a lane cannot be used, or a lane\n"
-    "reached no device, 2 bad arguments, ";
+    "TCP, UDP and listening lanes share a few threads (one per processor); a serial lane has\n"
+    "a thread of its own. By default the lanes' first lines are spread over their first\n"
+    "pause; --together starts them all at once. Every lane is checked before anything is\n"
+    "sent; a lane that cannot play is named by its number (from 1). The rig ends when every\n"
+    "lane has ended, or at Ctrl-C. Standard output then gets one row per lane (more than 50\n"
+    "lanes: a digest): lines sent, lines not delivered, and the cadence (mean and 99th\n"
+    "percentile of |interval - planned pause| over the paced lines, as the lines left).\n"
+    "--report writes every lane's row as JSON ('-': to standard output, the summary then\n"
+    "going to standard error). --shard K/N plays the lanes whose index (from 0) leaves K\n"
+    "when divided by N. On a terminal standard error shows live lines meanwhile.\n"
+    "Exit codes: 0 every lane ended, 1 the rig file or a lane cannot be used, a lane could\n"
+    "not play or reached no device, 2 bad arguments, 130 stopped by Ctrl-C, 143 by SIGTERM,\n"
+    "129 by SIGHUP.\n";
 
 // How often the live lines are redrawn.
 constexpr std::chrono::milliseconds kRedrawPeriod{200};
 
-// A lane ready to play. Members are destroyed from the last: the playback (its run joined)
-// before the transport it uses, the host and the plan (whose listener the run used).
+// Descriptors the rig holds besides its lanes': the standard streams and the few it reads or
+// writes while it starts, and per thread of the event loop its own (on Linux an epoll, a timer
+// and a wake-up descriptor).
+constexpr std::uint64_t kBaseDescriptors = 4;
+constexpr std::uint64_t kDescriptorsPerLoop = 4;
+
+// A lane ready to play. Members are destroyed from the last: a serial lane's playback (its run
+// joined) before the transport it uses, the host and the listener a lane used. A rig may hold
+// thousands of lanes, so a lane keeps only what the live lines and the summary need once it has
+// been handed to its driver.
 struct Lane {
     int number = 0;
-    PlayPlan plan;
+    std::string target;  // "tcp 127.0.0.1:9101"
+    std::string path;
+    std::int32_t lineCount = 0;
+    bool bSerial = false;
+    bool bTcpClient = false;
+    std::optional<std::uint32_t> startMs;
+    std::unique_ptr<CLaneListener> listener;
+    std::string listenAddress;
+    // Until the lane is handed to its driver.
+    std::unique_ptr<PlayPlan> plan;
     std::unique_ptr<CCliPlaybackHost> host;
+    // A serial lane plays on a run thread of its own.
     std::unique_ptr<CSocketClient> socketClient;
     std::unique_ptr<COutputPlayback> playback;
+    // Any other lane: its index among the event loop's lanes.
+    std::size_t loopIndex = 0;
 };
 
 std::string LaneName(int number) {
     return "lane " + std::to_string(number);
 }
 
+bool IsSerial(const PlayPlan& plan) {
+    return !plan.listener && plan.options.outputInterface == kInterfaceRs232;
+}
+
+bool IsTcpClient(const PlayPlan& plan) {
+    return !plan.listener && plan.options.outputInterface == kInterfaceTcpClient;
+}
+
 // The live line of a lane.
 std::string LaneStatusLine(Lane& lane) {
     const CCliPlaybackHost::Status status = lane.host->Snapshot();
-    std::string line = LaneName(lane.number) + "  " + lane.plan.target + "  ";
+    std::string line = LaneName(lane.number) + "  " + lane.target + "  ";
     if (status.bEnded) {
         line += "ended";
     } else if (!status.bStarted) {
-        line += lane.plan.listener ? "waiting for a device" : "starting";
+        line += lane.listener ? "waiting for a device" : "starting";
     } else {
         line += FormatPlayProgress(
-            status.index + 1, lane.plan.request.lineCount, status.percent, 0, std::nullopt, false,
+            status.index + 1, lane.lineCount, status.percent, 0, std::nullopt, false,
             status.stamp.size() > 11 ? status.stamp.substr(11) : status.stamp);
     }
     line += "  " + std::to_string(status.linesSent) + " sent";
@@ -90,21 +130,78 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
     text = content.str();
     return !in.bad();
 }
+
+// "K/N" with 0 <= K < N.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseShard(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    auto number = [](const std::string& digits) -> std::optional<std::uint32_t> {
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(std::stoul(digits));
+    };
+    if (slash == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::optional<std::uint32_t> k = number(text.substr(0, slash));
+    const std::optional<std::uint32_t> n = number(text.substr(slash + 1));
+    if (!k || !n || *n == 0 || *k >= *n) {
+        return std::nullopt;
+    }
+    return std::make_pair(*k, *n);
+}
+
+// "1, 2, 5" of the first few numbers, "and N more" for the rest.
+std::string NumberList(const std::vector<int>& numbers) {
+    constexpr std::size_t kNamed = 20;
+    std::string names;
+    for (std::size_t n = 0; n < numbers.size() && n < kNamed; ++n) {
+        names += (n == 0 ? "" : ", ") + std::to_string(numbers[n]);
+    }
+    if (numbers.size() > kNamed) {
+        names += " and " + std::to_string(numbers.size() - kNamed) + " more";
+    }
+    return names;
+}
 }  // namespace
 
 int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err) {
-    CCommandParser parser("rig", kRigUsage, kRigDescription, ExitCodesNote(kRigNotes));
+    CCommandParser parser("rig", kRigUsage, kRigDescription, kRigNotes);
     std::vector<std::string> files;
     bool bQuiet = false;
+    bool bTogether = false;
+    std::optional<std::string> shardText;
+    std::optional<std::string> reportPath;
     parser.App().add_option("FILE", files)->group("");
     parser.App()
         .add_flag("--quiet", bQuiet, "no live lines and no connection notices")
         ->disable_flag_override();
+    parser.App()
+        .add_flag("--together", bTogether,
+                  "every lane's first line at once, instead of spread over the first pause")
+        ->disable_flag_override();
+    parser.App().add_option("--shard", shardText,
+                            "K/N: only the lanes whose index (from 0) leaves K divided by N");
+    parser.App().add_option("--report", reportPath,
+                            "FILE.json: every lane's row as JSON ('-': standard output)");
     if (const std::optional<int> exitCode = parser.Parse(args, out, err)) {
         return *exitCode;
     }
     if (files.size() != 1) {
         return parser.Refuse(err, files.empty() ? "FILE.json is missing" : "only one FILE, please");
+    }
+    std::pair<std::uint32_t, std::uint32_t> shard{0, 1};
+    if (shardText) {
+        const auto parsed = ParseShard(*shardText);
+        if (!parsed) {
+            return parser.Refuse(
+                err, "--shard: '" + *shardText + "' is not K/N with whole numbers 0 <= K < N");
+        }
+        shard = *parsed;
+    }
+    if (reportPath && reportPath->empty()) {
+        return parser.Refuse(err, "--report: give a FILE.json, or - for standard output");
     }
     const std::string& rigPath = files.front();
     auto failure = [&err](const std::string& message) {
@@ -136,87 +233,189 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
     if (const std::optional<std::string> refusal = ReadRigFile(text, lookup, laneWords)) {
         return failure("'" + rigPath + "': " + *refusal);
     }
+    // A shard plays the lanes whose index (from 0, in the file's order) leaves K divided by N;
+    // they keep the numbers they have in the file.
+    std::erase_if(laneWords, [&shard](const RigLaneWords& words) {
+        return static_cast<std::uint32_t>(words.number - 1) % shard.second != shard.first;
+    });
+    if (laneWords.empty()) {
+        return failure("shard " + *shardText + " of '" + rigPath + "' holds no lane");
+    }
+
+    // Every lane's flags first: what the lanes will need of the system is known before any of
+    // them opens anything.
+    std::vector<PlayFlags> laneFlags(laneWords.size());
+    std::uint64_t descriptors = kBaseDescriptors;
+    std::set<std::string> laneFiles;
+    for (std::size_t n = 0; n < laneWords.size(); ++n) {
+        CCommandParser laneParser("play", "", "", "");
+        AddPlayFlags(laneParser.App(), laneFlags[n], false);
+        if (const std::optional<std::string> refusal = laneParser.ParseWords(laneWords[n].words)) {
+            return failure(LaneName(laneWords[n].number) + ": " + *refusal);
+        }
+        const PlayFlags& flags = laneFlags[n];
+        if (flags.serialPort) {
+            descriptors += 3;  // the port, the file, the port's wake-up
+        } else {
+            // The lanes of one file share it; a lane has its socket, a listening lane its
+            // listener and a device at least.
+            descriptors += flags.listen ? 2 : 1;
+            laneFiles.insert(flags.files.empty() ? std::string() : flags.files.front());
+        }
+    }
+    descriptors += laneFiles.size() +
+                   kDescriptorsPerLoop *
+                       std::min<std::uint64_t>(std::max(1u, std::thread::hardware_concurrency()),
+                                               laneWords.size());
+    if (const std::optional<std::uint64_t> limit = RaiseOpenFileLimit();
+        limit && descriptors > *limit) {
+        return failure(std::to_string(laneWords.size()) + " lanes need about " +
+                       std::to_string(descriptors) + " open files; this process may open " +
+                       std::to_string(*limit) + " (ulimit -n)");
+    }
 
     // Every lane checked before anything is sent.
     const std::string folder = std::filesystem::path(rigPath).parent_path().string();
     std::vector<std::unique_ptr<Lane>> lanes;
     std::set<int> serialPorts;
-    for (const RigLaneWords& words : laneWords) {
+    for (std::size_t n = 0; n < laneWords.size(); ++n) {
         auto lane = std::make_unique<Lane>();
-        lane->number = words.number;
-        CCommandParser laneParser("play", "", "", "");
-        PlayFlags flags;
-        AddPlayFlags(laneParser.App(), flags, false);
-        if (const std::optional<std::string> refusal = laneParser.ParseWords(words.words)) {
-            return failure(LaneName(words.number) + ": " + *refusal);
-        }
+        lane->number = laneWords[n].number;
+        lane->startMs = laneWords[n].startMs;
+        lane->plan = std::make_unique<PlayPlan>();
+        PlayPlan& plan = *lane->plan;
         if (const std::optional<PlayRefusal> refusal =
-                PreparePlay(flags, folder, "tillstream-cli rig", lane->plan)) {
-            return failure(LaneName(words.number) + ": " + refusal->message);
+                PreparePlay(laneFlags[n], folder, "tillstream-cli rig", plan)) {
+            return failure(LaneName(lane->number) + ": " + refusal->message);
         }
-        if (lane->plan.options.outputInterface == kInterfaceRs232 && !lane->plan.listener &&
-            !serialPorts.insert(lane->plan.options.outputComPort).second) {
-            return failure(LaneName(words.number) + ": " + lane->plan.target +
+        lane->target = plan.target;
+        lane->path = plan.path;
+        lane->lineCount = plan.request.lineCount;
+        lane->bSerial = IsSerial(plan);
+        lane->bTcpClient = IsTcpClient(plan);
+        lane->listenAddress = plan.listenAddress;
+        if (lane->bSerial && !serialPorts.insert(plan.options.outputComPort).second) {
+            return failure(LaneName(lane->number) + ": " + plan.target +
                            " is also another lane's port; a port plays one lane");
         }
         lanes.push_back(std::move(lane));
     }
+    laneFlags.clear();
+    laneWords.clear();
+
+    // The report file is made before anything is sent, so that one that cannot be written
+    // refuses the rig rather than losing its figures.
+    const bool bReportToOut = reportPath && *reportPath == "-";
+    std::ofstream reportFile;
+    if (reportPath && !bReportToOut) {
+        reportFile.open(*reportPath, std::ios::binary | std::ios::trunc);
+        if (!reportFile) {
+            return failure("cannot write the report '" + *reportPath + "'");
+        }
+    }
+    std::ostream& summaryOut = bReportToOut ? err : out;
 
     const bool bLive = !bQuiet && IsTerminal(StandardStream::kError);
     CRigDisplay display(err, bLive);
+    std::size_t loopLanes = 0;
+    for (auto& lane : lanes) {
+        loopLanes += lane->bSerial ? 0 : 1;
+    }
+    // Declared after the lanes, so that it is destroyed (its threads ended) before them.
+    CLaneRunner runner;
+    // The lanes on the loop play with fixed options and never ask for them: one record for all.
+    const auto sharedOptions = std::make_shared<const OptionRecord>(MakeDefaultOptionRecord());
+    std::size_t position = 0;
     for (auto& lane : lanes) {
         const std::string name = LaneName(lane->number);
-        lane->host = std::make_unique<CCliPlaybackHost>(
-            lane->plan.options, [&display, name](const std::string& message) {
-                display.Message(std::string(kCliProgramName) + " rig: " + name + ": " + message);
-            });
-        if (lane->plan.listener) {
-            display.Message(name + ": listening on tcp " + lane->plan.listenAddress);
+        auto onMessage = [&display, name](const std::string& message) {
+            display.Message(std::string(kCliProgramName) + " rig: " + name + ": " + message);
+        };
+        lane->host = lane->bSerial
+                         ? std::make_unique<CCliPlaybackHost>(lane->plan->options, onMessage)
+                         : std::make_unique<CCliPlaybackHost>(sharedOptions, onMessage);
+        lane->listener = std::move(lane->plan->listener);
+        if (lane->listener) {
+            display.Message(name + ": listening on tcp " + lane->listenAddress);
             if (!bQuiet) {
-                lane->plan.listener->SetConnectionNotices(
-                    [&display, name](const ListenConnection& connection) {
-                        display.Message(name + ": connection " +
-                                        std::to_string(connection.nNumber) + " from " +
-                                        connection.strAddress);
-                    },
-                    [&display, name](const ListenConnection& connection) {
-                        display.Message(name + ": connection " +
-                                        std::to_string(connection.nNumber) + " closed after " +
-                                        std::to_string(connection.nLines) + " lines");
-                    });
+                auto notice = [&display, name](const std::string& what) {
+                    return [&display, name, what](const ListenConnection& connection) {
+                        std::string line =
+                            name + ": connection " + std::to_string(connection.nNumber) + what;
+                        if (what == " from ") {
+                            line += connection.strAddress;
+                        } else if (what == " closed after ") {
+                            line += std::to_string(connection.nLines) + " lines";
+                        }
+                        display.Message(line);
+                    };
+                };
+                lane->listener->SetConnectionNotices(notice(" from "), notice(" closed after "),
+                                                     notice(" dropped: not reading"));
             }
         }
-        lane->socketClient = std::make_unique<CSocketClient>();
-        lane->playback = std::make_unique<COutputPlayback>(*lane->host, *lane->socketClient);
+        if (lane->bSerial) {
+            lane->socketClient = std::make_unique<CSocketClient>();
+            lane->playback = std::make_unique<COutputPlayback>(*lane->host, *lane->socketClient);
+            continue;
+        }
+        LanePlan plan = MakeLanePlan(*lane->plan, *lane->host);
+        if (lane->listener) {
+            // The rig holds the listener now, not the plan.
+            plan.kind = LanePlan::Kind::kListen;
+            plan.pListener = lane->listener.get();
+        }
+        if (lane->startMs) {
+            plan.startAfter = std::chrono::milliseconds(*lane->startMs);
+        } else if (!bTogether) {
+            // Real tills are not synchronised: the first lines are spread over the first pause.
+            plan.startFraction = static_cast<double>(position) / static_cast<double>(loopLanes);
+        }
+        ++position;
+        lane->loopIndex = runner.Add(plan);
+        lane->plan.reset();
     }
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
     }
+    std::string startError;
+    if (loopLanes > 0 && !runner.Start(startError)) {
+        return failure(startError);
+    }
     for (auto& lane : lanes) {
-        if (lane->playback->Start(lane->plan.request) == 0) {
+        if (lane->playback && lane->playback->Start(lane->plan->request) == 0) {
+            runner.RequestStop();
             for (auto& started : lanes) {
-                started->playback->RequestStop();
+                if (started->playback) {
+                    started->playback->RequestStop();
+                }
             }
             return failure(LaneName(lane->number) + ": the playback thread could not be started");
         }
     }
-    SetInterruptCallback([&lanes] {
+    SetInterruptCallback([&lanes, &runner] {
+        runner.RequestStop();
         for (auto& lane : lanes) {
-            lane->playback->RequestStop();
+            if (lane->playback) {
+                lane->playback->RequestStop();
+            }
         }
     });
-    std::vector<std::string> status(lanes.size());
+    std::vector<std::string> status;
     auto draw = [&] {
         if (!bLive) {
             return;
         }
-        for (std::size_t n = 0; n < lanes.size(); ++n) {
-            status[n] = LaneStatusLine(*lanes[n]);
+        status.clear();
+        for (std::size_t n = 0; n < lanes.size() && n < kRigLiveLanes; ++n) {
+            status.push_back(LaneStatusLine(*lanes[n]));
         }
-        display.Draw(status);
+        display.Draw(status, lanes.size());
     };
+    // This thread serves the lanes' loop too, until they have ended.
+    runner.Wait(draw, kRedrawPeriod);
     for (auto& lane : lanes) {
-        while (!lane->host->WaitForEnd(kRedrawPeriod)) {
+        while (lane->playback && !lane->host->WaitForEnd(kRedrawPeriod)) {
             draw();
         }
     }
@@ -224,47 +423,84 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
     draw();
     display.Clear();
     for (auto& lane : lanes) {
-        lane->playback->WaitUntilEnded(std::chrono::hours(1));
+        if (lane->playback) {
+            lane->playback->WaitUntilEnded(std::chrono::hours(1));
+        }
     }
     SetInterruptCallback(nullptr);
 
     std::vector<RigSummaryRow> rows;
+    std::vector<int> failedLanes;
     std::vector<int> silentLanes;
     for (auto& lane : lanes) {
         const CCliPlaybackHost::Status laneStatus = lane->host->Snapshot();
         const CCliPlaybackHost::Cadence cadence = lane->host->CadenceFigures();
-        rows.push_back({lane->number, lane->plan.target,
-                        std::filesystem::path(lane->plan.path).filename().string(),
-                        laneStatus.linesSent, laneStatus.linesLost, cadence.intervals,
-                        cadence.meanMs, cadence.p99Ms});
-        if (laneStatus.linesSent > 0 && laneStatus.linesLost == laneStatus.linesSent) {
+        RigSummaryRow row{lane->number,
+                          lane->target,
+                          std::filesystem::path(lane->path).filename().string(),
+                          laneStatus.linesSent,
+                          laneStatus.linesLost,
+                          cadence.intervals,
+                          cadence.meanMs,
+                          cadence.p99Ms};
+        if (!lane->bSerial) {
+            row.failure = runner.Failure(lane->loopIndex);
+            if (lane->listener || lane->bTcpClient) {
+                row.connections = runner.Connections(lane->loopIndex);
+            }
+        }
+        if (!row.failure.empty()) {
+            failedLanes.push_back(lane->number);
+        } else if (row.sent > 0 && row.lost == row.sent) {
             silentLanes.push_back(lane->number);
         }
+        rows.push_back(std::move(row));
     }
-    out << FormatRigSummary(rows);
-    if (!bQuiet) {
+    summaryOut << (rows.size() > kRigTableLanes ? FormatRigDigest(rows) : FormatRigSummary(rows));
+    if (!bQuiet && rows.size() <= kRigTableLanes) {
         for (auto& lane : lanes) {
-            if (!lane->plan.listener) {
+            if (!lane->listener) {
                 continue;
             }
-            for (const ListenConnection& connection : lane->plan.listener->Connections()) {
+            for (const ListenConnection& connection : lane->listener->Connections()) {
                 err << LaneName(lane->number) << ": connection " << connection.nNumber << " from "
                     << connection.strAddress << ": " << connection.nLines
                     << (connection.nLines == 1 ? " line" : " lines") << std::endl;
             }
         }
     }
-    out.flush();
+    summaryOut.flush();
+    if (reportPath) {
+        std::ostream& report = bReportToOut ? out : reportFile;
+        report << FormatRigReport(rows);
+        report.flush();
+        if (!bReportToOut) {
+            reportFile.close();
+        }
+        if (!report) {
+            PrintCommandError(err, "rig", "cannot write the report '" + *reportPath + "'");
+            if (!IsInterruptRequested()) {
+                return kExitFailure;
+            }
+        }
+    }
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
     }
+    auto lanesWord = [](const std::vector<int>& numbers) {
+        return std::string(numbers.size() > 1 ? "lanes " : "lane ") + NumberList(numbers);
+    };
+    if (!failedLanes.empty()) {
+        PrintCommandError(
+            err, "rig",
+            lanesWord(failedLanes) + " could not play as asked (the " + "cause is told above)");
+    }
     if (!silentLanes.empty()) {
-        std::string names;
-        for (const int number : silentLanes) {
-            names += (names.empty() ? "" : ", ") + std::to_string(number);
-        }
-        return failure("no line of lane" + std::string(silentLanes.size() > 1 ? "s " : " ") +
-                       names + " reached its receiving device");
+        PrintCommandError(err, "rig",
+                          "no line of " + lanesWord(silentLanes) + " reached its receiving device");
+    }
+    if (!failedLanes.empty() || !silentLanes.empty()) {
+        return kExitFailure;
     }
     return kExitOk;
 }

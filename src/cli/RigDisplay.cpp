@@ -1,7 +1,9 @@
 #include "cli/RigDisplay.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 namespace {
@@ -59,6 +61,79 @@ std::string FormatRigSummary(const std::vector<RigSummaryRow>& rows) {
     return table;
 }
 
+std::string FormatRigDigest(const std::vector<RigSummaryRow>& rows) {
+    std::uint64_t sent = 0;
+    std::uint64_t lost = 0;
+    std::size_t troubled = 0;
+    std::vector<double> p99s;
+    for (const RigSummaryRow& row : rows) {
+        sent += row.sent;
+        lost += row.lost;
+        troubled += !row.failure.empty() || (row.sent > 0 && row.lost == row.sent) ? 1 : 0;
+        if (row.intervals > 0) {
+            p99s.push_back(row.p99Ms);
+        }
+    }
+    std::string text = "lanes " + std::to_string(rows.size()) + ": sent " + std::to_string(sent) +
+                       ", not delivered " + std::to_string(lost) + ", lanes that did not play " +
+                       "or reached no device " + std::to_string(troubled) + "\n";
+    if (p99s.empty()) {
+        return text + "per-lane p99 deviation ms: - (no lane had pauses)\n";
+    }
+    std::sort(p99s.begin(), p99s.end());
+    // Nearest rank, as for the lanes' own percentiles.
+    auto rank = [&p99s](double fraction) {
+        const auto at =
+            static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(p99s.size())));
+        return p99s[std::max<std::size_t>(at, 1) - 1];
+    };
+    text += "per-lane p99 deviation ms: median " + Figure(rank(0.5)) + ", 99th percentile " +
+            Figure(rank(0.99)) + ", worst " + Figure(p99s.back()) + " (over " +
+            std::to_string(p99s.size()) + " lanes with pauses)\n";
+    std::vector<RigSummaryRow> worst;
+    for (const RigSummaryRow& row : rows) {
+        if (row.intervals > 0) {
+            worst.push_back(row);
+        }
+    }
+    const std::size_t nWorst = std::min<std::size_t>(10, worst.size());
+    std::partial_sort(worst.begin(), worst.begin() + static_cast<std::ptrdiff_t>(nWorst),
+                      worst.end(), [](const RigSummaryRow& a, const RigSummaryRow& b) {
+                          return a.p99Ms > b.p99Ms || (a.p99Ms == b.p99Ms && a.lane < b.lane);
+                      });
+    worst.resize(nWorst);
+    return text + "the " + std::to_string(nWorst) + " lanes with the largest p99 deviation:\n" +
+           FormatRigSummary(worst);
+}
+
+std::string FormatRigReport(const std::vector<RigSummaryRow>& rows) {
+    nlohmann::json lanes = nlohmann::json::array();
+    for (const RigSummaryRow& row : rows) {
+        nlohmann::json lane = {{"lane", row.lane},
+                               {"target", row.target},
+                               {"file", row.file},
+                               {"sent", row.sent},
+                               {"not_delivered", row.lost},
+                               {"mean_deviation_ms", nullptr},
+                               {"p99_deviation_ms", nullptr},
+                               {"connections", nullptr},
+                               {"failure", nullptr}};
+        if (row.intervals > 0) {
+            // Rounded to the microsecond, as the table shows them.
+            lane["mean_deviation_ms"] = std::round(row.meanMs * 1000) / 1000;
+            lane["p99_deviation_ms"] = std::round(row.p99Ms * 1000) / 1000;
+        }
+        if (row.connections) {
+            lane["connections"] = *row.connections;
+        }
+        if (!row.failure.empty()) {
+            lane["failure"] = row.failure;
+        }
+        lanes.push_back(std::move(lane));
+    }
+    return nlohmann::json{{"lanes", std::move(lanes)}}.dump() + "\n";
+}
+
 void CRigDisplay::EraseBlock() {
     if (m_nShown == 0) {
         return;
@@ -78,16 +153,15 @@ void CRigDisplay::WriteBlock() {
     m_nShown = shown;
 }
 
-void CRigDisplay::Draw(const std::vector<std::string>& lines) {
+void CRigDisplay::Draw(const std::vector<std::string>& lines, std::size_t nLanes) {
     if (!m_bLive) {
         return;
     }
     std::lock_guard lock(m_mutex);
-    m_lines.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(
-                                                      std::min(lines.size(), kRigLiveLanes)));
-    if (lines.size() > kRigLiveLanes) {
-        m_lines.push_back("... and " + std::to_string(lines.size() - kRigLiveLanes) +
-                          " more lanes");
+    const std::size_t shown = std::min(lines.size(), kRigLiveLanes);
+    m_lines.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(shown));
+    if (nLanes > shown) {
+        m_lines.push_back("... and " + std::to_string(nLanes - shown) + " more lanes");
     }
     EraseBlock();
     WriteBlock();

@@ -34,6 +34,26 @@ std::optional<std::string> ValueWord(const std::string& key, const Json& value,
             return std::nullopt;
     }
 }
+// The "start" of a lane: a whole number of milliseconds, 0 to a day, as a number or a text.
+std::optional<std::uint32_t> StartValue(const Json& value, std::string& error) {
+    constexpr std::uint64_t kLongestStart = 24ull * 60 * 60 * 1000;
+    std::optional<std::uint64_t> ms;
+    if (value.is_number_unsigned()) {
+        ms = value.get<std::uint64_t>();
+    } else if (value.is_string()) {
+        const std::string text = value.get<std::string>();
+        if (!text.empty() && text.size() <= 9 &&
+            text.find_first_not_of("0123456789") == std::string::npos) {
+            ms = std::stoull(text);
+        }
+    }
+    if (!ms || *ms > kLongestStart) {
+        error = "'start' is " + value.dump() +
+                ", not a whole number of milliseconds from 0 to 86400000";
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(*ms);
+}
 }  // namespace
 
 std::optional<std::string> ReadRigFile(const std::string& text, const RigKeyLookup& lookup,
@@ -72,6 +92,15 @@ std::optional<std::string> ReadRigFile(const std::string& text, const RigKeyLook
         }
         for (const auto& [key, value] : lane.items()) {
             if (key == "file") {
+                continue;
+            }
+            if (key == "start") {
+                std::string error;
+                const std::optional<std::uint32_t> start = StartValue(value, error);
+                if (!start) {
+                    return LaneName(number) + ": " + error;
+                }
+                words.startMs = start;
                 continue;
             }
             const std::optional<bool> bTakesValue = lookup(key);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+
+#include "datafile/PlayFile.h"
 
 CLineReader::CLineReader(LineMode mode, std::size_t bufferSize)
     : m_mode(mode), m_buffer(std::max<std::size_t>(bufferSize, 1)) {}
@@ -18,29 +21,28 @@ FileError CLineReader::Open(const std::string& path) {
 
 FileError CLineReader::OpenForPlayback(const std::string& path) {
     Close();
-    // A conversion may rename a new file over this name between our open and our lock; the lock
-    // would then sit on the replaced file. Open again until the locked file is the one named.
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        if ((m_lastError = m_file.OpenForRead(path)) != FileError::None) {
-            return m_lastError;
-        }
-        if ((m_lastError = m_file.LockShared()) != FileError::None) {
-            m_file.Close();
-            return m_lastError;
-        }
-        if (m_file.IsSameFileAs(path)) {
-            m_inPlay.emplace(path);
-            return m_lastError;
-        }
-        m_file.Close();
+    if ((m_lastError = CPlayFile::OpenLocked(path, m_file)) == FileError::None) {
+        m_inPlay.emplace(path);
     }
-    m_lastError = FileError::SharingViolation;
+    return m_lastError;
+}
+
+FileError CLineReader::OpenShared(std::shared_ptr<const CPlayFile> file) {
+    Close();
+    if (file == nullptr || !file->Handle().IsOpen()) {
+        m_lastError = FileError::NotSupported;
+        return m_lastError;
+    }
+    m_pShared = std::move(file);
+    m_lastError = FileError::None;
     return m_lastError;
 }
 
 void CLineReader::Close() {
     m_file.Close();
     m_inPlay.reset();
+    m_pShared.reset();
+    m_nSharedOffset = 0;
     m_nPos = m_nEnd = 0;
     m_bEof = false;
     m_bInLine = false;
@@ -50,6 +52,11 @@ FileError CLineReader::Rewind() {
     m_nPos = m_nEnd = 0;
     m_bEof = false;
     m_bInLine = false;
+    if (m_pShared != nullptr) {
+        m_nSharedOffset = 0;
+        m_lastError = FileError::None;
+        return m_lastError;
+    }
     m_lastError = m_file.Rewind();
     return m_lastError;
 }
@@ -57,10 +64,14 @@ FileError CLineReader::Rewind() {
 FileError CLineReader::Fill() {
     m_nPos = 0;
     m_nEnd = 0;
-    const FileReadResult result = m_file.Read(m_buffer.data(), m_buffer.size());
+    const FileReadResult result =
+        m_pShared != nullptr
+            ? m_pShared->Handle().ReadAt(m_nSharedOffset, m_buffer.data(), m_buffer.size())
+            : m_file.Read(m_buffer.data(), m_buffer.size());
     if (result.error != FileError::None) {
         return result.error;
     }
+    m_nSharedOffset += result.bytes;
     m_nEnd = result.bytes;
     m_bEof = result.bytes == 0;
     return FileError::None;
@@ -69,7 +80,7 @@ FileError CLineReader::Fill() {
 ReadLineResult CLineReader::ReadLine(std::string& line) {
     line.clear();
     m_lastError = FileError::None;
-    if (!m_file.IsOpen()) {
+    if (!IsOpen()) {
         m_lastError = FileError::NotSupported;
         return ReadLineResult::Error;
     }
@@ -112,7 +123,7 @@ ReadLineResult CLineReader::ReadLinePiece(std::string& piece, std::size_t maxByt
     piece.clear();
     bLineEnd = false;
     m_lastError = FileError::None;
-    if (!m_file.IsOpen() || m_mode != LineMode::Binary) {
+    if (!IsOpen() || m_mode != LineMode::Binary) {
         m_lastError = FileError::NotSupported;
         return ReadLineResult::Error;
     }

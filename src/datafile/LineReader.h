@@ -10,17 +10,23 @@
 //
 // Open() takes no lock, so files in play can still be shown and classified. OpenForPlayback()
 // additionally takes the shared lock on the file and records it in CFilesInPlay until Close(), so
-// that conversion and restore refuse to change a file while it is being played.
+// that conversion and restore refuse to change a file while it is being played. OpenShared()
+// reads a file that a CPlayFile holds open for playback, at this reader's own position, so that
+// many readers of one file share one open file.
 //
 // One thread at a time may use a reader. Failures are reported by return values (FileError or
 // ReadLineResult::Error with LastError()), never by exceptions.
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "datafile/FilesInPlay.h"
 #include "platform/FileHandle.h"
+
+class CPlayFile;
 
 enum class LineMode { Binary, Text };
 
@@ -47,6 +53,9 @@ class CLineReader {
     // FileError::SharingViolation while a conversion or restore holds the file) and registers the
     // file in CFilesInPlay. On failure nothing stays open or registered.
     FileError OpenForPlayback(const std::string& path);
+    // Reads `file` (open for playback, kept open by its owners) from its start. The file stays in
+    // play as long as `file` lives; this reader holds it until Close().
+    FileError OpenShared(std::shared_ptr<const CPlayFile> file);
 
     // Reads the next line into `line` (its previous content is replaced). After ReadLinePiece
     // left a line part-way, the rest of that line.
@@ -62,7 +71,7 @@ class CLineReader {
     FileError Rewind();
     // Closes the file, gives the lock back and ends its registration as in play.
     void Close();
-    bool IsOpen() const { return m_file.IsOpen(); }
+    bool IsOpen() const { return m_file.IsOpen() || m_pShared != nullptr; }
 
     LineMode Mode() const { return m_mode; }
     // Takes effect from the next line on.
@@ -76,6 +85,8 @@ class CLineReader {
     LineMode m_mode;
     CFileHandle m_file;
     std::optional<CFileInPlayGuard> m_inPlay;
+    std::shared_ptr<const CPlayFile> m_pShared;  // read at m_nSharedOffset instead of m_file
+    std::uint64_t m_nSharedOffset = 0;
     std::vector<char> m_buffer;
     std::size_t m_nPos = 0;  // next unread byte in m_buffer
     std::size_t m_nEnd = 0;  // end of the valid bytes in m_buffer

@@ -11,6 +11,13 @@ FileError CStampedLogReader::OpenForPlayback(const std::string& path) {
     return m_file.OpenForPlayback(path);
 }
 
+FileError CStampedLogReader::OpenShared(std::shared_ptr<const CPlayFile> file) {
+    m_ahead.reset();
+    m_bAheadRead = false;
+    m_currentSeconds.reset();
+    return m_file.OpenShared(std::move(file));
+}
+
 ReadLineResult CStampedLogReader::ReadAhead() {
     m_ahead.reset();
     m_bAheadRead = true;

@@ -5,7 +5,9 @@
 // would not keep are passed over, as they never reach a converted file.
 // One thread at a time (the playback thread). Failures are reported by results (FileError,
 // ReadLineResult::Error), never by exceptions.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,12 +15,16 @@
 
 class CStampedLogReader {
   public:
-    CStampedLogReader() = default;
+    // `bufferSize`: the line reader's buffer (see CLineReader).
+    explicit CStampedLogReader(std::size_t bufferSize = CLineReader::kDefaultBufferSize)
+        : m_file(LineMode::Text, bufferSize) {}
     CStampedLogReader(const CStampedLogReader&) = delete;
     CStampedLogReader& operator=(const CStampedLogReader&) = delete;
 
     // As CLineReader::OpenForPlayback: the file is in play until Close().
     FileError OpenForPlayback(const std::string& path);
+    // As CLineReader::OpenShared.
+    FileError OpenShared(std::shared_ptr<const CPlayFile> file);
 
     // The next record: `payloadLine` gets its payload as a converted file holds it when read in
     // binary mode (the payload text and a CR), ready for DecodePayloadLine; `stamp` its stamp's
@@ -43,7 +49,7 @@ class CStampedLogReader {
     // Reads the next record into m_ahead (empty at the end of the file or on a failure).
     ReadLineResult ReadAhead();
 
-    CLineReader m_file{LineMode::Text};
+    CLineReader m_file;
     std::optional<Record> m_ahead;  // the record after the current one, once it has been read
     bool m_bAheadRead = false;      // m_ahead holds the result of reading past the current one
     ReadLineResult m_aheadResult = ReadLineResult::Line;

@@ -9,10 +9,8 @@
 #include <string_view>
 #include <thread>
 
-#include "datafile/DataFileKind.h"
-#include "datafile/LineReader.h"
-#include "datafile/PayloadDecoder.h"
-#include "datafile/StampedLogReader.h"
+#include "engine/LineNotices.h"
+#include "engine/LineSource.h"
 #include "engine/ListPaging.h"
 #include "engine/PaceSchedule.h"
 #include "engine/PlaybackHost.h"
@@ -73,161 +71,6 @@ class CLinePacer {
     bool m_bRaiseTried = false;  // asked once per stretch of paced lines
     bool m_bRaised = false;
 };
-
-// What the host is told about the lines of a run. With a delay every line is shown before its
-// send and the totals told after it. With no delay a host call per line would cost more than the
-// send, so only the line being sent when the host's interval has passed is told; whatever was not
-// told yet is told before the run rewinds, waits for its transport, or ends (Flush), so the host
-// always ends up with the latest line and the exact totals.
-class CLineNotices {
-  public:
-    explicit CLineNotices(CPlaybackHost& host)
-        : m_host(host),
-          m_interval(std::chrono::duration_cast<Clock::duration>(host.LineNoticeInterval())) {}
-
-    // Line `index` at `percent` is about to be sent; `bCoalesce` when no pause follows it.
-    // `pStamp`: the stamp of the record, at the recorded pace (told with the line).
-    void BeforeSend(int index, int percent, bool bCoalesce, const std::string* pStamp) {
-        m_nIndex = index;
-        m_nPercent = percent;
-        m_pStamp = pStamp;
-        m_bTelling = true;
-        if (bCoalesce && m_interval.count() > 0) {
-            const Clock::time_point now = Clock::now();
-            if (m_bToldOnce && now - m_lastTold < m_interval) {
-                m_bTelling = false;
-                m_bLineUntold = true;
-                if (pStamp != nullptr) {
-                    m_strUntoldStamp = *pStamp;
-                }
-                return;
-            }
-            m_lastTold = now;
-            m_bToldOnce = true;
-        }
-        if (pStamp != nullptr) {
-            m_host.ShowRecordStamp(*pStamp);
-        }
-        m_host.ShowCurrentLine(index, percent);
-        m_bLineUntold = false;
-    }
-
-    // The line announced by BeforeSend has been handed on (`delivered`) or lost.
-    void AfterSend(bool delivered) {
-        ++m_nLines;
-        if (!delivered) {
-            ++m_nLost;
-        }
-        if (m_bTelling) {
-            m_host.OnLinesSent(m_nLines, m_nLost);
-            m_bTotalsUntold = false;
-        } else {
-            m_bTotalsUntold = true;
-        }
-    }
-
-    void Flush() {
-        if (m_bLineUntold) {
-            if (m_pStamp != nullptr) {
-                m_host.ShowRecordStamp(m_strUntoldStamp);
-            }
-            m_host.ShowCurrentLine(m_nIndex, m_nPercent);
-            m_bLineUntold = false;
-        }
-        if (m_bTotalsUntold) {
-            m_host.OnLinesSent(m_nLines, m_nLost);
-            m_bTotalsUntold = false;
-        }
-    }
-
-    std::uint64_t Lines() const { return m_nLines; }
-
-  private:
-    CPlaybackHost& m_host;
-    const Clock::duration m_interval;
-    Clock::time_point m_lastTold{};
-    bool m_bToldOnce = false;  // the first line is always told
-    int m_nIndex = -1;
-    int m_nPercent = 0;
-    const std::string* m_pStamp = nullptr;  // of the line last announced, at the recorded pace
-    std::string m_strUntoldStamp;
-    bool m_bTelling = false;
-    bool m_bLineUntold = false;
-    bool m_bTotalsUntold = false;
-    std::uint64_t m_nLines = 0;
-    std::uint64_t m_nLost = 0;
-};
-
-// The run's file: its lines as they are read in binary mode, piece by piece, or at the recorded
-// pace the records of a stamped hex log (see CStampedLogReader), each whole, with their stamps
-// and the time to the next one.
-class CRunFile {
-  public:
-    explicit CRunFile(bool bRecordedPace) : m_bRecordedPace(bRecordedPace) {}
-
-    FileError OpenForPlayback(const std::string& path) {
-        m_nLineNumber = 0;
-        return m_bRecordedPace ? m_log.OpenForPlayback(path) : m_lines.OpenForPlayback(path);
-    }
-    // The next line's first piece of at most `nPiece` bytes, `bLineEnd` false while more of the
-    // line follows (ReadPiece); at the recorded pace the next record's payload line, whole.
-    ReadLineResult ReadLine(std::string& piece, bool& bLineEnd, std::size_t nPiece) {
-        ReadLineResult result;
-        if (m_bRecordedPace) {
-            bLineEnd = true;
-            result = m_log.ReadRecord(piece, m_strStamp);
-        } else {
-            result = m_lines.ReadLinePiece(piece, nPiece, bLineEnd);
-        }
-        if (result == ReadLineResult::Line) {
-            ++m_nLineNumber;
-        }
-        return result;
-    }
-    // The next piece of the line begun by ReadLine.
-    ReadLineResult ReadPiece(std::string& piece, bool& bLineEnd, std::size_t nPiece) {
-        return m_lines.ReadLinePiece(piece, nPiece, bLineEnd);
-    }
-    FileError Rewind() {
-        m_nLineNumber = 0;
-        return m_bRecordedPace ? m_log.Rewind() : m_lines.Rewind();
-    }
-    void Close() {
-        m_log.Close();
-        m_lines.Close();
-    }
-    // The number of the line last begun, from 1 at the top of the file (of a converted file,
-    // the marker line is line 1).
-    std::uint64_t LineNumber() const { return m_nLineNumber; }
-    // The stamp of the record last read; nullptr when the file is not played at its pace.
-    const std::string* Stamp() const { return m_bRecordedPace ? &m_strStamp : nullptr; }
-    std::optional<std::int64_t> SecondsToNext() { return m_log.SecondsToNext(); }
-
-  private:
-    bool m_bRecordedPace;
-    CLineReader m_lines{LineMode::Binary};
-    CStampedLogReader m_log;
-    std::string m_strStamp;
-    std::uint64_t m_nLineNumber = 0;
-};
-
-// Reads the rest of a line begun with `piece` (`bLineEnd` as the reader left it), feeding each
-// piece after the first to `take`. False when a stop came first: a long line is not read to its
-// end for a run that is ending.
-template <typename Take>
-bool ReadRestOfLine(CRunFile& file, std::string& piece, bool& bLineEnd, std::size_t nPiece,
-                    const std::stop_token& stop, Take take) {
-    while (!bLineEnd) {
-        if (stop.stop_requested()) {
-            return false;
-        }
-        if (file.ReadPiece(piece, bLineEnd, nPiece) == ReadLineResult::Error) {
-            throw FileReadFailure{};
-        }
-        take(piece);
-    }
-    return true;
-}
 
 // Hands the lines of a run to where they go: the front end's sink, or the interface of the
 // options (the TCP connection, the UDP socket, the serial channel). A line goes out whole, in one
@@ -334,40 +177,7 @@ class CRunOutput {
     bool m_bDelivered = false;
 };
 
-// The pause after a line: the options' delay, or at the recorded pace the time to the next
-// record scaled by the speed (RecordedPause).
-Clock::duration GapAfterLine(const PlaybackRequest& request, const OptionRecord& options,
-                             CRunFile& file) {
-    const std::chrono::milliseconds delay(options.delayMs);
-    if (!request.bRecordedPace) {
-        return delay;
-    }
-    return RecordedPause(file.SecondsToNext().value_or(0), request.speed, delay, request.maxGap);
-}
-
-bool StartsWithMarker(const std::string& line) {
-    return std::string_view(line).starts_with(kTillstreamDataMarker);
-}
-
 }  // namespace
-
-Clock::duration RecordedPause(std::int64_t logSeconds, double speed,
-                              std::chrono::milliseconds delay, std::chrono::milliseconds maxGap) {
-    using Seconds = std::chrono::duration<double>;
-    constexpr double kLongest = Seconds(kLongestRecordedPause).count();
-    double wanted = logSeconds > 0 && speed > 0 ? static_cast<double>(logSeconds) / speed : 0.0;
-    // Clamped while still a double: a quotient past the clock's range (or infinite) would
-    // otherwise wrap round when it becomes a count of clock ticks.
-    if (!(wanted < kLongest)) {
-        wanted = kLongest;
-    }
-    Clock::duration pause = std::max<Clock::duration>(
-        std::chrono::duration_cast<Clock::duration>(Seconds(wanted)), delay);
-    if (maxGap.count() > 0) {
-        pause = std::min<Clock::duration>(pause, maxGap);
-    }
-    return pause;
-}
 
 COutputPlayback::COutputPlayback(CPlaybackHost& host, CSocketClient& socketClient)
     : m_host(host), m_socketClient(socketClient) {}
@@ -413,7 +223,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
     CCommThread channel(&m_host);
     CUdpSender udpSender;
     udpSender.SetMulticast(request.multicastTtl, request.multicastInterface);
-    CRunFile file(request.bRecordedPace);
+    CLineSource source(request);
     CLineNotices notices(m_host);
     CLineSink* const pSink = request.pSink;
     CRunOutput output(pSink, m_socketClient, udpSender, channel, stop);
@@ -424,7 +234,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
         if (request.path.empty()) {
             throw kErrorEmptyPath;
         }
-        if (file.OpenForPlayback(request.path) != FileError::None) {
+        if (source.Open() != FileError::None) {
             throw kErrorOpenFile;
         }
         // One whole record at a time, so a dialog saved meanwhile never mixes two settings; it
@@ -437,13 +247,8 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
         m_host.ShowRunStart();
 
         CLinePacer pacer(stop);
-        // A piece of the current line, with room for the LF after the last one.
-        std::string piece;
-        piece.reserve(kLinePiece + 1);
-        bool bLineEnd = true;
-        std::string record;  // the decoded bytes of a record, at the recorded pace
-        unsigned char buffer[kPayloadBufferSize];
-        bool bCutTold = false;  // a converted line too long for the buffer has been told of
+        // Room for a piece of the current line and the LF after the last one.
+        source.ReservePiece(kLinePiece + 1);
         int i = 0;
         // The pause planned after the line before (zero: none) and when that line went out, for
         // the host's cadence figures.
@@ -487,8 +292,8 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
             }
 
             const std::size_t nPiece = output.PieceSize(options);
-            ReadLineResult result = file.ReadLine(piece, bLineEnd, nPiece);
-            if (result == ReadLineResult::EndOfFile) {
+            CLineSource::Result result = source.ReadLine(nPiece, stop);
+            if (result == CLineSource::Result::EndOfFile) {
                 if (options.loopEnabled == 0) {
                     // The run has played its last line: let the port finish sending it before
                     // the end of the run closes the port (a stop still cuts this short).
@@ -497,7 +302,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                     }
                     break;
                 }
-                if (file.Rewind() != FileError::None) {
+                if (source.Rewind() != FileError::None) {
                     throw FileReadFailure{};
                 }
                 if (i > 0) {
@@ -510,77 +315,42 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                     std::this_thread::yield();
                 }
                 i = 0;
-                result = file.ReadLine(piece, bLineEnd, nPiece);
-                if (result == ReadLineResult::EndOfFile) {
+                result = source.ReadLine(nPiece, stop);
+                if (result == CLineSource::Result::EndOfFile) {
                     continue;
                 }
             }
-            if (result == ReadLineResult::Error) {
+            if (result == CLineSource::Result::Stopped) {
+                continue;  // the stop is seen at the top
+            }
+            if (result == CLineSource::Result::Error) {
                 throw FileReadFailure{};
             }
-
-            // The bytes of the line when they are known before the send: a record's, or a
-            // converted line's (both decoded); a raw line's first piece otherwise.
-            const char* pData = nullptr;
-            std::size_t nLength = 0;
-            if (request.bRecordedPace) {
-                // Every byte of the record, however many.
-                record.clear();
-                CPayloadDecoder(record).Feed(piece);
-                pData = record.data();
-                nLength = record.size();
-            } else if (request.convertedFile) {
-                if (StartsWithMarker(piece)) {
-                    // Not a line of the data list: no progress, no send, no pause.
-                    ReadRestOfLine(file, piece, bLineEnd, nPiece, stop, [](const std::string&) {});
-                    continue;
-                }
-                std::memset(buffer, 0, sizeof buffer);
-                CPayloadDecoder decoder(buffer);
-                decoder.Feed(piece);
-                if (!ReadRestOfLine(file, piece, bLineEnd, nPiece, stop,
-                                    [&decoder](const std::string& more) { decoder.Feed(more); })) {
-                    continue;  // the stop is seen at the top
-                }
-                nLength = decoder.Stored();
-                pData = reinterpret_cast<const char*>(buffer);
-                if (decoder.Carried() > kPayloadBufferSize && !bCutTold) {
-                    bCutTold = true;
-                    m_host.ShowPayloadCut("line " + std::to_string(file.LineNumber()) + ": " +
-                                          std::to_string(decoder.Carried()) +
-                                          " bytes, only the first " +
-                                          std::to_string(kPayloadBufferSize) + " are sent");
-                }
-            } else {
-                if (bLineEnd) {
-                    piece.push_back('\n');
-                }
-                pData = piece.data();
-                nLength = piece.size();
+            if (std::optional<std::string> cut = source.TakeCutNotice()) {
+                m_host.ShowPayloadCut(*cut);
             }
 
             // Known before the send, so that a line with no pause after it is told as such.
-            const Clock::duration gap = GapAfterLine(request, options, file);
+            const Clock::duration gap =
+                source.PauseAfterLine(std::chrono::milliseconds(options.delayMs));
             notices.BeforeSend(i, ProgressPercent(i, request.lineCount), gap == gap.zero(),
-                               file.Stamp());
+                               source.Stamp());
 
             output.BeginLine(options);
-            if (request.bRecordedPace || request.convertedFile || bLineEnd) {
-                output.SendLine(pData, nLength);
+            if (source.LineEnded()) {
+                output.SendLine(source.Data().data(), source.Data().size());
             } else {
                 // A raw line longer than a piece: each piece goes out as it is read, the LF after
                 // the last. Once the line cannot go out whole the rest is only read past, unless
                 // the run is being stopped.
-                bool bGoing = output.SendPiece(pData, nLength, false);
-                while (!bLineEnd && !stop.stop_requested()) {
-                    if (file.ReadPiece(piece, bLineEnd, nPiece) == ReadLineResult::Error) {
+                bool bGoing = output.SendPiece(source.Data().data(), source.Data().size(), false);
+                while (!source.LineEnded() && !stop.stop_requested()) {
+                    if (source.ReadPiece(nPiece) == CLineSource::Result::Error) {
                         throw FileReadFailure{};
                     }
-                    if (bLineEnd) {
-                        piece.push_back('\n');
-                    }
                     if (bGoing) {
-                        bGoing = output.SendPiece(piece.data(), piece.size(), bLineEnd);
+                        bGoing = output.SendPiece(source.Data().data(), source.Data().size(),
+                                                  source.LineEnded());
                     }
                 }
             }
@@ -612,7 +382,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
 
     // End of the run, whatever ended it.
     notices.Flush();
-    file.Close();
+    source.Close();
     if (channel.IsOpen()) {
         channel.ClosePort();
     }

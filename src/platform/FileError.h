@@ -1,7 +1,8 @@
 #pragma once
 // The program's own codes for a failed file operation, shared by every file function of the
-// platform layer. The numbers are those of the matching Windows system error codes, so that a
-// trace text such as "ErrCode: %u" reads alike on every system. Any thread may use these.
+// platform layer, each derived from the system's error (FileErrorOf in SystemError.h). The
+// numbers are those of the matching Windows system error codes, so that a trace text such as
+// "ErrCode: %u" reads alike on every system. Any thread may use these.
 #include <cstdint>
 
 enum class FileError : std::uint32_t {
@@ -34,7 +35,3 @@ inline constexpr std::uint32_t FileErrorCode(FileError error) {
 
 // A short English text for trace messages ("file not found", ...). Never null.
 const char* FileErrorText(FileError error);
-
-// Maps a code of the operating system (errno on POSIX) to the program's code. Each back end has
-// exactly this one mapping; every file function of the platform layer goes through it.
-FileError FileErrorFromSystemCode(int systemCode);

@@ -8,12 +8,14 @@
 #include <thread>
 
 #include "platform/InterruptSource.h"
+#include "platform/Trace.h"
 
 namespace {
 struct InterruptState {
     std::atomic<bool> bRequested{false};
     std::atomic<int> nSignal{0};
-    std::atomic<std::intptr_t> hWake{-1};
+    // Created by InstallInterruptWatch before any other thread runs, then only set.
+    CWakeEvent wake;
     // The limits' watch: woken when a stop event raised the request and when the command
     // confirms that it has stopped.
     std::mutex limitMutex;
@@ -70,9 +72,7 @@ void RaiseInterrupt(int signalNumber) {
         }
         state.limitChanged.notify_all();
     }
-    if (const std::intptr_t wake = state.hWake.load(); wake != -1) {
-        SignalInterruptWakeHandle(wake);
-    }
+    state.wake.Set();
     std::lock_guard running(state.running);
     std::function<void()> callback;
     {
@@ -85,11 +85,10 @@ void RaiseInterrupt(int signalNumber) {
 }
 
 bool InstallInterruptWatch() {
-    const std::intptr_t wake = CreateInterruptWakeHandle();
-    if (wake == -1) {
+    if (const SystemError error = State().wake.Create(); error.Failed()) {
+        Trace("[%s][InstallInterruptWatch] ERROR - wake event(%u)", kProgramName, error.number);
         return false;
     }
-    State().hWake.store(wake);
     if (!HoldInterruptEvents()) {
         return false;
     }
@@ -124,8 +123,8 @@ int InterruptSignalNumber() {
     return State().nSignal.load();
 }
 
-intptr_t InterruptWaitHandle() {
-    return State().hWake.load();
+const CWakeEvent& InterruptWakeEvent() {
+    return State().wake;
 }
 
 void SetInterruptCallback(std::function<void()> callback) {

@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/WakeEvent.h"
+
 // 80 ms: with the system's own clean-up of a large process the program is gone within 100 ms.
 inline constexpr std::chrono::milliseconds kInterruptStopLimit{80};
 inline constexpr std::chrono::milliseconds kInterruptEndLimit{2000};
@@ -50,9 +52,10 @@ int InterruptSignalNumber();
 // its wait); only its end steps are left. Harmless when no request was raised.
 void ConfirmInterruptStop();
 
-// A handle that becomes readable (on Windows: signalled) once the request is raised and stays so:
-// the cancel handle of the socket waits (see ReceiveSocket.h). -1 when the watch is not installed.
-intptr_t InterruptWaitHandle();
+// An event that is set once the request is raised and stays set: the cancel event to hand to a
+// wait that the request must end (a socket's, a port's). Never set (never created) when the watch
+// is not installed. It is never reset nor closed, so any thread may wait on it.
+const CWakeEvent& InterruptWakeEvent();
 
 // `callback` runs once when the request is raised, on the thread that raised it (at once, on
 // the calling thread, when it has been raised already). It must return promptly. A later call

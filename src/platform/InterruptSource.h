@@ -1,18 +1,13 @@
 #pragma once
-// What each system gives the stop request of Interrupt.h: the handle that waiters watch, the
-// source of the requests (signals on Linux, console events on Windows) and the abrupt end. The
-// request's state, its callback and the limits' watch are the same everywhere (Interrupt.cpp).
+// What each system gives the stop request of Interrupt.h: the source of the requests (signals on
+// Linux, console events on Windows) and the abrupt end. The request's state, its wake-up event,
+// its callback and the limits' watch are the same everywhere (Interrupt.cpp).
 // For the platform layer's own use; nothing here throws.
 #include <cstdint>
 
 // Raises the request for the system's stop event `signalNumber` (see InterruptSignalNumber);
 // called by the system's source, on whatever thread it delivers its events.
 void RaiseInterrupt(int signalNumber);
-
-// The handle the request makes readable (an eventfd; a manual-reset event); -1 when none could be
-// made (traced).
-std::intptr_t CreateInterruptWakeHandle();
-void SignalInterruptWakeHandle(std::intptr_t handle);
 
 // Keeps the system's stop events from interrupting the calling thread and those it starts from
 // now on (Linux blocks the signals; Windows has nothing to do), and gives them back.

@@ -2,12 +2,12 @@
 // The IPv4 addresses this machine's own interfaces hold, loopback included: the addresses a
 // multicast sender or member may name as its interface. Unicast addresses only, each once, in
 // the order the system lists them; an interface that is down still counts, since its address is
-// still this machine's. Any thread; a failure to list them is a result with the system's reason,
-// nothing throws.
+// still this machine's. Any thread; a failure to list them is the system's error value, nothing
+// throws.
 #include <cstdint>
-#include <string>
 #include <vector>
 
-// Fills `addresses` (host byte order). False when the system would not list them, with the
-// reason in `errorText`.
-bool ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses, std::string& errorText);
+#include "platform/SystemError.h"
+
+// Fills `addresses` (host byte order). A failure when the system would not list them.
+SystemError ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses);

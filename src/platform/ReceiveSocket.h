@@ -1,27 +1,26 @@
 #pragma once
 // The receiving end of a network line for the command line's receiver: a TCP listener and the
 // connections it accepts, a TCP connection it makes itself to a program that listens, or a UDP
-// socket bound to a port (a multicast group's members included), with waits that a cancel handle
-// (see Interrupt.h) ends at once. IPv4 only, addresses in host byte order.
-// Threads: one thread at a time per socket. Failures are reported by results, with the cause in
-// LastErrorText(); nothing here throws.
+// socket bound to a port (a multicast group's members included), with the count of datagrams
+// the system dropped. IPv4 only, addresses in host byte order. Built on CSocket, and waits and
+// fails as CSocket does:
+// Waits: ConnectTcp and WaitReadable take a cancel event (CWakeEvent; the command line hands
+// them InterruptWakeEvent) and end with kInterrupted as soon as it is set, or at once when it
+// already was; an event never created means no cancel. ConnectTcp also ends at its time limit.
+// Threads: one thread at a time per socket; the cancel event may be set from any thread.
+// Failures: every failure is a SocketError (SocketErrorText words it), returned or stored
+// through pError next to a result of -1; nothing here throws.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// Looks `host` up as a dotted IPv4 address or a name (first IPv4 address of the name). False when
-// it cannot be resolved, with the reason in `errorText`.
-bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText);
+#include "platform/Socket.h"
+#include "platform/WakeEvent.h"
 
 class CReceiveSocket {
   public:
-    enum class WaitResult {
-        kReady,      // a connection to accept or bytes to read (or the peer closed)
-        kCancelled,  // the cancel handle became readable
-        kFailed,     // the socket is closed or the wait itself failed
-    };
-
     CReceiveSocket() noexcept = default;
     ~CReceiveSocket();
     CReceiveSocket(CReceiveSocket&& other) noexcept;
@@ -30,34 +29,38 @@ class CReceiveSocket {
     CReceiveSocket& operator=(const CReceiveSocket&) = delete;
 
     // Listens for TCP connections on dwAddr:wPort; port 0 lets the system choose (LocalPort).
-    bool ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort);
+    SocketError ListenTcp(std::uint32_t dwAddr, std::uint16_t wPort);
     // Binds a UDP socket to dwAddr:wPort; port 0 lets the system choose.
-    bool BindUdp(std::uint32_t dwAddr, std::uint16_t wPort);
+    SocketError BindUdp(std::uint32_t dwAddr, std::uint16_t wPort);
     // Binds a UDP socket to wPort on every interface and joins the multicast group dwGroup on the
     // interface that has the address dwInterface (0: the one the system's routes choose). Other
     // programs on this machine may take the same group and port at the same time.
-    bool JoinUdpGroup(std::uint32_t dwGroup, std::uint16_t wPort, std::uint32_t dwInterface);
+    SocketError JoinUdpGroup(std::uint32_t dwGroup, std::uint16_t wPort, std::uint32_t dwInterface);
 
-    enum class ConnectResult { kConnected, kFailed, kCancelled };
-    // Connects a TCP socket to dwAddr:wPort, giving up after `timeoutMs` milliseconds, and at
-    // once when `hCancel` becomes readable (-1: no cancel). The connection is then read like an
-    // accepted one.
-    ConnectResult ConnectTcp(std::uint32_t dwAddr, std::uint16_t wPort, int timeoutMs,
-                             std::intptr_t hCancel);
+    // Connects a TCP socket to dwAddr:wPort: kNone, kTimedOut when `timeout` has passed first,
+    // kInterrupted when `cancel` was set, or the failure (kConnectionRefused, ...). The
+    // connection is then read like an accepted one.
+    SocketError ConnectTcp(std::uint32_t dwAddr, std::uint16_t wPort,
+                           std::chrono::milliseconds timeout, const CWakeEvent& cancel);
 
-    bool IsOpen() const noexcept { return m_hSocket >= 0; }
-    std::uint16_t LocalPort() const;
+    bool IsOpen() const noexcept { return m_socket.IsOpen(); }
+    std::uint16_t LocalPort() const { return m_socket.LocalPort(); }
 
-    // Waits without time limit until the socket is readable or `hCancel` is (-1: no cancel).
-    WaitResult WaitReadable(std::intptr_t hCancel) const;
+    // Waits until the socket is readable (a connection to accept, bytes, or the peer's close):
+    // kNone, kInterrupted when `cancel` was set, kTimedOut after `timeout` (negative: no limit),
+    // or the failure (kBadSocket when it is closed).
+    SocketError WaitReadable(const CWakeEvent& cancel, std::chrono::milliseconds timeout =
+                                                           std::chrono::milliseconds(-1)) const;
 
-    // Takes the next connection of a listener into `connection` (closed first); `peerText` gets
-    // "a.b.c.d:port". False on failure.
-    bool Accept(CReceiveSocket& connection, std::string& peerText);
+    // Takes the next connection waiting on a listener into `connection` (closed first), without
+    // waiting; `peerText` gets "a.b.c.d:port". kWouldBlock when none is there (any more: a peer
+    // may give up between the wait and the accept).
+    SocketError Accept(CReceiveSocket& connection, std::string& peerText);
 
     // Reads what is there: bytes of a connection (0 when the peer has closed it) or one whole
-    // datagram (which may be empty). -1 on failure.
-    long Receive(void* pBuffer, std::size_t nCapacity);
+    // datagram (which may be empty). -1 with *pError (if given) set on failure; a reset by the
+    // peer ends a connection like a close.
+    std::int64_t Receive(void* pBuffer, std::size_t nCapacity, SocketError* pError);
 
     // For a UDP socket: how many datagrams the system has dropped since the socket was opened
     // because its receive buffer was full. None where the system cannot tell per socket
@@ -65,11 +68,14 @@ class CReceiveSocket {
     std::optional<std::uint64_t> DroppedDatagrams() const;
 
     void Close() noexcept;
-    const std::string& LastErrorText() const { return m_strLastError; }
 
   private:
-    std::intptr_t m_hSocket = -1;  // a descriptor, a Windows SOCKET
-    std::string m_strLastError;
+    // Takes `opened` as this socket when `error` is none; returns `error`.
+    SocketError Keep(CSocket opened, SocketError error);
+    // Asks for a large receive buffer and the drop count of the datagram socket just kept.
+    void PrepareDatagrams();
+
+    CSocket m_socket;
     bool m_bCountsDrops = false;      // the system tells the drop count with every datagram
     std::uint32_t m_dwDropsSeen = 0;  // the count the last datagram read came with
 };

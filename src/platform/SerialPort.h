@@ -12,7 +12,8 @@
 class CWakeEvent;
 
 // Error codes of serial operations: the program's own, numbered as the Windows serial driver
-// numbers the same failures, so that a code reads the same on both systems.
+// numbers the same failures, so that a code reads the same on both systems. They are derived from
+// the system's error value (SerialErrorOf in SystemError.h).
 // The device does not exist.
 inline constexpr uint32_t kSerialErrorFileNotFound = 2;
 // The port is held by another program (or another channel of this one), and only then.

@@ -1,21 +1,30 @@
 #pragma once
-// IPv4 sockets for the transports: an owning socket handle (TCP stream or UDP datagram), a
-// connect that a time limit or another thread can end, a listening socket whose connections are
-// taken without waiting, waits that a wake-up event ends, sends that never raise a signal, and
-// the datagram settings for broadcast and multicast destinations.
-// A CSocket belongs to one thread at a time, except that Shutdown() may be called from another
-// thread while the owner is blocked in Send() (the send then fails at once), and the wake-up
-// event that ends a connect or a wait may be set from any thread. Failures are reported as
-// results (-1, false or a closed socket) together with a SocketError; nothing here throws.
+// IPv4 sockets for the transports and the receiver: an owning socket handle (TCP stream or UDP
+// datagram), a connect with a time limit, a listening socket whose connections are taken without
+// waiting, sends that never raise a signal, receives, and the datagram settings for broadcast and
+// multicast.
+// Waits: each call that may wait long (Connect, WaitReadable) takes a time limit and a cancel
+// event, a CWakeEvent, and ends with kInterrupted as soon as that event is set or at once when it
+// already was; an event never created means no cancel. The same event may be handed to any
+// number of waits (the stop request's InterruptWakeEvent, a transport's own). Send and Receive
+// wait only for the peer: a Send is ended from another thread by Shutdown(), a Receive is called
+// once WaitReadable has said there is something to take.
+// Threads: a CSocket belongs to one thread at a time, except that Shutdown() may be called from
+// another thread while the owner is blocked in Connect() or Send() (which then fail at once),
+// and the cancel event may be set from any thread.
+// Failures: every failure is a SocketError, returned or stored through pError next to a result of
+// -1, false or a closed socket; nothing here throws.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/WakeEvent.h"
 
 // The program's own socket error codes, numbered like their Windows Sockets counterparts so that
-// a trace reads the same on every system.
+// a trace reads the same on every system; each is derived from the system's error value
+// (SocketErrorOf in SystemError.h).
 enum class SocketError : std::uint32_t {
     kNone = 0,
     kInterrupted = 10004,   // the owner cancelled the wait
@@ -55,6 +64,10 @@ std::string FormatIPv4Address(std::uint32_t dwHostOrderAddr);
 inline bool IsMulticastAddress(std::uint32_t dwHostOrderAddr) {
     return (dwHostOrderAddr >> 28) == 0xE;
 }
+
+// Looks `host` up as a dotted IPv4 address or a name (first IPv4 address of the name). False when
+// it cannot be resolved, with the resolver's reason in `errorText`.
+bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText);
 
 // An owning socket handle (a descriptor, a Windows SOCKET); closed exactly when its handle is -1.
 // Move-only.
@@ -116,6 +129,33 @@ class CSocket {
     // waiting. False when the peer has closed or reset the connection (or the socket is closed).
     bool DiscardIncoming();
 
+    // Reads what is there, waiting for it when nothing is: bytes of a connection (0 when the
+    // peer has closed it) or one whole datagram (which may be empty; only its first nCapacity
+    // bytes when it is longer). Returns the count or -1 with *pError set. A signal arriving
+    // during the wait is not a failure. When the socket counts dropped datagrams
+    // (CountDroppedDatagrams), *pdwDropped (if given) gets the count as it stood when this
+    // datagram was queued.
+    std::int64_t Receive(void* pBuffer, std::size_t nCapacity, SocketError* pError,
+                         std::uint32_t* pdwDropped = nullptr);
+
+    // --- datagram sources -------------------------------------------------------------------
+    // Lets other sockets of this machine bind the same port as well (a device and a test of it,
+    // members of one multicast group). Before Bind.
+    SocketError SharePort();
+    // Makes a bound datagram socket a member of the multicast group dwGroup, on the interface
+    // that has the address dwInterfaceAddr (host byte order; 0: the one the system's routes
+    // choose).
+    SocketError JoinMulticastGroup(std::uint32_t dwGroup, std::uint32_t dwInterfaceAddr);
+    // Asks for a receive buffer of nBytes (the system may give less).
+    SocketError SetReceiveBufferSize(int nBytes);
+    // Asks the system to tell, with every datagram read, how many datagrams it has dropped on
+    // this socket for want of buffer space. False where the system keeps no such count per
+    // socket (Windows) or would not switch it on.
+    bool CountDroppedDatagrams();
+    // The socket's count of dropped datagrams as the system keeps it now; none where it cannot
+    // tell.
+    std::optional<std::uint64_t> DroppedDatagrams() const;
+
     // --- datagram destinations --------------------------------------------------------------
     // Allows sends to a broadcast address (255.255.255.255, a subnet's highest address).
     SocketError EnableBroadcast();
@@ -131,8 +171,20 @@ class CSocket {
     // Releases the handle; the socket is closed afterwards. Closing a closed socket does nothing.
     void Close() noexcept;
 
+    // Hands the open handle over to the caller, who closes it from then on (an event loop that
+    // takes a listening socket set up here); this object is left closed.
+    std::intptr_t Detach() noexcept {
+        const std::intptr_t hSocket = m_hSocket;
+        m_hSocket = -1;
+        return hSocket;
+    }
+
   private:
     explicit CSocket(std::intptr_t hSocket) noexcept : m_hSocket(hSocket) {}
+    // Stores `error` where the caller asked for it (pError may be null).
+    static void SetError(SocketError* pError, SocketError error) noexcept;
+    // The system's accept of the next connection waiting on this open listener.
+    SocketError AcceptWaiting(CSocket& peer, std::uint32_t& dwPeerAddr, std::uint16_t& wPeerPort);
     std::intptr_t m_hSocket = -1;
 };
 

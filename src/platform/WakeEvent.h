@@ -1,10 +1,17 @@
 #pragma once
 // A wake-up signal that ends another thread's wait at once: the stand-in for a manual-reset
-// event. Once set it stays set until Reset(), so a Set() that comes before the wait is not lost.
-// Set() may be called from any thread while the object lives; Create, Close, Reset and the waits
-// belong to the thread that owns the object. Create() reports failure as the program's error code
-// (0 when created); the other operations cannot fail in a way a caller could act on.
+// event, and the one kind of cancel event that the platform layer's blocking waits take (a
+// socket's connect and waits, a serial port's wait and write). Once set it stays set until
+// Reset(), so a Set() that comes before the wait is not lost. An event never created is never
+// set: handed to a wait, it means "no cancel".
+// Threads: Set() may be called from any thread while the object lives. Create, Close and Reset
+// belong to the thread that owns the object; the waits (IsSet, Wait, and the waits it is handed
+// to) may run on any number of threads at once as long as the owner does not reset or close it
+// meanwhile. Create() reports failure as the system's error value; the other operations cannot
+// fail in a way a caller could act on.
 #include <cstdint>
+
+#include "platform/SystemError.h"
 
 class CWakeEvent {
   public:
@@ -13,8 +20,8 @@ class CWakeEvent {
     CWakeEvent(const CWakeEvent&) = delete;
     CWakeEvent& operator=(const CWakeEvent&) = delete;
 
-    // Creates the event, not set. Returns 0, or the code of the failure (too many open files...).
-    uint32_t Create();
+    // Creates the event, not set. Fails when the system has no more (too many open files...).
+    SystemError Create();
     bool IsCreated() const { return m_hEvent >= 0; }
     void Close();
 

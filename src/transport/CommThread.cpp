@@ -57,7 +57,7 @@ bool CCommThread::OpenPort(const std::string& strPortName, int nMode) {
     }
     m_bConnected = false;
 
-    if (m_hWakeEvent.Create() != 0) {
+    if (m_hWakeEvent.Create().Failed()) {
         return false;
     }
     m_strPortName = strPortName;
@@ -295,7 +295,7 @@ void CCommThread::ThreadWatchComm() {
     // The thread's own wake-up event: ClosePort sets it to end the wait for data at once.
     CWakeEvent watchEvent;
     std::vector<char> buffer;
-    bool ready = watchEvent.Create() == 0;
+    bool ready = !watchEvent.Create().Failed();
     try {
         buffer.assign(kReadCapacity, 0);
     } catch (...) {

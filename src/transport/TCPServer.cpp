@@ -19,8 +19,8 @@ int CTCPServer::Listen(std::uint32_t dwAddr, int nPort, SocketError* pError) {
     CloseListener();
     if (!m_wake.IsCreated()) {
         // Without it a wait for a connection could not be stopped: refuse rather than hang.
-        if (const std::uint32_t code = m_wake.Create(); code != 0) {
-            Trace("[CTCPServer::Listen] ERROR - Can't create event(%u)", code);
+        if (const SystemError failure = m_wake.Create(); failure.Failed()) {
+            Trace("[CTCPServer::Listen] ERROR - Can't create event(%u)", failure.number);
             if (pError != nullptr) {
                 *pError = SocketError::kTooManySockets;
             }

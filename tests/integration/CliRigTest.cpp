@@ -2,10 +2,14 @@
 // checked before anything is sent, and Ctrl-C ending all lanes cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ChildProcess.h"
@@ -136,6 +140,9 @@ TEST_F(CliRigTest, ARigWithABadLaneIsRefusedNamingItBeforeAnyLaneSends) {
         {"{\"lanes\": [" + goodLanes + ", {\"file\": \"good.txt\", \"udp\": \"127.0.0.1:9\", " +
              "\"tcp\": \"127.0.0.1:9\"}]}",
          "rig: lane 3: "},
+        {"{\"lanes\": [" + goodLanes + ", {\"file\": \"good.txt\", \"udp\": \"127.0.0.1:9\", " +
+             "\"start\": \"soon\"}]}",
+         "lane 3: 'start' is \"soon\", not a whole number of milliseconds"},
         // Malformed: the library's own position of the error.
         {"{\"lanes\": [\n" + goodLanes + ",\n  {\"file\": \"good.txt\",, }\n]}",
          "not valid JSON: parse error at line 3, column"},
@@ -151,6 +158,97 @@ TEST_F(CliRigTest, ARigWithABadLaneIsRefusedNamingItBeforeAnyLaneSends) {
     // Had any lane started, its connection would be waiting at its receiver by now.
     EXPECT_FALSE(first.WaitForConnections(1, std::chrono::milliseconds(300)));
     EXPECT_FALSE(second.WaitForConnections(1, std::chrono::milliseconds(300)));
+}
+
+// A rig of `count` lanes, lane N playing "laneN.txt" (its own lines) to `server` at `delay` ms,
+// with `extra` added to every lane; the files' contents, in lane order.
+std::vector<std::string> WriteRig(TempHome& home, int count, int lines, int delay,
+                                  const LoopbackTcpServer& server, const std::string& extra = "") {
+    std::vector<std::string> contents;
+    std::string rig = "{\"lanes\": [\n";
+    for (int n = 1; n <= count; ++n) {
+        std::string content;
+        for (int line = 1; line <= lines; ++line) {
+            content += "lane " + std::to_string(n) + " line " + std::to_string(line) + "\r\n";
+        }
+        WriteFileBytes(home.Path("lane" + std::to_string(n) + ".txt"), content);
+        contents.push_back(content);
+        rig += std::string(n > 1 ? ",\n" : "") + "  {\"file\": \"lane" + std::to_string(n) +
+               ".txt\", \"tcp\": \"" + TcpTarget(server) +
+               "\", \"delay\": " + std::to_string(delay) + extra + "}";
+    }
+    WriteFileBytes(home.Path("rig.json"), rig + "\n]}\n");
+    return contents;
+}
+
+TEST_F(CliRigTest, TwoHundredLanesPlayFromOneProcessOnAFewThreadsAndReportEveryLane) {
+    constexpr int kLanes = 200;
+    LoopbackTcpServer server;  // every lane connects to it
+    std::vector<std::string> contents = WriteRig(home, kLanes, 8, 50, server);
+    const std::string report = home.Path("report.json");
+    ChildProcess rig(kCli, {"rig", home.Path("rig.json"), "--report", report});
+    ASSERT_TRUE(rig.Started()) << rig.StartFailure();
+    // The most threads the rig had while its lanes played (a thread per lane would be 200).
+    int threads = 0;
+    while (!rig.Wait(std::chrono::milliseconds(10)).has_value()) {
+        threads = std::max(threads, rig.ThreadCount());
+    }
+    EXPECT_EQ(rig.Wait(), 0) << rig.Stderr();
+    EXPECT_GT(threads, 0);
+    EXPECT_LE(threads, static_cast<int>(std::thread::hardware_concurrency()) + 4);
+
+    // Every lane's file arrived whole on a connection of its own.
+    ASSERT_TRUE(server.WaitForClosed(kLanes));
+    std::vector<std::string> received = server.ReceivedPerConnection();
+    std::sort(received.begin(), received.end());
+    std::sort(contents.begin(), contents.end());
+    EXPECT_TRUE(received == contents);
+    // Past 50 lanes the summary is a digest; the report has every lane's row.
+    EXPECT_NE(rig.Stdout().find("lanes 200: sent 1600, not delivered 0"), std::string::npos)
+        << rig.Stdout();
+    const nlohmann::json rows = nlohmann::json::parse(ReadFileBytes(report))["lanes"];
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kLanes));
+    for (int n = 0; n < kLanes; ++n) {
+        EXPECT_EQ(rows[n]["lane"], n + 1);
+        EXPECT_EQ(rows[n]["sent"], 8);
+        EXPECT_EQ(rows[n]["not_delivered"], 0);
+        EXPECT_EQ(rows[n]["connections"], 1);
+        EXPECT_TRUE(rows[n]["p99_deviation_ms"].is_number());
+    }
+}
+
+TEST_F(CliRigTest, ThreeShardsOfARigPlayEveryLaneExactlyOnce) {
+    constexpr int kLanes = 12;
+    LoopbackTcpServer server;
+    std::vector<std::string> contents = WriteRig(home, kLanes, 3, 1, server);
+    std::multiset<int> played;
+    for (int shard = 0; shard < 3; ++shard) {
+        std::string out;
+        std::string err;
+        const std::string which = std::to_string(shard) + "/3";
+        ASSERT_EQ(RunChild(kCli, {"rig", home.Path("rig.json"), "--shard", which, "--report", "-"},
+                           &out, &err),
+                  0)
+            << err;
+        // Standard output holds the report alone; the summary went to standard error.
+        const nlohmann::json report = nlohmann::json::parse(out);
+        for (const nlohmann::json& row : report["lanes"]) {
+            const int lane = row["lane"];
+            EXPECT_EQ((lane - 1) % 3, shard) << which;
+            EXPECT_EQ(row["sent"], 3);
+            played.insert(lane);
+        }
+        EXPECT_NE(err.find("not delivered"), std::string::npos) << err;
+    }
+    EXPECT_EQ(played.size(), static_cast<std::size_t>(kLanes));
+    for (int lane = 1; lane <= kLanes; ++lane) {
+        EXPECT_EQ(played.count(lane), 1u) << "lane " << lane;
+    }
+    ASSERT_TRUE(server.WaitForClosed(kLanes));
+    std::vector<std::string> received = server.ReceivedPerConnection();
+    std::sort(received.begin(), received.end());
+    std::sort(contents.begin(), contents.end());
+    EXPECT_TRUE(received == contents);
 }
 
 TEST_F(CliRigTest, CtrlCEndsEveryLaneCleanlyAndStillPrintsTheSummary) {

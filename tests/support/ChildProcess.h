@@ -49,6 +49,8 @@ class ChildProcess {
 
     std::string Stdout() const;
     std::string Stderr() const;
+    // The child's threads as the system counts them now (-1 when it cannot tell).
+    int ThreadCount() const;
 
   private:
     void Collect(std::intptr_t pipe, std::string* target);

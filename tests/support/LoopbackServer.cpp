@@ -97,8 +97,10 @@ LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
     // now on is stamped, including those that arrive before the connection is accepted.
     EnableArrivalStamps(Native(m_listenFd));
     m_port = BindLoopback(Native(m_listenFd));
-    // A backlog of 0 lets the queue be held full with one connection of our own.
-    if (::listen(Native(m_listenFd), m_options.acceptAfter.count() > 0 ? 0 : 16) != 0) {
+    // A backlog of 0 lets the queue be held full with one connection of our own; otherwise the
+    // longest the system allows, so that many senders connecting at once are all taken (Windows
+    // refuses a connect outright when the queue is full).
+    if (::listen(Native(m_listenFd), m_options.acceptAfter.count() > 0 ? 0 : SOMAXCONN) != 0) {
         throw std::runtime_error("LoopbackTcpServer: listen failed");
     }
     if (m_options.acceptAfter.count() > 0) {
@@ -474,4 +476,111 @@ bool LoopbackUdpReceiver::WaitForDatagrams(std::size_t count, std::chrono::milli
 std::vector<std::string> LoopbackUdpReceiver::Datagrams() const {
     std::lock_guard lock(m_mutex);
     return m_datagrams;
+}
+
+// --- LoopbackTcpDevice -----------------------------------------------------------------------
+
+LoopbackTcpDevice::LoopbackTcpDevice(std::uint16_t port, LoopbackDeviceOptions options)
+    : m_options(options) {
+    const TestSocket socket = OpenTestSocket(SOCK_STREAM);
+    m_wakeFd = Stored(OpenWakeSocket());
+    if (socket == kNoTestSocket || m_wakeFd < 0) {
+        throw std::runtime_error("LoopbackTcpDevice: no socket");
+    }
+    if (m_options.nReceiveBufferSize > 0) {
+        SetTestSocketOption(socket, SOL_SOCKET, SO_RCVBUF, &m_options.nReceiveBufferSize,
+                            sizeof m_options.nReceiveBufferSize);
+    }
+    EnableArrivalStamps(socket);
+    const sockaddr_in address = LoopbackAddress(port);
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        CloseTestSocket(socket);
+        return;
+    }
+    SetTestSocketNonBlocking(socket);
+    m_fd = Stored(socket);
+    m_thread = std::thread([this] { Run(); });
+}
+
+LoopbackTcpDevice::~LoopbackTcpDevice() {
+    m_bStop = true;
+    Signal(Native(m_wakeFd));
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    if (m_fd >= 0) {
+        CloseTestSocket(Native(m_fd));
+    }
+    CloseTestSocket(Native(m_wakeFd));
+}
+
+void LoopbackTcpDevice::Run() {
+    std::vector<char> buffer(64 * 1024);
+    const std::string flood(64 * 1024, 'z');
+    bool bReading = m_options.bRead;
+    bool bFlooding = m_options.bFlood;
+    while (!m_bStop) {
+        const short events =
+            static_cast<short>((bReading ? POLLIN : 0) | (bFlooding ? POLLOUT : 0));
+        pollfd items[2] = {Item(m_wakeFd, POLLIN), Item(m_fd, events)};
+        if (PollTestSockets(items, events != 0 ? 2 : 1, -1) < 0) {
+            continue;
+        }
+        if (items[0].revents != 0) {
+            Drain(Native(m_wakeFd));
+            continue;
+        }
+        if (bFlooding && (items[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+            const long sent = SendTestSocket(Native(m_fd), flood.data(), flood.size());
+            if (sent > 0) {
+                std::lock_guard lock(m_mutex);
+                m_nSent += static_cast<std::uint64_t>(sent);
+            } else if (!IsPassingSocketError(LastTestSocketError())) {
+                bFlooding = false;
+            }
+        }
+        if (bReading && (items[1].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            auto arrived = std::chrono::system_clock::now();
+            const auto got = ReceiveStamped(Native(m_fd), buffer.data(), buffer.size(), arrived);
+            const int error = got < 0 ? LastTestSocketError() : 0;
+            std::lock_guard lock(m_mutex);
+            if (got > 0) {
+                m_received.append(buffer.data(), static_cast<std::size_t>(got));
+                m_lineArrivals.insert(
+                    m_lineArrivals.end(),
+                    static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + got, '\n')),
+                    arrived);
+            } else if (got == 0 || !IsPassingSocketError(error)) {
+                m_bClosed = true;
+                bReading = false;
+                bFlooding = false;
+            }
+            m_changed.notify_all();
+        }
+    }
+}
+
+bool LoopbackTcpDevice::WaitForBytes(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_received.size() >= count; });
+}
+
+bool LoopbackTcpDevice::WaitForClosed(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_bClosed; });
+}
+
+std::string LoopbackTcpDevice::Received() const {
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+std::vector<std::chrono::system_clock::time_point> LoopbackTcpDevice::LineArrivals() const {
+    std::lock_guard lock(m_mutex);
+    return m_lineArrivals;
+}
+
+std::uint64_t LoopbackTcpDevice::BytesSent() const {
+    std::lock_guard lock(m_mutex);
+    return m_nSent;
 }

@@ -6,6 +6,8 @@
 // - StalledTcpListener: a listener whose accept queue is full and is never served, so that a
 //   connect to it gets no answer and hangs until it is given up.
 // - LoopbackUdpReceiver: a UDP socket on 127.0.0.1 collecting every datagram.
+// - LoopbackTcpDevice: a device that connects to a listening program on 127.0.0.1 and reads what
+//   it is sent, or stops reading, or floods the program with bytes of its own.
 // Every wait is bounded; all methods may be called from any thread.
 #include <atomic>
 #include <chrono>
@@ -145,5 +147,47 @@ class LoopbackUdpReceiver {
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::string> m_datagrams;  // under m_mutex
+    std::thread m_thread;
+};
+
+struct LoopbackDeviceOptions {
+    // false: reads nothing, so that the sender's buffers for it fill up.
+    bool bRead = true;
+    // > 0: the socket's receive buffer size (SO_RCVBUF), set before it connects.
+    int nReceiveBufferSize = 0;
+    // Sends bytes of its own to the program as fast as the connection takes them.
+    bool bFlood = false;
+};
+
+class LoopbackTcpDevice {
+  public:
+    explicit LoopbackTcpDevice(std::uint16_t port, LoopbackDeviceOptions options = {});
+    ~LoopbackTcpDevice();
+    LoopbackTcpDevice(const LoopbackTcpDevice&) = delete;
+    LoopbackTcpDevice& operator=(const LoopbackTcpDevice&) = delete;
+
+    bool Connected() const { return m_fd >= 0; }
+    bool WaitForBytes(std::size_t count, std::chrono::milliseconds timeout = kLoopbackWait);
+    // The program closed (or reset) the connection; seen only while reading.
+    bool WaitForClosed(std::chrono::milliseconds timeout = kLoopbackWait);
+    std::string Received() const;
+    // When each line feed arrived (as LoopbackTcpServer::LineArrivals).
+    std::vector<std::chrono::system_clock::time_point> LineArrivals() const;
+    // Bytes the program took of the flood.
+    std::uint64_t BytesSent() const;
+
+  private:
+    void Run();
+
+    LoopbackDeviceOptions m_options;
+    std::intptr_t m_fd = -1;
+    std::intptr_t m_wakeFd = -1;
+    std::atomic<bool> m_bStop{false};
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::string m_received;  // under m_mutex, as are the members below
+    std::vector<std::chrono::system_clock::time_point> m_lineArrivals;
+    bool m_bClosed = false;
+    std::uint64_t m_nSent = 0;
     std::thread m_thread;
 };

@@ -7,10 +7,11 @@
 #include <utility>
 
 #include "platform/FileHandle.h"
+#include "platform/SystemError.h"
 
 namespace {
-FileError LastSystemError() {
-    return FileErrorFromSystemCode(errno);
+FileError LastFileError() {
+    return FileErrorOf(LastSystemError());
 }
 
 // O_NOCTTY: a name may lead to a terminal device; opening it, even only to refuse it, must never
@@ -25,7 +26,7 @@ FileError OpenInto(std::intptr_t& hFile, const std::string& path, int flags, mod
         fd = ::open(path.c_str(), flags | kOpenFlags, mode);
     } while (fd == -1 && errno == EINTR);
     if (fd == -1) {
-        return LastSystemError();
+        return LastFileError();
     }
     hFile = fd;
     return FileError::None;
@@ -42,11 +43,11 @@ FileError CFileHandle::OpenForRead(const std::string& path) {
     } while (fd == -1 && errno == EINTR);
     if (fd == -1) {
         // Only special files fail like this: a socket, or a device without a driver.
-        return errno == ENXIO || errno == ENODEV ? FileError::NotRegularFile : LastSystemError();
+        return errno == ENXIO || errno == ENODEV ? FileError::NotRegularFile : LastFileError();
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        const FileError error = LastSystemError();
+        const FileError error = LastFileError();
         ::close(fd);
         return error;
     }
@@ -86,7 +87,7 @@ FileError CFileHandle::CloseChecked() {
         return FileError::None;
     }
     if (::close(std::exchange(m_hFile, -1)) != 0 && errno != EINTR) {
-        return LastSystemError();
+        return LastFileError();
     }
     return FileError::None;
 }
@@ -94,13 +95,13 @@ FileError CFileHandle::CloseChecked() {
 namespace {
 FileError LockNoWait(int hFile, int operation) {
     if (hFile == -1) {
-        return FileErrorFromSystemCode(EBADF);
+        return FileErrorOf(SystemErrorFromCode(EBADF));
     }
     int rc;
     do {
         rc = ::flock(hFile, operation | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? FileError::None : LastSystemError();
+    return rc == 0 ? FileError::None : LastFileError();
 }
 }  // namespace
 
@@ -124,7 +125,7 @@ FileReadResult CFileHandle::Read(void* buffer, std::size_t size) {
         n = ::read(m_hFile, buffer, size);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
-        return {0, LastSystemError()};
+        return {0, LastFileError()};
     }
     return {static_cast<std::size_t>(n), FileError::None};
 }
@@ -139,7 +140,7 @@ FileReadResult CFileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size
             if (errno == EINTR) {
                 continue;
             }
-            return {total, LastSystemError()};
+            return {total, LastFileError()};
         }
         if (n == 0) {
             break;
@@ -157,7 +158,7 @@ FileError CFileHandle::WriteAll(const void* data, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            return LastSystemError();
+            return LastFileError();
         }
         bytes += n;
         size -= static_cast<std::size_t>(n);
@@ -166,17 +167,17 @@ FileError CFileHandle::WriteAll(const void* data, std::size_t size) {
 }
 
 FileError CFileHandle::Rewind() {
-    return ::lseek(m_hFile, 0, SEEK_SET) == 0 ? FileError::None : LastSystemError();
+    return ::lseek(m_hFile, 0, SEEK_SET) == 0 ? FileError::None : LastFileError();
 }
 
 FileError CFileHandle::Sync() {
-    return ::fsync(m_hFile) == 0 ? FileError::None : LastSystemError();
+    return ::fsync(m_hFile) == 0 ? FileError::None : LastFileError();
 }
 
 FileError CFileHandle::SizeOf(std::uint64_t& size) const {
     struct stat info {};
     if (::fstat(m_hFile, &info) != 0) {
-        return LastSystemError();
+        return LastFileError();
     }
     size = static_cast<std::uint64_t>(info.st_size);
     return FileError::None;
@@ -185,16 +186,16 @@ FileError CFileHandle::SizeOf(std::uint64_t& size) const {
 FileError CFileHandle::CopyPermissionsFrom(const CFileHandle& other) {
     struct stat mine {};
     if (::fstat(m_hFile, &mine) != 0) {
-        return LastSystemError();
+        return LastFileError();
     }
     if (!S_ISREG(mine.st_mode)) {
         return FileError::None;  // never change the mode of a device or the like
     }
     struct stat info {};
     if (::fstat(other.m_hFile, &info) != 0) {
-        return LastSystemError();
+        return LastFileError();
     }
-    return ::fchmod(m_hFile, info.st_mode & 07777) == 0 ? FileError::None : LastSystemError();
+    return ::fchmod(m_hFile, info.st_mode & 07777) == 0 ? FileError::None : LastFileError();
 }
 
 bool CFileHandle::IsSameFileAs(const std::string& path) const {

@@ -16,10 +16,11 @@
 
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
 namespace {
-FileError LastSystemError() {
-    return FileErrorFromSystemCode(errno);
+FileError LastFileError() {
+    return FileErrorOf(LastSystemError());
 }
 
 std::string FolderOf(const std::string& path) {
@@ -110,7 +111,7 @@ class CDescriptor {
     // Closes now and reports a delayed write error.
     FileError CloseChecked() {
         const int fd = std::exchange(m_fd, -1);
-        return ::close(fd) != 0 && errno != EINTR ? LastSystemError() : FileError::None;
+        return ::close(fd) != 0 && errno != EINTR ? LastFileError() : FileError::None;
     }
 
   private:
@@ -124,7 +125,7 @@ FileError WriteAllTo(int fd, const char* bytes, std::size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            return LastSystemError();
+            return LastFileError();
         }
         bytes += n;
         size -= static_cast<std::size_t>(n);
@@ -152,7 +153,7 @@ FileError FillCopy(CFileHandle& source, int fd) {
     struct stat info {};
     if (::fstat(source.Get(), &info) != 0 || ::fchmod(fd, info.st_mode & 07777) != 0 ||
         ::fsync(fd) != 0) {
-        return LastSystemError();
+        return LastFileError();
     }
     return FileError::None;
 }
@@ -184,7 +185,7 @@ FileError CopyThroughUnnamedFile(CFileHandle& source, const std::string& to, boo
     } while (fd == -1 && errno == EINTR);
     if (fd == -1) {
         bNeedsName = errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL;
-        return LastSystemError();
+        return LastFileError();
     }
     CDescriptor copy(fd);
     if (const FileError error = FillCopy(source, copy.Get()); error != FileError::None) {
@@ -202,7 +203,7 @@ FileError CopyThroughUnnamedFile(CFileHandle& source, const std::string& to, boo
     if (rc != 0) {
         // No /proc and no privilege to link directly (ENOENT, EPERM): only a named file will do.
         bNeedsName = errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP;
-        return LastSystemError();
+        return LastFileError();
     }
     FileError error = copy.CloseChecked();
     if (error == FileError::None) {
@@ -225,7 +226,7 @@ FileError CopyThroughHiddenFile(CFileHandle& source, const std::string& to) {
             fd = ::open(hidden.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         } while (fd == -1 && errno == EINTR);
         if (fd == -1 && errno != EEXIST) {
-            return LastSystemError();
+            return LastFileError();
         }
     }
     if (fd == -1) {
@@ -272,7 +273,7 @@ bool PathExists(const std::string& path) {
 FileError CheckRegularFile(const std::string& path, FileKind& kind) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return LastSystemError();
+        return LastFileError();
     }
     kind = KindOf(info.st_mode);
     return kind == FileKind::Regular ? FileError::None : FileError::NotRegularFile;
@@ -281,7 +282,7 @@ FileError CheckRegularFile(const std::string& path, FileKind& kind) {
 FileError ResolveFilePath(const std::string& path, std::string& resolved) {
     char* result = ::realpath(path.c_str(), nullptr);
     if (result == nullptr) {
-        return LastSystemError();
+        return LastFileError();
     }
     resolved = result;
     std::free(result);
@@ -289,12 +290,12 @@ FileError ResolveFilePath(const std::string& path, std::string& resolved) {
 }
 
 FileError RemoveFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0 ? FileError::None : LastSystemError();
+    return ::unlink(path.c_str()) == 0 ? FileError::None : LastFileError();
 }
 
 FileError RenameReplace(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) {
-        return LastSystemError();
+        return LastFileError();
     }
     SyncFolder(FolderOf(to));
     return FileError::None;
@@ -319,7 +320,7 @@ FileError CopyFileReplace(const std::string& from, const std::string& to) {
 }
 
 FileError MakeDirectory(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0 ? FileError::None : LastSystemError();
+    return ::mkdir(path.c_str(), 0777) == 0 ? FileError::None : LastFileError();
 }
 
 std::int64_t FileSizeOf(const std::string& path) {

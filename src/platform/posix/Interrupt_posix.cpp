@@ -3,17 +3,14 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "platform/Interrupt.h"
 #include "platform/InterruptSource.h"
-#include "platform/Trace.h"
 
 namespace {
 sigset_t StopSignals() {
@@ -34,20 +31,6 @@ void WatchSignals(sigset_t set) {
     }
 }
 }  // namespace
-
-std::intptr_t CreateInterruptWakeHandle() {
-    const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (fd < 0) {
-        Trace("[%s][InstallInterruptWatch] ERROR - eventfd(%d)", kProgramName, errno);
-    }
-    return fd;
-}
-
-void SignalInterruptWakeHandle(std::intptr_t handle) {
-    const uint64_t one = 1;
-    while (::write(static_cast<int>(handle), &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
 
 bool HoldInterruptEvents() {
     const sigset_t set = StopSignals();

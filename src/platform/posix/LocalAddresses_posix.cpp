@@ -6,16 +6,13 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "platform/Socket.h"
 
-bool ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses, std::string& errorText) {
+SystemError ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses) {
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0) {
-        errorText = std::strerror(errno);
-        return false;
+        return LastSystemError();
     }
     addresses.clear();
     for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
@@ -32,5 +29,5 @@ bool ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses, std::string& 
         addresses.push_back(dwAddr);
     }
     ::freeifaddrs(list);
-    return true;
+    return {};
 }

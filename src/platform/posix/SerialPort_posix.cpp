@@ -16,31 +16,17 @@
 #include <climits>
 
 #include "platform/SerialPortRules.h"
+#include "platform/SystemError.h"
 #include "platform/UserFolders.h"
 #include "platform/WakeEvent.h"
 
 namespace {
 
-// The one place where a system error of the serial back end becomes the program's code.
-// A port held by someone else (our lock or the terminal's exclusive flag) is the access-denied
-// case; a device that is not there is file-not-found; settings the driver refuses are an invalid
-// parameter. Every other number keeps its value in the system range, apart from the program's
-// codes: EIO and EACCES say something else than "held by another program".
-uint32_t SerialErrorFromErrno(int error) {
-    switch (error) {
-        case EWOULDBLOCK:
-#if EAGAIN != EWOULDBLOCK
-        case EAGAIN:
-#endif
-        case EBUSY:
-            return kSerialErrorAccessDenied;
-        case ENOENT:
-            return kSerialErrorFileNotFound;
-        case EINVAL:
-            return kSerialErrorInvalidParameter;
-        default:
-            return kSerialErrorSystem | static_cast<uint32_t>(error);
-    }
+// The code of the port operation that just failed. The port is held by someone else when our
+// lock (EWOULDBLOCK) or the terminal's exclusive flag (EBUSY) refuses us; EACCES is a
+// permission problem and EIO a device that failed, neither of them "already used".
+uint32_t LastPortError() {
+    return SerialErrorOf(LastSystemError());
 }
 
 int Descriptor(intptr_t handle) {
@@ -123,18 +109,18 @@ CSerialPort::~CSerialPort() {
 uint32_t CSerialPort::Open(const std::string& devicePath) {
     Close();
     if (devicePath.empty()) {
-        return SerialErrorFromErrno(ENOENT);
+        return SerialErrorOf(SystemErrorFromCode(ENOENT));
     }
     const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return SerialErrorFromErrno(errno);
+        return LastPortError();
     }
     // Exclusive like a Windows port: the advisory lock keeps out every cooperating program
     // (root included), the terminal's exclusive flag keeps out everyone else but root.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
         const int error = errno;
         ::close(fd);
-        return SerialErrorFromErrno(error);
+        return SerialErrorOf(SystemErrorFromCode(static_cast<uint32_t>(error)));
     }
     m_hPort = fd;
     return 0;
@@ -153,15 +139,15 @@ void CSerialPort::Close() {
 
 uint32_t CSerialPort::Configure(const SerialLineSettings& settings) {
     if (m_hPort < 0) {
-        return SerialErrorFromErrno(EBADF);
+        return SerialErrorOf(SystemErrorFromCode(EBADF));
     }
     if (!IsAcceptedFraming(settings)) {
-        return SerialErrorFromErrno(EINVAL);
+        return SerialErrorOf(SystemErrorFromCode(EINVAL));
     }
     const int fd = Descriptor(m_hPort);
     termios2 line{};
     if (::ioctl(fd, TCGETS2, &line) != 0) {
-        return SerialErrorFromErrno(errno);
+        return LastPortError();
     }
     // Raw: bytes pass unchanged in both directions, as they do on Windows.
     line.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
@@ -186,7 +172,7 @@ uint32_t CSerialPort::Configure(const SerialLineSettings& settings) {
     line.c_cc[VSTART] = 17;
     line.c_cc[VSTOP] = 19;
     if (::ioctl(fd, TCSETS2, &line) != 0) {
-        return SerialErrorFromErrno(errno);
+        return LastPortError();
     }
     return 0;
 }

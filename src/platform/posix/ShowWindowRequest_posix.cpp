@@ -9,19 +9,15 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/SystemError.h"
 #include "platform/UserFolders.h"
 
 namespace {
-// The one place where this back end turns a system error into the program's code.
-int ShowWindowCodeFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ECONNREFUSED:
-        case ENOTDIR:
-            return kShowWindowNoWindow;
-        default:
-            return kShowWindowFailed;
-    }
+// The result of a request that the system refused, with its reason.
+int Refused(std::string& errorText) {
+    const SystemError error = LastSystemError();
+    errorText = SystemErrorText(error);
+    return ShowWindowResultOf(error);
 }
 
 struct Descriptor {
@@ -52,14 +48,9 @@ int SendShowWindowRequest(long lParam, std::string& answerLine, int timeoutMs,
     std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
     Descriptor socket;
     socket.fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (socket.fd < 0) {
-        errorText = std::strerror(errno);
-        return ShowWindowCodeFromErrno(errno);
-    }
-    if (::connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
-        errorText = std::strerror(error);
-        return ShowWindowCodeFromErrno(error);
+    if (socket.fd < 0 ||
+        ::connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return Refused(errorText);
     }
     std::size_t sent = 0;
     while (sent < request.size()) {
@@ -69,7 +60,7 @@ int SendShowWindowRequest(long lParam, std::string& answerLine, int timeoutMs,
             if (errno == EINTR) {
                 continue;
             }
-            errorText = std::strerror(errno);
+            errorText = SystemErrorText(LastSystemError());
             return kShowWindowFailed;
         }
         sent += static_cast<std::size_t>(count);
@@ -90,7 +81,7 @@ int SendShowWindowRequest(long lParam, std::string& answerLine, int timeoutMs,
             continue;
         }
         if (ready <= 0) {
-            errorText = ready == 0 ? "no answer" : std::strerror(errno);
+            errorText = ready == 0 ? "no answer" : SystemErrorText(LastSystemError());
             return kShowWindowFailed;
         }
         char buffer[256];
@@ -99,7 +90,8 @@ int SendShowWindowRequest(long lParam, std::string& answerLine, int timeoutMs,
             continue;
         }
         if (count <= 0) {
-            errorText = count == 0 ? "connection closed without an answer" : std::strerror(errno);
+            errorText = count == 0 ? "connection closed without an answer"
+                                   : SystemErrorText(LastSystemError());
             return kShowWindowFailed;
         }
         received.append(buffer, static_cast<std::size_t>(count));

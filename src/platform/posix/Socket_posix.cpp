@@ -1,81 +1,26 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sock_diag.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <climits>
 #include <cstring>
 
 #include "platform/Socket.h"
+#include "platform/SystemError.h"
 
 namespace {
 
-// The one place where a system error number becomes the program's own code.
-SocketError SocketErrorFromErrno(int nErrno) {
-    switch (nErrno) {
-        case 0:
-            return SocketError::kNone;
-        case EINTR:
-        case ECANCELED:
-            return SocketError::kInterrupted;
-        case EAGAIN:
-            return SocketError::kWouldBlock;
-        case EBADF:
-        case ENOTSOCK:
-            return SocketError::kBadSocket;
-        case EACCES:
-        case EPERM:
-            return SocketError::kAccessDenied;
-        case EINVAL:
-        case EFAULT:
-            return SocketError::kInvalidArgument;
-        case EMFILE:
-        case ENFILE:
-            return SocketError::kTooManySockets;
-        case EMSGSIZE:
-            return SocketError::kMessageTooLong;
-        case EAFNOSUPPORT:
-        case EPROTONOSUPPORT:
-            return SocketError::kAddressFamily;
-        case EADDRINUSE:
-            return SocketError::kAddressInUse;
-        case EADDRNOTAVAIL:
-            return SocketError::kAddressNotAvailable;
-        case ENETDOWN:
-            return SocketError::kNetworkDown;
-        case ENETUNREACH:
-            return SocketError::kNetworkUnreachable;
-        case ECONNABORTED:
-            return SocketError::kConnectionAborted;
-        case ECONNRESET:
-            return SocketError::kConnectionReset;
-        case ENOBUFS:
-        case ENOMEM:
-            return SocketError::kNoBuffers;
-        case ENOTCONN:
-            return SocketError::kNotConnected;
-        case EPIPE:
-            return SocketError::kShutDown;
-        case ETIMEDOUT:
-            return SocketError::kTimedOut;
-        case ECONNREFUSED:
-            return SocketError::kConnectionRefused;
-        case EHOSTUNREACH:
-        case EHOSTDOWN:
-            return SocketError::kHostUnreachable;
-        default:
-            return SocketError::kOther;
-    }
-}
-
-void SetError(SocketError* pError, SocketError error) {
-    if (pError != nullptr) {
-        *pError = error;
-    }
+// What the last failing call of this thread says, as the program's socket code.
+SocketError LastSocketError() {
+    return SocketErrorOf(LastSystemError());
 }
 
 sockaddr_in MakeAddress(std::uint32_t dwAddr, std::uint16_t wPort) {
@@ -96,7 +41,81 @@ bool SetBlocking(int hSocket, bool bBlocking) {
     return wanted == flags || ::fcntl(hSocket, F_SETFL, wanted) == 0;
 }
 
+// Runs a send or a receive again while a signal interrupts it: the count, or -1 with `error`.
+template <typename Call>
+std::int64_t UntilNotInterrupted(Call call, SocketError& error) {
+    for (;;) {
+        const ssize_t count = call();
+        if (count >= 0) {
+            error = SocketError::kNone;
+            return static_cast<std::int64_t>(count);
+        }
+        if (errno != EINTR) {
+            error = LastSocketError();
+            return -1;
+        }
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Waits until the socket shows one of `events`, `cancel` is (or already was) set, or `deadline`
+// has passed (none: no limit). kNone with what the socket showed in `revents`, kInterrupted,
+// kTimedOut, or the failure of the wait. A signal arriving meanwhile does not end it.
+SocketError WaitForSocket(int hSocket, short events, const CWakeEvent& cancel,
+                          std::optional<Clock::time_point> deadline, short& revents) {
+    for (;;) {
+        int nWaitMs = -1;
+        if (deadline) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+            nWaitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+        }
+        pollfd items[2] = {{hSocket, events, 0},
+                           {static_cast<int>(cancel.NativeHandle()), POLLIN, 0}};
+        const int count = cancel.IsCreated() ? 2 : 1;
+        const int ready = ::poll(items, count, nWaitMs);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return LastSocketError();
+        }
+        if (count == 2 && (items[1].revents & POLLIN) != 0) {
+            return SocketError::kInterrupted;
+        }
+        if (items[0].revents != 0) {
+            revents = items[0].revents;
+            return SocketError::kNone;
+        }
+        if (ready == 0) {
+            return SocketError::kTimedOut;
+        }
+    }
+}
+
 }  // namespace
+
+bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText) {
+    in_addr parsed{};
+    if (::inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
+        dwAddr = ntohl(parsed.s_addr);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (status != 0 || result == nullptr) {
+        errorText =
+            status == EAI_SYSTEM ? SystemErrorText(LastSystemError()) : ::gai_strerror(status);
+        return false;
+    }
+    dwAddr = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(result);
+    return true;
+}
 
 bool AcquireSocketLibrary() {
     return true;
@@ -106,32 +125,15 @@ void ReleaseSocketLibrary() {}
 
 // --- CSocket --------------------------------------------------------------------------------
 
-CSocket::~CSocket() {
-    Close();
-}
-
-CSocket::CSocket(CSocket&& other) noexcept : m_hSocket(other.m_hSocket) {
-    other.m_hSocket = -1;
-}
-
-CSocket& CSocket::operator=(CSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_hSocket = other.m_hSocket;
-        other.m_hSocket = -1;
-    }
-    return *this;
-}
-
 CSocket CSocket::OpenStream(SocketError* pError) {
     const int hSocket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    SetError(pError, hSocket < 0 ? SocketErrorFromErrno(errno) : SocketError::kNone);
+    SetError(pError, hSocket < 0 ? LastSocketError() : SocketError::kNone);
     return CSocket(hSocket < 0 ? -1 : hSocket);
 }
 
 CSocket CSocket::OpenDatagram(SocketError* pError) {
     const int hSocket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    SetError(pError, hSocket < 0 ? SocketErrorFromErrno(errno) : SocketError::kNone);
+    SetError(pError, hSocket < 0 ? LastSocketError() : SocketError::kNone);
     return CSocket(hSocket < 0 ? -1 : hSocket);
 }
 
@@ -146,90 +148,60 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
     // A blocking connect would wait for the system's own limit (minutes) with no way to end it,
     // so connect without blocking and wait for the socket, the time limit or the cancel event.
     if (!SetBlocking(m_hSocket, false)) {
-        return SocketErrorFromErrno(errno);
+        return LastSocketError();
     }
+    const int hSocket = static_cast<int>(m_hSocket);
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
-    if (::connect(m_hSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(hSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) {
-            return SocketErrorFromErrno(errno);
+            return LastSocketError();
         }
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                return SocketError::kTimedOut;
-            }
-            pollfd items[2] = {{static_cast<int>(m_hSocket), POLLOUT, 0},
-                               {static_cast<int>(cancel.NativeHandle()), POLLIN, 0}};
-            const int count = cancel.IsCreated() ? 2 : 1;
-            const int ready = ::poll(items, count, static_cast<int>(left.count()));
-            if (ready < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return SocketErrorFromErrno(errno);
-            }
-            if (count == 2 && (items[1].revents & POLLIN) != 0) {
-                return SocketError::kInterrupted;
-            }
-            if (items[0].revents != 0) {
-                if ((items[0].revents & POLLOUT) == 0) {
-                    // Hung up or failed without a connection: SO_ERROR may still be 0 when
-                    // another thread shut the socket down meanwhile.
-                    int nError = 0;
-                    socklen_t length = sizeof nError;
-                    ::getsockopt(m_hSocket, SOL_SOCKET, SO_ERROR, &nError, &length);
-                    return nError != 0 ? SocketErrorFromErrno(nError)
-                                       : SocketError::kConnectionAborted;
-                }
-                break;
-            }
+        short revents = 0;
+        const SocketError waited =
+            WaitForSocket(hSocket, POLLOUT, cancel, Clock::now() + timeout, revents);
+        if (waited != SocketError::kNone) {
+            return waited;
         }
         int nError = 0;
         socklen_t length = sizeof nError;
-        if (::getsockopt(m_hSocket, SOL_SOCKET, SO_ERROR, &nError, &length) != 0) {
-            return SocketErrorFromErrno(errno);
+        if (::getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &length) != 0) {
+            return LastSocketError();
         }
         if (nError != 0) {
-            return SocketErrorFromErrno(nError);
+            return SocketErrorOf(SystemErrorFromCode(static_cast<std::uint32_t>(nError)));
+        }
+        if ((revents & POLLOUT) == 0) {
+            // Hung up without a connection and without an error: another thread shut the
+            // socket down meanwhile.
+            return SocketError::kConnectionAborted;
         }
     }
     if (!SetBlocking(m_hSocket, true)) {
-        return SocketErrorFromErrno(errno);
+        return LastSocketError();
     }
     return SocketError::kNone;
 }
 
 std::int64_t CSocket::Send(const void* pData, std::size_t nLen, int nFlags, SocketError* pError) {
-    for (;;) {
-        const ssize_t sent = ::send(m_hSocket, pData, nLen, nFlags | MSG_NOSIGNAL);
-        if (sent >= 0) {
-            SetError(pError, SocketError::kNone);
-            return static_cast<std::int64_t>(sent);
-        }
-        if (errno != EINTR) {
-            SetError(pError, SocketErrorFromErrno(errno));
-            return -1;
-        }
-    }
+    SocketError error = SocketError::kNone;
+    const std::int64_t sent = UntilNotInterrupted(
+        [&] { return ::send(m_hSocket, pData, nLen, nFlags | MSG_NOSIGNAL); }, error);
+    SetError(pError, error);
+    return sent;
 }
 
 std::int64_t CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t dwAddr,
                              std::uint16_t wPort, SocketError* pError) {
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
-    for (;;) {
-        const ssize_t sent = ::sendto(m_hSocket, pData, nLen, MSG_NOSIGNAL,
-                                      reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        if (sent >= 0) {
-            SetError(pError, SocketError::kNone);
-            return static_cast<std::int64_t>(sent);
-        }
-        if (errno != EINTR) {
-            SetError(pError, SocketErrorFromErrno(errno));
-            return -1;
-        }
-    }
+    SocketError error = SocketError::kNone;
+    const std::int64_t sent = UntilNotInterrupted(
+        [&] {
+            return ::sendto(m_hSocket, pData, nLen, MSG_NOSIGNAL,
+                            reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        },
+        error);
+    SetError(pError, error);
+    return sent;
 }
 
 SocketError CSocket::Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuseAddress) {
@@ -238,11 +210,11 @@ SocketError CSocket::Bind(std::uint32_t dwAddr, std::uint16_t wPort, bool bReuse
     }
     const int on = 1;
     if (bReuseAddress && ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
-        return SocketErrorFromErrno(errno);
+        return LastSocketError();
     }
     const sockaddr_in address = MakeAddress(dwAddr, wPort);
     if (::bind(m_hSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        return SocketErrorFromErrno(errno);
+        return LastSocketError();
     }
     return SocketError::kNone;
 }
@@ -255,16 +227,13 @@ SocketError CSocket::Listen() {
     // waiting connections is the longest allowed (Linux caps SOMAXCONN at net.core.somaxconn):
     // a peer whose connection request finds it full waits a second before it tries again.
     if (!SetBlocking(m_hSocket, false) || ::listen(m_hSocket, SOMAXCONN) != 0) {
-        return SocketErrorFromErrno(errno);
+        return LastSocketError();
     }
     return SocketError::kNone;
 }
 
-SocketError CSocket::Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint16_t* pwPeerPort) {
-    peer.Close();
-    if (m_hSocket < 0) {
-        return SocketError::kBadSocket;
-    }
+SocketError CSocket::AcceptWaiting(CSocket& peer, std::uint32_t& dwPeerAddr,
+                                   std::uint16_t& wPeerPort) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     int hPeer = -1;
@@ -275,15 +244,11 @@ SocketError CSocket::Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint
     if (hPeer < 0) {
         // A connection that was reset while it waited is gone: there is nothing to take.
         return errno == EWOULDBLOCK || errno == ECONNABORTED ? SocketError::kWouldBlock
-                                                             : SocketErrorFromErrno(errno);
+                                                             : LastSocketError();
     }
     peer.m_hSocket = hPeer;
-    if (pdwPeerAddr != nullptr) {
-        *pdwPeerAddr = ntohl(address.sin_addr.s_addr);
-    }
-    if (pwPeerPort != nullptr) {
-        *pwPeerPort = ntohs(address.sin_port);
-    }
+    dwPeerAddr = ntohl(address.sin_addr.s_addr);
+    wPeerPort = ntohs(address.sin_port);
     return SocketError::kNone;
 }
 
@@ -302,38 +267,17 @@ SocketError CSocket::WaitReadable(const CWakeEvent& cancel,
     if (m_hSocket < 0) {
         return SocketError::kBadSocket;
     }
-    const bool bForever = timeout.count() < 0;
-    const auto deadline = std::chrono::steady_clock::now() + (bForever ? timeout.zero() : timeout);
-    for (;;) {
-        int nWaitMs = -1;
-        if (!bForever) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            nWaitMs = static_cast<int>(std::max<long long>(left.count(), 0));
-        }
-        pollfd items[2] = {{static_cast<int>(m_hSocket), POLLIN, 0},
-                           {static_cast<int>(cancel.NativeHandle()), POLLIN, 0}};
-        const int count = cancel.IsCreated() ? 2 : 1;
-        const int ready = ::poll(items, count, nWaitMs);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return SocketErrorFromErrno(errno);
-        }
-        if (count == 2 && (items[1].revents & POLLIN) != 0) {
-            return SocketError::kInterrupted;
-        }
-        if ((items[0].revents & POLLNVAL) != 0) {
-            return SocketError::kBadSocket;
-        }
-        if (items[0].revents != 0) {
-            return SocketError::kNone;
-        }
-        if (ready == 0) {
-            return SocketError::kTimedOut;
-        }
+    std::optional<Clock::time_point> deadline;
+    if (timeout.count() >= 0) {
+        deadline = Clock::now() + timeout;
     }
+    short revents = 0;
+    const SocketError waited =
+        WaitForSocket(static_cast<int>(m_hSocket), POLLIN, cancel, deadline, revents);
+    if (waited == SocketError::kNone && (revents & POLLNVAL) != 0) {
+        return SocketError::kBadSocket;
+    }
+    return waited;
 }
 
 bool CSocket::DiscardIncoming() {
@@ -363,7 +307,7 @@ SocketError CSocket::EnableBroadcast() {
     }
     return ::setsockopt(m_hSocket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) == 0
                ? SocketError::kNone
-               : SocketErrorFromErrno(errno);
+               : LastSocketError();
 }
 
 SocketError CSocket::SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr) {
@@ -377,9 +321,85 @@ SocketError CSocket::SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr
     if (::setsockopt(m_hSocket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0 ||
         ::setsockopt(m_hSocket, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0 ||
         ::setsockopt(m_hSocket, IPPROTO_IP, IP_MULTICAST_IF, &outgoing, sizeof outgoing) != 0) {
-        return SocketErrorFromErrno(errno);
+        return LastSocketError();
     }
     return SocketError::kNone;
+}
+
+std::int64_t CSocket::Receive(void* pBuffer, std::size_t nCapacity, SocketError* pError,
+                              std::uint32_t* pdwDropped) {
+    const int hSocket = static_cast<int>(m_hSocket);
+    SocketError error = SocketError::kNone;
+    std::int64_t count = 0;
+    if (pdwDropped == nullptr) {
+        count = UntilNotInterrupted([&] { return ::recv(hSocket, pBuffer, nCapacity, 0); }, error);
+    } else {
+        // The count of drops comes along with the datagram, as a control message.
+        iovec part{pBuffer, nCapacity};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(std::uint32_t))];
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        count = UntilNotInterrupted([&] { return ::recvmsg(hSocket, &message, 0); }, error);
+        for (cmsghdr* header = count >= 0 ? CMSG_FIRSTHDR(&message) : nullptr; header != nullptr;
+             header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SO_RXQ_OVFL) {
+                std::memcpy(pdwDropped, CMSG_DATA(header), sizeof *pdwDropped);
+            }
+        }
+    }
+    SetError(pError, error);
+    return count;
+}
+
+SocketError CSocket::SharePort() {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    const int on = 1;
+    return ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+SocketError CSocket::JoinMulticastGroup(std::uint32_t dwGroup, std::uint32_t dwInterfaceAddr) {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = htonl(dwGroup);
+    membership.imr_interface.s_addr = htonl(dwInterfaceAddr);
+    return ::setsockopt(m_hSocket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) ==
+                   0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+SocketError CSocket::SetReceiveBufferSize(int nBytes) {
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    return ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &nBytes, sizeof nBytes) == 0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+bool CSocket::CountDroppedDatagrams() {
+    const int on = 1;
+    return m_hSocket >= 0 && ::setsockopt(m_hSocket, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0;
+}
+
+std::optional<std::uint64_t> CSocket::DroppedDatagrams() const {
+    // The count the socket keeps now, which the system gives out since Linux 4.6.
+    std::uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof info;
+    if (m_hSocket >= 0 && ::getsockopt(m_hSocket, SOL_SOCKET, SO_MEMINFO, info, &length) == 0 &&
+        length > SK_MEMINFO_DROPS * sizeof info[0]) {
+        return info[SK_MEMINFO_DROPS];
+    }
+    return std::nullopt;
 }
 
 void CSocket::Shutdown() noexcept {

@@ -9,12 +9,6 @@
 #include <cstdint>
 
 namespace {
-// The one place where a system error of this back end becomes the program's code: the error
-// number itself (there is nothing here that has a code of the program's own).
-uint32_t WakeEventErrorFromErrno(int error) {
-    return static_cast<uint32_t>(error);
-}
-
 int Descriptor(intptr_t handle) {
     return static_cast<int>(handle);
 }
@@ -24,14 +18,14 @@ CWakeEvent::~CWakeEvent() {
     Close();
 }
 
-uint32_t CWakeEvent::Create() {
+SystemError CWakeEvent::Create() {
     Close();
     const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (fd < 0) {
-        return WakeEventErrorFromErrno(errno);
+        return LastSystemError();
     }
     m_hEvent = fd;
-    return 0;
+    return {};
 }
 
 void CWakeEvent::Close() {

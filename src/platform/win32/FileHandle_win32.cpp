@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/FileHandle.h"
+#include "platform/SystemError.h"
 #include "platform/win32/FileKindOfHandle.h"
 
 namespace {
@@ -17,8 +18,8 @@ std::intptr_t Stored(HANDLE handle) {
     return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(handle);
 }
 
-FileError LastSystemError() {
-    return FileErrorFromSystemCode(static_cast<int>(GetLastError()));
+FileError LastFileError() {
+    return FileErrorOf(LastSystemError());
 }
 
 // Readers that only display or classify a file let others do anything with it.
@@ -33,7 +34,7 @@ FileError Open(std::intptr_t& hFile, const std::string& path, DWORD access, DWOR
     const HANDLE handle = CreateFileA(path.c_str(), access, kShareAll, nullptr, creation,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return LastSystemError();
+        return LastFileError();
     }
     hFile = Stored(handle);
     return FileError::None;
@@ -84,7 +85,7 @@ FileError CFileHandle::CloseChecked() {
     if (m_hFile == -1) {
         return FileError::None;
     }
-    return CloseHandle(Native(std::exchange(m_hFile, -1))) ? FileError::None : LastSystemError();
+    return CloseHandle(Native(std::exchange(m_hFile, -1))) ? FileError::None : LastFileError();
 }
 
 namespace {
@@ -92,11 +93,11 @@ namespace {
 // place, at the same position. The old open is kept when the system refuses the new one.
 FileError Reopen(std::intptr_t& hFile, DWORD access, DWORD share) {
     if (hFile == -1) {
-        return FileErrorFromSystemCode(ERROR_INVALID_HANDLE);
+        return FileErrorOf(SystemErrorFromCode(ERROR_INVALID_HANDLE));
     }
     const HANDLE reopened = ReOpenFile(Native(hFile), access, share, 0);
     if (reopened == INVALID_HANDLE_VALUE) {
-        return LastSystemError();
+        return LastFileError();
     }
     LARGE_INTEGER position{};
     const LARGE_INTEGER zero{};
@@ -129,7 +130,7 @@ FileReadResult CFileHandle::Read(void* buffer, std::size_t size) {
         if (GetLastError() == ERROR_BROKEN_PIPE) {
             return {0, FileError::None};
         }
-        return {0, LastSystemError()};
+        return {0, LastFileError()};
     }
     return {count, FileError::None};
 }
@@ -139,7 +140,7 @@ FileReadResult CFileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size
     LARGE_INTEGER position{};
     const LARGE_INTEGER zero{};
     if (!SetFilePointerEx(Native(m_hFile), zero, &position, FILE_CURRENT)) {
-        return {0, LastSystemError()};
+        return {0, LastFileError()};
     }
     std::size_t total = 0;
     auto* bytes = static_cast<char*>(buffer);
@@ -154,7 +155,7 @@ FileReadResult CFileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size
         DWORD count = 0;
         if (!ReadFile(Native(m_hFile), bytes + total, wanted, &count, &at)) {
             if (GetLastError() != ERROR_HANDLE_EOF) {
-                error = LastSystemError();
+                error = LastFileError();
             }
             break;
         }
@@ -173,7 +174,7 @@ FileError CFileHandle::WriteAll(const void* data, std::size_t size) {
         const DWORD wanted = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
         DWORD count = 0;
         if (!WriteFile(Native(m_hFile), bytes, wanted, &count, nullptr)) {
-            return LastSystemError();
+            return LastFileError();
         }
         bytes += count;
         size -= count;
@@ -184,17 +185,17 @@ FileError CFileHandle::WriteAll(const void* data, std::size_t size) {
 FileError CFileHandle::Rewind() {
     const LARGE_INTEGER zero{};
     return SetFilePointerEx(Native(m_hFile), zero, nullptr, FILE_BEGIN) ? FileError::None
-                                                                        : LastSystemError();
+                                                                        : LastFileError();
 }
 
 FileError CFileHandle::Sync() {
-    return FlushFileBuffers(Native(m_hFile)) ? FileError::None : LastSystemError();
+    return FlushFileBuffers(Native(m_hFile)) ? FileError::None : LastFileError();
 }
 
 FileError CFileHandle::SizeOf(std::uint64_t& size) const {
     LARGE_INTEGER value{};
     if (!GetFileSizeEx(Native(m_hFile), &value)) {
-        return LastSystemError();
+        return LastFileError();
     }
     size = static_cast<std::uint64_t>(value.QuadPart);
     return FileError::None;

@@ -9,11 +9,12 @@
 
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 #include "platform/win32/FileKindOfHandle.h"
 
 namespace {
-FileError LastSystemError() {
-    return FileErrorFromSystemCode(static_cast<int>(GetLastError()));
+FileError LastFileError() {
+    return FileErrorOf(LastSystemError());
 }
 
 std::size_t LastSeparator(const std::string& path) {
@@ -163,7 +164,7 @@ FileError CheckRegularFile(const std::string& path, FileKind& kind) {
     }
     const HANDLE handle = OpenForLookUp(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        return LastSystemError();
+        return LastFileError();
     }
     kind = FileKindOfHandle(reinterpret_cast<std::intptr_t>(handle));
     CloseHandle(handle);
@@ -190,7 +191,7 @@ FileError ResolveFilePath(const std::string& path, std::string& resolved) {
 }
 
 FileError RemoveFile(const std::string& path) {
-    return DeleteFileA(path.c_str()) ? FileError::None : LastSystemError();
+    return DeleteFileA(path.c_str()) ? FileError::None : LastFileError();
 }
 
 FileError RenameReplace(const std::string& from, const std::string& to) {
@@ -198,7 +199,7 @@ FileError RenameReplace(const std::string& from, const std::string& to) {
     // replace a file that anyone has open.
     return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? FileError::None
-               : LastSystemError();
+               : LastFileError();
 }
 
 FileError CopyFileReplace(const std::string& from, const std::string& to) {
@@ -253,7 +254,7 @@ FileError CopyFileReplace(const std::string& from, const std::string& to) {
 }
 
 FileError MakeDirectory(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) ? FileError::None : LastSystemError();
+    return CreateDirectoryA(path.c_str(), nullptr) ? FileError::None : LastFileError();
 }
 
 std::int64_t FileSizeOf(const std::string& path) {

@@ -43,19 +43,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }
 }  // namespace
 
-std::intptr_t CreateInterruptWakeHandle() {
-    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (event == nullptr) {
-        Trace("[%s][InstallInterruptWatch] ERROR - CreateEvent(%lu)", kProgramName, GetLastError());
-        return -1;
-    }
-    return reinterpret_cast<std::intptr_t>(event);
-}
-
-void SignalInterruptWakeHandle(std::intptr_t handle) {
-    SetEvent(reinterpret_cast<HANDLE>(handle));
-}
-
 bool HoldInterruptEvents() {
     return true;  // console events come on a thread of the system's, never into ours
 }

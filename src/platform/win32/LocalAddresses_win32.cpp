@@ -10,28 +10,7 @@
 #include "platform/LocalAddresses.h"
 #include "platform/Socket.h"
 
-namespace {
-// The one place where this back end turns a system error into what the program reports: the
-// system's own text for it, with its number.
-std::string AdapterErrorText(ULONG error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string result = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-    LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
-                               result.back() == ' ' || result.back() == '.')) {
-        result.pop_back();
-    }
-    if (result.empty()) {
-        result = "the adapters could not be listed";
-    }
-    return result + " (" + std::to_string(error) + ")";
-}
-}  // namespace
-
-bool ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses, std::string& errorText) {
+SystemError ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses) {
     constexpr ULONG kFlags =
         GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     // The list may grow between the call that sizes it and the one that fills it: try again.
@@ -46,11 +25,10 @@ bool ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses, std::string& 
     }
     addresses.clear();
     if (result == ERROR_NO_DATA) {
-        return true;
+        return {};
     }
     if (result != NO_ERROR) {
-        errorText = AdapterErrorText(result);
-        return false;
+        return SystemErrorFromCode(result);
     }
     for (const IP_ADAPTER_ADDRESSES* adapter =
              reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data());
@@ -70,5 +48,5 @@ bool ListLocalIPv4Addresses(std::vector<std::uint32_t>& addresses, std::string& 
             addresses.push_back(dwAddr);
         }
     }
-    return true;
+    return {};
 }

@@ -5,25 +5,23 @@
 
 #include "platform/SerialPort.h"
 #include "platform/SerialPortRules.h"
+#include "platform/SystemError.h"
 #include "platform/WakeEvent.h"
 
 namespace {
 
-// The one place where a system error of the serial back end becomes the program's code. The
-// program's three codes are the Windows codes of the same failures: a port that another program
-// holds is ERROR_ACCESS_DENIED, and only that reads "already used". Every other error keeps its
-// number behind the system bit, so that it is never taken for one of the three.
-uint32_t SerialErrorFromSystemCode(DWORD error) {
-    switch (error) {
-        case ERROR_ACCESS_DENIED:
-            return kSerialErrorAccessDenied;
-        case ERROR_FILE_NOT_FOUND:
-            return kSerialErrorFileNotFound;
-        case ERROR_INVALID_PARAMETER:
-            return kSerialErrorInvalidParameter;
-        default:
-            return kSerialErrorSystem | static_cast<uint32_t>(error);
+// The code of a failed port operation. Windows refuses a port that another program holds (share
+// mode 0) with "access denied", and a port has no other reason to say so: for a port that is the
+// port being held, the one failure that reads "already used".
+uint32_t PortError(SystemError error) {
+    if (error.kind == SystemErrorKind::kAccessDenied) {
+        error.kind = SystemErrorKind::kHeldByAnother;
     }
+    return SerialErrorOf(error);
+}
+
+uint32_t LastPortError() {
+    return PortError(LastSystemError());
 }
 
 HANDLE Native(intptr_t handle) {
@@ -137,13 +135,13 @@ CSerialPort::~CSerialPort() {
 uint32_t CSerialPort::Open(const std::string& devicePath) {
     Close();
     if (devicePath.empty()) {
-        return SerialErrorFromSystemCode(ERROR_FILE_NOT_FOUND);
+        return SerialErrorOf(SystemErrorFromCode(ERROR_FILE_NOT_FOUND));
     }
     // Share mode 0: nobody else may open the port while we hold it.
     const HANDLE port = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
-        return SerialErrorFromSystemCode(GetLastError());
+        return LastPortError();
     }
     // Something that is no serial port (a file, a folder, a pipe) has no line settings.
     DCB line{};
@@ -151,7 +149,8 @@ uint32_t CSerialPort::Open(const std::string& devicePath) {
     if (!GetCommState(port, &line)) {
         const DWORD error = GetLastError();
         CloseHandle(port);
-        return SerialErrorFromSystemCode(error != ERROR_SUCCESS ? error : ERROR_INVALID_HANDLE);
+        return PortError(
+            SystemErrorFromCode(error != ERROR_SUCCESS ? error : ERROR_INVALID_HANDLE));
     }
     SetCommMask(port, EV_RXCHAR);
     SetupComm(port, kQueueSize, kQueueSize);
@@ -178,16 +177,16 @@ void CSerialPort::Close() {
 
 uint32_t CSerialPort::Configure(const SerialLineSettings& settings) {
     if (m_hPort < 0) {
-        return SerialErrorFromSystemCode(ERROR_INVALID_HANDLE);
+        return SerialErrorOf(SystemErrorFromCode(ERROR_INVALID_HANDLE));
     }
     if (!IsAcceptedFraming(settings)) {
-        return SerialErrorFromSystemCode(ERROR_INVALID_PARAMETER);
+        return SerialErrorOf(SystemErrorFromCode(ERROR_INVALID_PARAMETER));
     }
     const HANDLE port = Native(m_hPort);
     DCB line{};
     line.DCBlength = sizeof line;
     if (!GetCommState(port, &line)) {
-        return SerialErrorFromSystemCode(GetLastError());
+        return LastPortError();
     }
     // A speed of 0 (an empty baud field) keeps the speed the port has.
     if (settings.baudRate != 0) {
@@ -205,7 +204,7 @@ uint32_t CSerialPort::Configure(const SerialLineSettings& settings) {
     line.XonLim = 100;
     line.XoffLim = 100;
     if (!SetCommState(port, &line)) {
-        return SerialErrorFromSystemCode(GetLastError());
+        return LastPortError();
     }
     // The write limit grows with the string: 19200 / baud milliseconds per byte, nothing fixed.
     COMMTIMEOUTS timeouts{};

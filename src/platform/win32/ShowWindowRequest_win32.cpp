@@ -4,17 +4,20 @@
 #include <string>
 
 #include "platform/ShowWindowRequest.h"
+#include "platform/SystemError.h"
 #include "platform/Trace.h"
 
 namespace {
-// The one place where a system error of this back end becomes the program's code and text.
-int ShowWindowCodeFromSystemCode(DWORD error, std::string& errorText) {
-    if (error == ERROR_TIMEOUT || error == ERROR_SUCCESS) {
-        errorText = "no answer";  // SendMessageTimeout gives 0 without an error on a timeout too
-    } else {
-        errorText = "error " + std::to_string(error);
+// The result of a request that the system refused or left unanswered, with its reason.
+int Refused(std::string& errorText) {
+    const SystemError error = LastSystemError();
+    // SendMessageTimeout gives 0 without an error on a time-out too.
+    if (!error.Failed() || error.kind == SystemErrorKind::kTimedOut) {
+        errorText = "no answer";
+        return kShowWindowFailed;
     }
-    return kShowWindowFailed;
+    errorText = SystemErrorText(error);
+    return ShowWindowResultOf(error);
 }
 }  // namespace
 
@@ -26,7 +29,7 @@ int SendShowWindowRequest(long lParam, std::string& answer, int timeoutMs, std::
     answer.clear();
     const UINT message = RegisterWindowMessageA(kShowWindowRequestName);
     if (message == 0) {
-        return ShowWindowCodeFromSystemCode(GetLastError(), errorText);
+        return Refused(errorText);
     }
     const HWND window = FindWindowA(kMainWindowClassName, kProgramName);
     if (window == nullptr) {
@@ -38,7 +41,7 @@ int SendShowWindowRequest(long lParam, std::string& answer, int timeoutMs, std::
     if (SendMessageTimeoutA(window, message, 0, static_cast<LPARAM>(lParam),
                             SMTO_ABORTIFHUNG | SMTO_BLOCK, static_cast<UINT>(timeoutMs),
                             &result) == 0) {
-        return ShowWindowCodeFromSystemCode(GetLastError(), errorText);
+        return Refused(errorText);
     }
     answer = std::to_string(static_cast<unsigned long long>(result));
     return kShowWindowRequestOk;

@@ -13,76 +13,18 @@
 #include <set>
 
 #include "platform/Socket.h"
+#include "platform/SystemError.h"
 
 namespace {
 
-// The one place where a Windows Sockets error becomes the program's own code. The program's
-// codes are the Windows Sockets numbers, so the known ones map to themselves.
-SocketError SocketErrorFromSystemCode(int error) {
-    switch (error) {
-        case 0:
-            return SocketError::kNone;
-        case WSAEINTR:
-        case WSA_OPERATION_ABORTED:
-            return SocketError::kInterrupted;
-        case WSAEBADF:
-        case WSAENOTSOCK:
-        case WSANOTINITIALISED:
-            return SocketError::kBadSocket;
-        case WSAEACCES:
-            return SocketError::kAccessDenied;
-        case WSAEINVAL:
-        case WSAEFAULT:
-            return SocketError::kInvalidArgument;
-        case WSAEMFILE:
-            return SocketError::kTooManySockets;
-        case WSAEWOULDBLOCK:
-            return SocketError::kWouldBlock;
-        case WSAEMSGSIZE:
-            return SocketError::kMessageTooLong;
-        case WSAEAFNOSUPPORT:
-        case WSAEPROTONOSUPPORT:
-            return SocketError::kAddressFamily;
-        case WSAEADDRINUSE:
-            return SocketError::kAddressInUse;
-        case WSAEADDRNOTAVAIL:
-            return SocketError::kAddressNotAvailable;
-        case WSAENETDOWN:
-            return SocketError::kNetworkDown;
-        case WSAENETUNREACH:
-            return SocketError::kNetworkUnreachable;
-        case WSAECONNABORTED:
-            return SocketError::kConnectionAborted;
-        case WSAECONNRESET:
-        case WSAENETRESET:
-            return SocketError::kConnectionReset;
-        case WSAENOBUFS:
-        case WSA_NOT_ENOUGH_MEMORY:
-            return SocketError::kNoBuffers;
-        case WSAENOTCONN:
-            return SocketError::kNotConnected;
-        case WSAESHUTDOWN:
-            return SocketError::kShutDown;
-        case WSAETIMEDOUT:
-            return SocketError::kTimedOut;
-        case WSAECONNREFUSED:
-            return SocketError::kConnectionRefused;
-        case WSAEHOSTUNREACH:
-        case WSAEHOSTDOWN:
-            return SocketError::kHostUnreachable;
-        default:
-            return SocketError::kOther;
-    }
+// A Windows Sockets code as the program's socket code.
+SocketError SocketErrorOfCode(int error) {
+    return SocketErrorOf(SystemErrorFromCode(static_cast<std::uint32_t>(error)));
 }
 
+// What the last failing call of this thread says, as the program's socket code.
 SocketError LastSocketError() {
-    return SocketErrorFromSystemCode(WSAGetLastError());
-}
-
-void SetError(SocketError* pError, SocketError error) {
-    if (pError != nullptr) {
-        *pError = error;
-    }
+    return SocketErrorOfCode(WSAGetLastError());
 }
 
 SOCKET SocketOf(std::intptr_t handle) {
@@ -144,9 +86,6 @@ WSAEVENT SendEvent() {
     return event;
 }
 
-// A new socket's handle, or -1 with *pError set.
-std::intptr_t OpenSocket(int type, int protocol, SocketError* pError);
-
 }  // namespace
 
 bool AcquireSocketLibrary() {
@@ -161,40 +100,44 @@ bool AcquireSocketLibrary() {
 
 void ReleaseSocketLibrary() {}
 
+bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText) {
+    if (!AcquireSocketLibrary()) {
+        errorText = SystemErrorText(SystemErrorFromCode(WSANOTINITIALISED));
+        return false;
+    }
+    in_addr parsed{};
+    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
+        dwAddr = ntohl(parsed.s_addr);
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (status != 0 || result == nullptr) {
+        errorText = SystemErrorText(SystemErrorFromCode(status != 0 ? status : WSAHOST_NOT_FOUND));
+        return false;
+    }
+    dwAddr = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(result);
+    return true;
+}
+
 // --- CSocket --------------------------------------------------------------------------------
 
-CSocket::~CSocket() {
-    Close();
-}
-
-CSocket::CSocket(CSocket&& other) noexcept : m_hSocket(other.m_hSocket) {
-    other.m_hSocket = -1;
-}
-
-CSocket& CSocket::operator=(CSocket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_hSocket = other.m_hSocket;
-        other.m_hSocket = -1;
-    }
-    return *this;
-}
-
 namespace {
-std::intptr_t OpenSocket(int type, int protocol, SocketError* pError) {
+// A new socket's handle, or -1 with `error` set.
+std::intptr_t OpenSocket(int type, int protocol, SocketError& error) {
     if (!AcquireSocketLibrary()) {
-        SetError(pError, SocketError::kNetworkDown);
+        error = SocketError::kNetworkDown;
         return -1;
     }
     // Not inherited: a child process must never keep a connection of ours open.
     const SOCKET handle = WSASocketW(AF_INET, type, protocol, nullptr, 0,
                                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
-    if (handle == INVALID_SOCKET) {
-        SetError(pError, LastSocketError());
-        return -1;
-    }
-    SetError(pError, SocketError::kNone);
-    return static_cast<std::intptr_t>(handle);
+    error = handle == INVALID_SOCKET ? LastSocketError() : SocketError::kNone;
+    return handle == INVALID_SOCKET ? -1 : static_cast<std::intptr_t>(handle);
 }
 
 // Puts the socket into blocking or non-blocking mode (event selection must be off).
@@ -205,11 +148,17 @@ bool SetBlocking(SOCKET handle, bool bBlocking) {
 }  // namespace
 
 CSocket CSocket::OpenStream(SocketError* pError) {
-    return CSocket(OpenSocket(SOCK_STREAM, IPPROTO_TCP, pError));
+    SocketError error = SocketError::kNone;
+    CSocket opened(OpenSocket(SOCK_STREAM, IPPROTO_TCP, error));
+    SetError(pError, error);
+    return opened;
 }
 
 CSocket CSocket::OpenDatagram(SocketError* pError) {
-    return CSocket(OpenSocket(SOCK_DGRAM, IPPROTO_UDP, pError));
+    SocketError error = SocketError::kNone;
+    CSocket opened(OpenSocket(SOCK_DGRAM, IPPROTO_UDP, error));
+    SetError(pError, error);
+    return opened;
 }
 
 SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
@@ -236,7 +185,7 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
         const sockaddr_in address = MakeAddress(dwAddr, wPort);
         if (connect(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             if (const int error = WSAGetLastError(); error != WSAEWOULDBLOCK) {
-                result = SocketErrorFromSystemCode(error);
+                result = SocketErrorOfCode(error);
             } else {
                 const auto deadline = std::chrono::steady_clock::now() + timeout;
                 const HANDLE handles[2] = {connected,
@@ -272,7 +221,7 @@ SocketError CSocket::Connect(std::uint32_t dwAddr, std::uint16_t wPort,
                         break;
                     }
                     if ((events.lNetworkEvents & FD_CONNECT) != 0) {
-                        result = SocketErrorFromSystemCode(events.iErrorCode[FD_CONNECT_BIT]);
+                        result = SocketErrorOfCode(events.iErrorCode[FD_CONNECT_BIT]);
                         break;
                     }
                 }
@@ -318,11 +267,8 @@ SocketError CSocket::Listen() {
     return SocketError::kNone;
 }
 
-SocketError CSocket::Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint16_t* pwPeerPort) {
-    peer.Close();
-    if (m_hSocket == -1) {
-        return SocketError::kBadSocket;
-    }
+SocketError CSocket::AcceptWaiting(CSocket& peer, std::uint32_t& dwPeerAddr,
+                                   std::uint16_t& wPeerPort) {
     sockaddr_in address{};
     int length = sizeof address;
     const SOCKET accepted =
@@ -331,18 +277,14 @@ SocketError CSocket::Accept(CSocket& peer, std::uint32_t* pdwPeerAddr, std::uint
         // A connection that was reset while it waited is gone: there is nothing to take.
         const int error = WSAGetLastError();
         return error == WSAEWOULDBLOCK || error == WSAECONNRESET ? SocketError::kWouldBlock
-                                                                 : SocketErrorFromSystemCode(error);
+                                                                 : SocketErrorOfCode(error);
     }
     // An accepted socket inherits the listener's non-blocking mode; Send() expects blocking.
     SetHandleInformation(reinterpret_cast<HANDLE>(accepted), HANDLE_FLAG_INHERIT, 0);
     SetBlocking(accepted, true);
     peer.m_hSocket = static_cast<std::intptr_t>(accepted);
-    if (pdwPeerAddr != nullptr) {
-        *pdwPeerAddr = ntohl(address.sin_addr.s_addr);
-    }
-    if (pwPeerPort != nullptr) {
-        *pwPeerPort = ntohs(address.sin_port);
-    }
+    dwPeerAddr = ntohl(address.sin_addr.s_addr);
+    wPeerPort = ntohs(address.sin_port);
     return SocketError::kNone;
 }
 
@@ -477,7 +419,7 @@ std::int64_t CSocket::Send(const void* pData, std::size_t nLen, int nFlags, Sock
         return static_cast<std::int64_t>(sent);
     }
     if (const int error = WSAGetLastError(); error != WSA_IO_PENDING) {
-        SetError(pError, SocketErrorFromSystemCode(error));
+        SetError(pError, SocketErrorOfCode(error));
         return -1;
     }
     // No room: wait for it, or for a Shutdown() from another thread, which cancels the send.
@@ -498,7 +440,7 @@ std::int64_t CSocket::Send(const void* pData, std::size_t nLen, int nFlags, Sock
     }
     if (!completed) {
         SetError(pError, error == WSA_OPERATION_ABORTED ? SocketError::kShutDown
-                                                        : SocketErrorFromSystemCode(error));
+                                                        : SocketErrorOfCode(error));
         return -1;
     }
     SetError(pError, SocketError::kNone);
@@ -516,6 +458,68 @@ std::int64_t CSocket::SendTo(const void* pData, std::size_t nLen, std::uint32_t 
     }
     SetError(pError, SocketError::kNone);
     return sent;
+}
+
+std::int64_t CSocket::Receive(void* pBuffer, std::size_t nCapacity, SocketError* pError,
+                              std::uint32_t* pdwDropped) {
+    static_cast<void>(pdwDropped);  // no count of drops is kept per socket here
+    const int capacity = Length(nCapacity);
+    const int count = recv(SocketOf(m_hSocket), static_cast<char*>(pBuffer), capacity, 0);
+    if (count != SOCKET_ERROR) {
+        SetError(pError, SocketError::kNone);
+        return count;
+    }
+    const int error = WSAGetLastError();
+    if (error == WSAEMSGSIZE) {
+        SetError(pError, SocketError::kNone);
+        return capacity;  // a datagram longer than the buffer: its start, as on Linux
+    }
+    SetError(pError, SocketErrorOfCode(error));
+    return -1;
+}
+
+SocketError CSocket::SharePort() {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    // For datagram sockets this is what SO_REUSEADDR does on Windows.
+    const BOOL on = TRUE;
+    return setsockopt(SocketOf(m_hSocket), SOL_SOCKET, SO_REUSEADDR,
+                      reinterpret_cast<const char*>(&on), sizeof on) == 0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+SocketError CSocket::JoinMulticastGroup(std::uint32_t dwGroup, std::uint32_t dwInterfaceAddr) {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = htonl(dwGroup);
+    membership.imr_interface.s_addr = htonl(dwInterfaceAddr);
+    return setsockopt(SocketOf(m_hSocket), IPPROTO_IP, IP_ADD_MEMBERSHIP,
+                      reinterpret_cast<const char*>(&membership), sizeof membership) == 0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+SocketError CSocket::SetReceiveBufferSize(int nBytes) {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    return setsockopt(SocketOf(m_hSocket), SOL_SOCKET, SO_RCVBUF,
+                      reinterpret_cast<const char*>(&nBytes), sizeof nBytes) == 0
+               ? SocketError::kNone
+               : LastSocketError();
+}
+
+bool CSocket::CountDroppedDatagrams() {
+    // Windows keeps no count of the datagrams one socket dropped; a guess would mislead.
+    return false;
+}
+
+std::optional<std::uint64_t> CSocket::DroppedDatagrams() const {
+    return std::nullopt;
 }
 
 void CSocket::Shutdown() noexcept {

@@ -3,12 +3,6 @@
 #include "platform/WakeEvent.h"
 
 namespace {
-// The one place where a system error of this back end becomes the program's code: the Windows
-// code itself (there is nothing here that has a code of the program's own).
-uint32_t WakeEventErrorFromSystemCode(DWORD error) {
-    return static_cast<uint32_t>(error);
-}
-
 HANDLE Native(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -18,15 +12,15 @@ CWakeEvent::~CWakeEvent() {
     Close();
 }
 
-uint32_t CWakeEvent::Create() {
+SystemError CWakeEvent::Create() {
     Close();
     // Manual reset: it stays set for every waiter until Reset().
     const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (event == nullptr) {
-        return WakeEventErrorFromSystemCode(GetLastError());
+        return LastSystemError();
     }
     m_hEvent = reinterpret_cast<intptr_t>(event);
-    return 0;
+    return {};
 }
 
 void CWakeEvent::Close() {

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 extern char** environ;
@@ -143,4 +144,15 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
         m_errThread.join();
     }
     return m_exitCode;
+}
+
+int ChildProcess::ThreadCount() const {
+    std::ifstream status("/proc/" + std::to_string(m_hProcess) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Threads:", 0) == 0) {
+            return std::stoi(line.substr(8));
+        }
+    }
+    return -1;
 }

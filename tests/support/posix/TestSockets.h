@@ -34,6 +34,11 @@ inline int PollTestSockets(pollfd* items, std::size_t count, int timeoutMs) {
     return ::poll(items, count, timeoutMs);
 }
 
+// A send that never raises the broken-pipe signal when the peer has gone.
+inline long SendTestSocket(TestSocket socket, const char* data, std::size_t size) {
+    return static_cast<long>(::send(socket, data, size, MSG_NOSIGNAL));
+}
+
 inline int LastTestSocketError() {
     return errno;
 }

@@ -31,6 +31,11 @@ inline int PollTestSockets(pollfd* items, std::size_t count, int timeoutMs) {
     return WSAPoll(items, static_cast<ULONG>(count), timeoutMs);
 }
 
+// Windows has no broken-pipe signal: a send to a peer that has gone only fails.
+inline long SendTestSocket(TestSocket socket, const char* data, std::size_t size) {
+    return send(socket, data, static_cast<int>(size), 0);
+}
+
 inline int LastTestSocketError() {
     return WSAGetLastError();
 }

@@ -15,8 +15,8 @@ namespace {
 
 TEST(LocalAddressesTest, HoldLoopbackAndOnlyAddressesThisMachineCanBindTo) {
     std::vector<std::uint32_t> addresses;
-    std::string error;
-    ASSERT_TRUE(ListLocalIPv4Addresses(addresses, error)) << error;
+    const SystemError error = ListLocalIPv4Addresses(addresses);
+    ASSERT_FALSE(error.Failed()) << SystemErrorText(error);
     EXPECT_EQ(std::count(addresses.begin(), addresses.end(), kLoopbackAddress), 1);
     for (const std::uint32_t dwAddr : addresses) {
         // A bind is refused for an address no interface here holds, and sends nothing.

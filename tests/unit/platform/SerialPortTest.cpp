@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 TEST(WakeEvent, StaysSetUntilResetAndEndsAWaitFromAnotherThread) {
     CWakeEvent event;
     EXPECT_FALSE(event.IsSet());  // not created: never set
-    ASSERT_EQ(event.Create(), 0U);
+    ASSERT_FALSE(event.Create().Failed());
     EXPECT_FALSE(event.IsSet());
     EXPECT_FALSE(event.Wait(10));
     event.Set();
@@ -94,7 +94,7 @@ TEST_F(SerialPortTest, WaitForDataEndsOnDataOnWakeAndOnHangUp) {
     ASSERT_EQ(port.Open(pty->SlavePath()), 0U);
     ASSERT_EQ(port.Configure({}), 0U);
     CWakeEvent wake;
-    ASSERT_EQ(wake.Create(), 0U);
+    ASSERT_FALSE(wake.Create().Failed());
 
     std::thread waker([&] {
         std::this_thread::sleep_for(20ms);
@@ -119,7 +119,7 @@ TEST_F(SerialPortTest, StalledWriteEndsAtItsDeadlineOrWhenCancelled) {
     ASSERT_EQ(port.Open(pty.SlavePath()), 0U);
     ASSERT_EQ(port.Configure({}), 0U);
     CWakeEvent cancel;
-    ASSERT_EQ(cancel.Create(), 0U);
+    ASSERT_FALSE(cancel.Create().Failed());
     // Far more than a pseudo-terminal holds while nobody reads its far end.
     const std::string more(1024 * 1024, 'm');
     EXPECT_LT(port.Write(more.data(), more.size(), 20, cancel), more.size());

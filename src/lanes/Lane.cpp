@@ -1,0 +1,255 @@
+#include "lanes/Lane.h"
+
+#include <algorithm>
+#include <asio/post.hpp>
+#include <utility>
+
+#include "datafile/PlayFile.h"
+#include "engine/ListPaging.h"
+#include "engine/PlaybackHost.h"
+#include "lanes/LoopPriority.h"
+
+namespace {
+// Many lanes each hold a reader: a small buffer each (a lane reads a line or a piece at a time).
+constexpr std::size_t kLaneReadBuffer = 4096;
+// The pieces a long raw line is read and sent in.
+constexpr std::size_t kLanePiece = 64 * 1024;
+// A looping file that played no line in its pass (empty, or a marker alone) is looked at again
+// after this long instead of again and again.
+constexpr std::chrono::milliseconds kEmptyPassWait{100};
+
+// Lanes due within the same tick are woken together: a wait ends on the next tick of a fine grid
+// (at most a sixteenth of the pause) rather than at its exact due time, so that thousands of
+// lanes cost a timer expiry per tick rather than one each. The schedule keeps the exact due
+// times; a wait that ends less than a tick late keeps to it (see CPaceSchedule).
+constexpr std::chrono::microseconds kTimerTick{100};
+
+CLane::Clock::time_point OnTick(CLane::Clock::time_point due, CLane::Clock::duration gap) {
+    const CLane::Clock::duration tick = std::min<CLane::Clock::duration>(kTimerTick, gap / 16);
+    if (tick <= CLane::Clock::duration::zero()) {
+        return due;
+    }
+    const CLane::Clock::duration since = due.time_since_epoch();
+    return CLane::Clock::time_point((since + tick - CLane::Clock::duration(1)) / tick * tick);
+}
+}  // namespace
+
+CLane::CLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
+             std::function<void()> onEnded)
+    : m_executor(io.get_executor()),
+      m_timer(m_executor),
+      m_plan(plan),
+      m_source(plan.request, kLaneReadBuffer),
+      m_file(std::move(file)),
+      m_onEnded(std::move(onEnded)),
+      m_notices(*plan.pHost) {}
+
+CLane::~CLane() = default;
+
+void CLane::Start() {
+    asio::post(m_executor, [this] { Begin(); });
+}
+
+void CLane::RequestStop() {
+    asio::post(m_executor, [this] {
+        if (m_bEnded || m_bStopping) {
+            return;
+        }
+        m_bStopping = true;
+        m_timer.cancel();
+        Interrupt();
+    });
+}
+
+std::size_t CLane::PieceSize() const {
+    return kLanePiece;
+}
+
+void CLane::Begin() {
+    if (m_bStopping) {
+        Finish();
+        return;
+    }
+    if (m_file == nullptr || m_source.OpenShared(m_file) != FileError::None) {
+        Fail("cannot read '" + m_plan.request.path + "'");
+        return;
+    }
+    m_plan.pHost->ShowRunStart();
+    if (!Prepare()) {
+        return;
+    }
+    NextLine();
+}
+
+void CLane::NextLine() {
+    if (m_bFinishing) {
+        return;
+    }
+    if (m_bStopping) {
+        Finish();
+        return;
+    }
+    // The last line asked for has had its pause: the lane ends as at the end of its file.
+    const std::uint64_t limit = m_plan.request.lineLimit;
+    if (limit != 0 && m_notices.Lines() >= limit) {
+        Finish();
+        return;
+    }
+    const std::size_t nPiece = PieceSize();
+    CLineSource::Result result = m_source.ReadLine(nPiece);
+    if (result == CLineSource::Result::EndOfFile) {
+        if (!m_plan.bLoop) {
+            Finish();
+            return;
+        }
+        if (m_source.Rewind() != FileError::None) {
+            Fail("cannot read '" + m_plan.request.path + "'");
+            return;
+        }
+        if (m_nIndex > 0) {
+            m_notices.Flush();
+            m_plan.pHost->ShowRewind(m_nIndex - 1);
+            m_nIndex = 0;
+            result = m_source.ReadLine(nPiece);
+        }
+        if (result == CLineSource::Result::EndOfFile) {
+            // A pass that played nothing has no pause to give the loop away: look again later.
+            m_timer.expires_after(kEmptyPassWait);
+            m_timer.async_wait([this](const asio::error_code&) { NextLine(); });
+            return;
+        }
+    }
+    if (result != CLineSource::Result::Line) {
+        Fail("cannot read '" + m_plan.request.path + "'");
+        return;
+    }
+    if (std::optional<std::string> cut = m_source.TakeCutNotice()) {
+        m_plan.pHost->ShowPayloadCut(*cut);
+    }
+    m_gap = m_source.PauseAfterLine(m_plan.delay);
+    if (m_bFirstLine) {
+        m_bFirstLine = false;
+        const Clock::duration offset =
+            m_plan.startAfter
+                ? Clock::duration(*m_plan.startAfter)
+                : std::chrono::duration_cast<Clock::duration>(m_gap * m_plan.startFraction);
+        if (m_plan.kind != LanePlan::Kind::kListen && offset > Clock::duration::zero()) {
+            m_timer.expires_after(offset);
+            m_timer.async_wait([this](const asio::error_code&) { ResumeLine(); });
+            return;
+        }
+    }
+    if (Ready()) {
+        SendLine();
+    }
+}
+
+void CLane::ResumeLine() {
+    if (m_bFinishing) {
+        return;
+    }
+    if (m_bStopping) {
+        Finish();
+        return;
+    }
+    if (Ready()) {
+        SendLine();
+    }
+}
+
+void CLane::SendLine() {
+    m_notices.BeforeSend(m_nIndex, ProgressPercent(m_nIndex, m_plan.request.lineCount),
+                         m_gap == Clock::duration::zero(), m_source.Stamp());
+    Transmit();
+}
+
+bool CLane::NextPiece() {
+    if (m_source.ReadPiece(PieceSize()) != CLineSource::Result::Line) {
+        Tell("cannot read '" + m_plan.request.path + "'");
+        m_bReadFailed = true;
+        return false;
+    }
+    return true;
+}
+
+void CLane::LineDone(bool bDelivered) {
+    if (m_bFinishing) {
+        return;
+    }
+    // A long line that could not go out whole is read past, so that the next line begins where
+    // it should (a stop leaves it: the file is closed anyway): a piece per turn of the loop, so
+    // that the other lanes are not held up meanwhile.
+    if (!m_source.LineEnded() && !m_bStopping && !m_bReadFailed) {
+        if (NextPiece()) {
+            asio::post(m_executor, [this, bDelivered] { LineDone(bDelivered); });
+            return;
+        }
+    }
+    const Clock::duration zero = Clock::duration::zero();
+    const bool bPaced = m_gap != zero || m_plannedGap != zero;
+    const Clock::time_point sentAt = bPaced ? Clock::now() : Clock::time_point{};
+    m_notices.AfterSend(bDelivered);
+    if (m_plannedGap != zero) {
+        m_plan.pHost->OnLinePaced(sentAt - m_previousSentAt, m_plannedGap);
+    }
+    m_plannedGap = m_gap;
+    m_previousSentAt = sentAt;
+    ++m_nIndex;
+    if (m_bStopping || m_bReadFailed) {
+        Finish();
+        return;
+    }
+    if (m_gap > zero) {
+        m_due = m_schedule.NextDue(m_gap, sentAt);
+        m_timer.expires_at(OnTick(m_due, m_gap));
+        m_timer.async_wait([this](const asio::error_code&) {
+            if (m_bFinishing) {
+                return;
+            }
+            const Clock::time_point ended = Clock::now();
+            m_schedule.WaitEnded(ended);
+            CheckLoopThreadLateness(m_due, ended, m_gap);
+            NextLine();
+        });
+    } else {
+        // The next delayed line starts a schedule of its own; meanwhile the other lanes get
+        // their turn before this one sends again.
+        m_schedule.Reset();
+        asio::post(m_executor, [this] { NextLine(); });
+    }
+}
+
+void CLane::Tell(const std::string& text) {
+    if (m_strFailure.empty()) {
+        m_strFailure = text;
+    }
+    m_plan.pHost->ShowMessage(text, "");
+}
+
+void CLane::Fail(const std::string& text) {
+    Tell(text);
+    Finish();
+}
+
+void CLane::Finish() {
+    if (m_bFinishing) {
+        return;
+    }
+    m_bFinishing = true;
+    m_timer.cancel();
+    m_notices.Flush();
+    m_source.Close();
+    Shutdown(m_bStopping);
+}
+
+void CLane::TransportClosed() {
+    if (m_bEnded) {
+        return;
+    }
+    m_bEnded = true;
+    m_file.reset();
+    m_plan.pHost->OnRunEnded(1);
+    if (m_onEnded) {
+        m_onEnded();
+    }
+}

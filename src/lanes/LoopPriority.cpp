@@ -1,0 +1,33 @@
+#include "lanes/LoopPriority.h"
+
+#include <algorithm>
+
+#include "platform/ThreadPriority.h"
+
+namespace {
+thread_local bool t_bRaised = false;
+
+// Behind by this much (or by half a pause, if less), the thread has more to do than it can.
+constexpr std::chrono::milliseconds kFallenBehind{20};
+}  // namespace
+
+bool RaiseLoopThread(bool bPacedOnly) {
+    t_bRaised = bPacedOnly && RaiseCadencePriority();
+    return t_bRaised;
+}
+
+void CheckLoopThreadLateness(std::chrono::steady_clock::time_point due,
+                             std::chrono::steady_clock::time_point ended,
+                             std::chrono::steady_clock::duration gap) {
+    if (t_bRaised &&
+        ended - due > std::min<std::chrono::steady_clock::duration>(kFallenBehind, gap / 2)) {
+        LowerLoopThread();
+    }
+}
+
+void LowerLoopThread() {
+    if (t_bRaised) {
+        RestoreOrdinaryPriority();
+        t_bRaised = false;
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+// A lane that plays to a receiving device over a TCP connection it opens itself, as `play --tcp`
+// does: it connects before its first line and again before the line after a break; a connect
+// that fails or a send that breaks loses that line. A line goes out as soon as the connection
+// takes it; a device that reads slowly holds up this lane alone.
+// Threads and failures: as CLane.
+#include <asio/ip/tcp.hpp>
+
+#include "lanes/Lane.h"
+
+class CTcpLane : public CLane {
+  public:
+    CTcpLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
+             std::function<void()> onEnded);
+
+  private:
+    void Transmit() override;
+    void Interrupt() override;
+    void Shutdown(bool bAtOnce) override;
+
+    void Connect();
+    // Writes the rest of the current piece from `nAt` on, without waiting when the connection
+    // takes it at once.
+    void Write(std::size_t nAt);
+    void PieceWritten();
+    // The connection broke: the line is lost, the next one connects again.
+    void Broken();
+
+    asio::basic_stream_socket<asio::ip::tcp, Executor> m_socket;
+    const asio::ip::tcp::endpoint m_endpoint;
+    bool m_bConnected = false;
+    bool m_bConnecting = false;
+    bool m_bToldSocket = false;  // a socket that could not be had has been told of
+};
