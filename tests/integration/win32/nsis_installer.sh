@@ -60,7 +60,11 @@ wine_run reg add 'HKCU\SOFTWARE\VAZ\Tillstream' /v OptionData /t REG_BINARY /d 0
 # "_?=" keeps the uninstaller in its folder, so the wait for it is a wait for the uninstall.
 wine_run "$program_files/Uninstall.exe" /S '_?=C:\Program Files\Tillstream' ||
   fail "the silent uninstall ended with $?"
-for _ in $(seq 50); do [[ -e $program_files/tillstream.exe ]] || break; sleep 0.2; done
+# The uninstaller removes the files first and the Start-menu folder after them: wait for both.
+uninstalled() {
+  [[ ! -e $program_files/tillstream.exe && -z $(find "$WINEPREFIX/drive_c" -iname 'Tillstream.lnk') ]]
+}
+for _ in $(seq 100); do uninstalled && break; sleep 0.2; done
 for file in tillstream.exe tillstream-cli.exe README.md; do
   [[ ! -e $program_files/$file ]] || fail "$file is still there after the uninstall"
 done
