@@ -52,24 +52,53 @@ struct Stamp {
     bool bKnown = false;
 };
 
+// A socket listening on 127.0.0.1 at a port of the system's choice (into `port`) that has the
+// system stamp what arrives; the connections it accepts inherit the stamping.
+int StampingListener(int backlog, std::uint16_t& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(fd, backlog);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+// Reads what has come on a stamping connection into `buffer`, as recv does (the count, 0 at its
+// end, -1 on failure), with the system's stamp of its arrival (since 1970) in `arrived`.
+ssize_t ReceiveStamped(int fd, char* buffer, std::size_t size, std::chrono::nanoseconds& arrived) {
+    alignas(cmsghdr) char control[128];
+    iovec data{buffer, size};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t got = recvmsg(fd, &message, 0);
+    arrived = {};
+    for (cmsghdr* c = got > 0 ? CMSG_FIRSTHDR(&message) : nullptr; c != nullptr;
+         c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec when{};
+            std::memcpy(&when, CMSG_DATA(c), sizeof when);
+            arrived = std::chrono::seconds(when.tv_sec) + std::chrono::nanoseconds(when.tv_nsec);
+        }
+    }
+    return got;
+}
+
 // One listening socket per lane on 127.0.0.1; a single thread reads every connection and notes
 // when each line feed arrived, per lane.
 class LaneReceivers {
   public:
     explicit LaneReceivers(int nLanes) : m_lanes(static_cast<std::size_t>(nLanes)) {
         for (Lane& lane : m_lanes) {
-            lane.listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-            const int on = 1;
-            // Inherited by the accepted connections.
-            setsockopt(lane.listenFd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            bind(lane.listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            listen(lane.listenFd, 16);
-            socklen_t length = sizeof address;
-            getsockname(lane.listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-            lane.port = ntohs(address.sin_port);
+            lane.listenFd = StampingListener(16, lane.port);
         }
         m_thread = std::thread([this] { Run(); });
     }
@@ -114,7 +143,6 @@ class LaneReceivers {
         std::vector<pollfd> items;
         std::vector<std::size_t> owners;
         char buffer[65536];
-        alignas(cmsghdr) char control[128];
         while (!m_bStop) {
             items.clear();
             owners.clear();
@@ -136,27 +164,12 @@ class LaneReceivers {
                     lane.connFd = accept4(lane.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
                     continue;
                 }
-                iovec data{buffer, sizeof buffer};
-                msghdr message{};
-                message.msg_iov = &data;
-                message.msg_iovlen = 1;
-                message.msg_control = control;
-                message.msg_controllen = sizeof control;
-                const ssize_t got = recvmsg(lane.connFd, &message, 0);
+                std::chrono::nanoseconds arrived{};
+                const ssize_t got = ReceiveStamped(lane.connFd, buffer, sizeof buffer, arrived);
                 if (got <= 0) {
                     close(lane.connFd);
                     lane.connFd = -1;
                     continue;
-                }
-                std::chrono::nanoseconds arrived{};
-                for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
-                     c = CMSG_NXTHDR(&message, c)) {
-                    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-                        timespec when{};
-                        std::memcpy(&when, CMSG_DATA(c), sizeof when);
-                        arrived = std::chrono::seconds(when.tv_sec) +
-                                  std::chrono::nanoseconds(when.tv_nsec);
-                    }
                 }
                 const auto lines = std::count(buffer, buffer + got, '\n');
                 std::lock_guard lock(m_mutex);
@@ -182,6 +195,17 @@ struct Spread {
     std::size_t unknown = 0;  // intervals left out: an end's arrival was not known
 };
 
+// The value at `fraction` of the way up `values` (nearest rank); 0 for none.
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+    return values[std::max<std::size_t>(rank, 1) - 1];
+}
+
 // |interval - delay| over one lane's arrivals.
 Spread LaneSpread(const std::vector<Stamp>& arrivals, double delayMs) {
     std::vector<double> deviations;
@@ -204,10 +228,7 @@ Spread LaneSpread(const std::vector<Stamp>& arrivals, double delayMs) {
     for (const double d : deviations) {
         sum += d;
     }
-    const std::size_t rank =
-        static_cast<std::size_t>(std::ceil(0.99 * static_cast<double>(deviations.size())));
-    return {sum / static_cast<double>(deviations.size()),
-            deviations[std::max<std::size_t>(rank, 1) - 1], unknown};
+    return {sum / static_cast<double>(deviations.size()), Percentile(deviations, 0.99), unknown};
 }
 
 double Median(std::vector<double> values) {
@@ -216,6 +237,10 @@ double Median(std::vector<double> values) {
     }
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double Worst(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
 }
 
 // Prints one side's figures from what the receivers took in.
@@ -242,18 +267,19 @@ void Report(const char* name, const std::vector<LaneReceivers::LaneResult>& resu
     std::printf(
         "    %s: per-lane p99 deviation median %.3f ms, worst %.3f ms; "
         "per-lane mean deviation median %.3f ms, worst %.3f ms\n",
-        name, Median(p99s), p99s.empty() ? 0.0 : *std::max_element(p99s.begin(), p99s.end()),
-        Median(means), means.empty() ? 0.0 : *std::max_element(means.begin(), means.end()));
+        name, Median(p99s), Worst(p99s), Median(means), Worst(means));
     std::printf("    %s: reads that held more than one line: %llu; intervals left out: %zu\n", name,
                 static_cast<unsigned long long>(severalLines), unknown);
 }
 
-pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath) {
+// Starts tillstream-cli with `args` (its name first), its output and error output into files.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath,
+            const std::string& errPath = "/dev/null") {
     std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
         std::freopen(outPath.c_str(), "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
+        std::freopen(errPath.c_str(), "w", stderr);
         std::vector<char*> argv;
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
@@ -265,10 +291,15 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath) {
     return pid;
 }
 
+// A wait status as a shell's exit code: 128 + n for a death by signal n.
+int ExitCodeOf(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 int WaitFor(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return ExitCodeOf(status);
 }
 
 // The rig's own summary: the p99 column of each lane's row.
@@ -290,6 +321,16 @@ std::vector<double> RigP99s(const std::string& summaryPath) {
     return p99s;
 }
 
+// A folder of its own for one part's files (`name` and the process id), where the programs it
+// starts also keep their options.
+std::filesystem::path BenchFolder(const std::string& name) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    return folder;
+}
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -298,10 +339,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 // (a) One rig against a play process per lane.
 void Compare(int nLanes, std::size_t nLines, int delayMs) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("tillstream-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    const std::filesystem::path folder = BenchFolder("tillstream-bench");
 
     LaneReceivers receivers(nLanes);
     std::string rig = "{\"lanes\": [\n";
@@ -336,8 +374,7 @@ void Compare(int nLanes, std::size_t nLines, int delayMs) {
     std::printf(
         "    rig: exit %d; its own summary (send times): per-lane p99 median %.3f ms, "
         "worst %.3f ms\n",
-        rigCode, Median(ownP99s),
-        ownP99s.empty() ? 0.0 : *std::max_element(ownP99s.begin(), ownP99s.end()));
+        rigCode, Median(ownP99s), Worst(ownP99s));
 
     // The yardstick: a process per lane.
     start = std::chrono::steady_clock::now();
@@ -367,17 +404,7 @@ namespace {
 class EpollReceiver {
   public:
     EpollReceiver() {
-        m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        const int on = 1;
-        setsockopt(m_listenFd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);  // inherited
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_listenFd, SOMAXCONN);
-        socklen_t length = sizeof address;
-        getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
+        m_listenFd = StampingListener(SOMAXCONN, m_port);
         m_epollFd = epoll_create1(EPOLL_CLOEXEC);
         epoll_event event{};
         event.events = EPOLLIN;
@@ -415,7 +442,6 @@ class EpollReceiver {
     void Run() {
         std::vector<epoll_event> events(1024);
         char buffer[65536];
-        alignas(cmsghdr) char control[128];
         while (!m_bStop) {
             const int ready =
                 epoll_wait(m_epollFd, events.data(), static_cast<int>(events.size()), 50);
@@ -437,13 +463,8 @@ class EpollReceiver {
                     }
                     continue;
                 }
-                iovec data{buffer, sizeof buffer};
-                msghdr message{};
-                message.msg_iov = &data;
-                message.msg_iovlen = 1;
-                message.msg_control = control;
-                message.msg_controllen = sizeof control;
-                const ssize_t got = recvmsg(fd, &message, 0);
+                std::chrono::nanoseconds arrived{};
+                const ssize_t got = ReceiveStamped(fd, buffer, sizeof buffer, arrived);
                 if (got <= 0) {
                     epoll_ctl(m_epollFd, EPOLL_CTL_DEL, fd, nullptr);
                     close(fd);
@@ -451,16 +472,6 @@ class EpollReceiver {
                     m_closed.push_back(std::move(m_connections[fd]));
                     m_connections.erase(fd);
                     continue;
-                }
-                std::chrono::nanoseconds arrived{};
-                for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
-                     c = CMSG_NXTHDR(&message, c)) {
-                    if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-                        timespec when{};
-                        std::memcpy(&when, CMSG_DATA(c), sizeof when);
-                        arrived = std::chrono::seconds(when.tv_sec) +
-                                  std::chrono::nanoseconds(when.tv_nsec);
-                    }
                 }
                 const auto lines = std::count(buffer, buffer + got, '\n');
                 std::lock_guard lock(m_mutex);
@@ -500,7 +511,7 @@ ChildFigures Watch(pid_t pid) {
         rusage usage{};
         const pid_t done = wait4(pid, &status, WNOHANG, &usage);
         if (done == pid) {
-            figures.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            figures.exitCode = ExitCodeOf(status);
             figures.cpuSeconds =
                 static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -519,24 +530,11 @@ ChildFigures Watch(pid_t pid) {
     }
 }
 
-double Percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) {
-        return 0;
-    }
-    std::sort(values.begin(), values.end());
-    const auto rank =
-        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::max<std::size_t>(rank, 1) - 1];
-}
-
 // (b) One rig of `nLanes` TCP lanes at 100 ms, 100 lines each, all playing one file.
 void Scale(int nLanes) {
     constexpr int kDelayMs = 100;
     constexpr std::size_t kLines = 100;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("tillstream-bench-scale-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    const std::filesystem::path folder = BenchFolder("tillstream-bench-scale");
     {
         std::ofstream out(folder / "receipt.txt", std::ios::binary);
         for (std::size_t n = 0; n < kLines; ++n) {
@@ -598,10 +596,8 @@ void Scale(int nLanes) {
     std::printf(
         "    scale %d: per-lane p99 deviation as arrived: median %.3f ms, worst %.3f ms; "
         "as sent (the rig's report): median %.3f ms, worst %.3f ms\n",
-        nLanes, Percentile(arrivedP99s, 0.5),
-        arrivedP99s.empty() ? 0.0 : *std::max_element(arrivedP99s.begin(), arrivedP99s.end()),
-        Percentile(sentP99s, 0.5),
-        sentP99s.empty() ? 0.0 : *std::max_element(sentP99s.begin(), sentP99s.end()));
+        nLanes, Percentile(arrivedP99s, 0.5), Worst(arrivedP99s), Percentile(sentP99s, 0.5),
+        Worst(sentP99s));
     std::printf(
         "    scale %d: peak memory %.1f MB, most threads %d, CPU %.2f s = %.3f s per 1000 "
         "lines; intervals left out: %zu\n",
@@ -631,28 +627,12 @@ class BenchDevice {
         if (bRead) {
             m_thread = std::thread([this] {
                 char buffer[65536];
-                alignas(cmsghdr) char control[128];
                 for (;;) {
-                    iovec data{buffer, sizeof buffer};
-                    msghdr message{};
-                    message.msg_iov = &data;
-                    message.msg_iovlen = 1;
-                    message.msg_control = control;
-                    message.msg_controllen = sizeof control;
-                    const ssize_t got = recvmsg(m_fd, &message, 0);
-                    if (got <= 0) {
-                        return;
-                    }
                     // The system's stamp of the data's arrival, as the receivers take it.
                     std::chrono::nanoseconds arrived{};
-                    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr;
-                         c = CMSG_NXTHDR(&message, c)) {
-                        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-                            timespec when{};
-                            std::memcpy(&when, CMSG_DATA(c), sizeof when);
-                            arrived = std::chrono::seconds(when.tv_sec) +
-                                      std::chrono::nanoseconds(when.tv_nsec);
-                        }
+                    const ssize_t got = ReceiveStamped(m_fd, buffer, sizeof buffer, arrived);
+                    if (got <= 0) {
+                        return;
                     }
                     for (long n = std::count(buffer, buffer + got, '\n'); n > 0; --n) {
                         m_arrivals.push_back(arrived);
@@ -692,10 +672,7 @@ class BenchDevice {
 void Listen() {
     constexpr int kDelayMs = 50;
     constexpr int kLines = 200;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("tillstream-bench-listen-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    const std::filesystem::path folder = BenchFolder("tillstream-bench-listen");
     {
         std::ofstream out(folder / "wide.txt", std::ios::binary);
         for (int n = 0; n < kLines; ++n) {
@@ -704,16 +681,9 @@ void Listen() {
     }
     // A port of the system's choice, read back from play's first message.
     const std::string errPath = (folder / "play.err").string();
-    std::fflush(stdout);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen(errPath.c_str(), "w", stderr);
-        execl(TILLSTREAM_CLI_PATH, "tillstream-cli", "play", (folder / "wide.txt").c_str(),
-              "--listen", "127.0.0.1:0", "--delay", std::to_string(kDelayMs).c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = Spawn({"tillstream-cli", "play", (folder / "wide.txt").string(), "--listen",
+                             "127.0.0.1:0", "--delay", std::to_string(kDelayMs)},
+                            "/dev/null", errPath);
     int port = 0;
     for (int tries = 0; tries < 200 && port == 0; ++tries) {
         std::this_thread::sleep_for(10ms);

@@ -77,6 +77,15 @@ FileError CLineReader::Fill() {
     return FileError::None;
 }
 
+std::string_view CLineReader::Unread() {
+    while (m_nPos == m_nEnd && !m_bEof) {
+        if ((m_lastError = Fill()) != FileError::None) {
+            return {};
+        }
+    }
+    return {m_buffer.data() + m_nPos, m_nEnd - m_nPos};
+}
+
 ReadLineResult CLineReader::ReadLine(std::string& line) {
     line.clear();
     m_lastError = FileError::None;
@@ -87,18 +96,9 @@ ReadLineResult CLineReader::ReadLine(std::string& line) {
     // A last line without line end is still a line, and so is the rest of a line begun in pieces.
     bool bHaveBytes = m_bInLine;
     m_bInLine = false;
-    for (;;) {
-        if (m_nPos == m_nEnd) {
-            if (m_bEof) {
-                break;
-            }
-            if ((m_lastError = Fill()) != FileError::None) {
-                return ReadLineResult::Error;
-            }
-            continue;
-        }
-        const char* start = m_buffer.data() + m_nPos;
-        const std::size_t available = m_nEnd - m_nPos;
+    for (std::string_view unread = Unread(); !unread.empty(); unread = Unread()) {
+        const char* start = unread.data();
+        const std::size_t available = unread.size();
         const auto* lf = static_cast<const char*>(std::memchr(start, '\n', available));
         if (lf == nullptr) {
             line.append(start, available);
@@ -115,6 +115,9 @@ ReadLineResult CLineReader::ReadLine(std::string& line) {
         }
         return ReadLineResult::Line;
     }
+    if (m_lastError != FileError::None) {
+        return ReadLineResult::Error;
+    }
     return bHaveBytes ? ReadLineResult::Line : ReadLineResult::EndOfFile;
 }
 
@@ -128,18 +131,9 @@ ReadLineResult CLineReader::ReadLinePiece(std::string& piece, std::size_t maxByt
         return ReadLineResult::Error;
     }
     maxBytes = std::max<std::size_t>(maxBytes, 1);
-    for (;;) {
-        if (m_nPos == m_nEnd) {
-            if (m_bEof) {
-                break;
-            }
-            if ((m_lastError = Fill()) != FileError::None) {
-                return ReadLineResult::Error;
-            }
-            continue;
-        }
-        const char* start = m_buffer.data() + m_nPos;
-        const std::size_t available = m_nEnd - m_nPos;
+    for (std::string_view unread = Unread(); !unread.empty(); unread = Unread()) {
+        const char* start = unread.data();
+        const std::size_t available = unread.size();
         const std::size_t room = maxBytes - piece.size();
         // The LF may come right after the last byte that fits: the piece then ends the line.
         const auto* lf =
@@ -158,6 +152,9 @@ ReadLineResult CLineReader::ReadLinePiece(std::string& piece, std::size_t maxByt
         if (piece.size() == maxBytes) {
             return ReadLineResult::Line;
         }
+    }
+    if (m_lastError != FileError::None) {
+        return ReadLineResult::Error;
     }
     // The end of the file ends a line begun, and begins none.
     if (!m_bInLine) {

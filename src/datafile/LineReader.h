@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "datafile/FilesInPlay.h"
@@ -81,6 +82,9 @@ class CLineReader {
 
   private:
     FileError Fill();
+    // The bytes of the buffer not yet taken, reading on when it has none: empty at the end of
+    // the file, and after a failed read (m_lastError then says why).
+    std::string_view Unread();
 
     LineMode m_mode;
     CFileHandle m_file;

@@ -164,6 +164,10 @@ class CSocket {
     // chooses by its routes). Copies are delivered to members on this machine as well.
     SocketError SetMulticastSending(int nTtl, std::uint32_t dwInterfaceAddr);
 
+    // A stream socket sends each piece at once instead of holding small ones back to gather
+    // them (TCP_NODELAY).
+    SocketError SetNoDelay();
+
     // Ends both directions without releasing the handle: a Send() blocked in another thread
     // returns -1 at once, and so does every later one. A connect in progress is abandoned.
     void Shutdown() noexcept;

@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "LoopbackServer.h"
+#include "RunOptions.h"
 #include "gui_win32/Win32ViewFactory.h"
 #include "options/OptionRecord.h"
 #include "options/OptionStore.h"
@@ -162,6 +163,13 @@ class Win32ViewTest : public ::testing::Test {
     }
 
     HWND Item(int nId) const { return GetDlgItem(hMain, nId); }
+
+    // A file of the temporary folder named `name` that holds `bytes`.
+    static std::filesystem::path TempFile(const std::string& name, const std::string& bytes) {
+        const std::filesystem::path file = std::filesystem::temp_directory_path() / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        return file;
+    }
 
     // Clicks `nId` of the main window; `inModal` runs inside the modal dialog the click opens.
     void ClickOpeningDialog(int nId, std::function<void()> inModal) {
@@ -320,16 +328,9 @@ TEST_F(Win32ViewTest, OptionDialogPlacesItsPageAndStoresTheRecordInTheRegistry) 
 
 TEST_F(Win32ViewTest, OutputStartPlaysTheFileAndTheSelectionFollowsTheLines) {
     LoopbackTcpServer receiver;
-    OptionRecord record = MakeDefaultOptionRecord();
-    record.outputInterface = kInterfaceTcpClient;
-    record.remoteAddress = 0x7F000001;
-    record.remotePort = receiver.Port();
-    record.loopEnabled = 0;
-    record.delayMs = 100;
-    SaveStoredOptions(record, "test");
+    SaveStoredOptions(TcpOptions(receiver.Port(), 100), "test");
     const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / "tillstream-win32-view.txt";
-    std::ofstream(file, std::ios::binary) << "L0\r\nL1\r\nL2\r\nL3\r\nL4\r\n";
+        TempFile("tillstream-win32-view.txt", "L0\r\nL1\r\nL2\r\nL3\r\nL4\r\n");
 
     ASSERT_NE(OpenWindow(), nullptr);
     // A file that cannot be opened is said in the system's message box, with the ui's text and
@@ -391,16 +392,8 @@ TEST_F(Win32ViewTest, OutputStartPlaysTheFileAndTheSelectionFollowsTheLines) {
 
 TEST_F(Win32ViewTest, EnterOnTheFocusedButtonStartsAndStopsAndTabStillFindsTheControls) {
     LoopbackTcpServer receiver;
-    OptionRecord record = MakeDefaultOptionRecord();
-    record.outputInterface = kInterfaceTcpClient;
-    record.remoteAddress = 0x7F000001;
-    record.remotePort = receiver.Port();
-    record.loopEnabled = 1;
-    record.delayMs = 20;
-    SaveStoredOptions(record, "test");
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / "tillstream-win32-keys.txt";
-    std::ofstream(file, std::ios::binary) << "K0\r\nK1\r\nK2\r\n";
+    SaveStoredOptions(TcpOptions(receiver.Port(), 20, true), "test");
+    const std::filesystem::path file = TempFile("tillstream-win32-keys.txt", "K0\r\nK1\r\nK2\r\n");
     ASSERT_NE(OpenWindow(), nullptr);
     dlg->LoadChosenFile(file.string());
     const HWND hList = Item(IDC_LIST_DATA);

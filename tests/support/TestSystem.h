@@ -16,6 +16,8 @@ void SetTestEnvironment(const char* name, const char* value);
 void ClearTestEnvironment(const char* name);
 // Threads of this process, as the system counts them (-1 when it cannot tell).
 int ProcessThreadCount();
+// Threads of the process `processId`, likewise (-1 also for no process, id 0).
+int ThreadCountOfProcess(std::uint32_t processId);
 // Open descriptors (Linux) or handles (Windows) of this process (-1 when it cannot tell).
 int ProcessHandleCount();
 // Gives the broken-pipe signal its default action (ending the process) where the system has one

@@ -3,6 +3,7 @@
 #include <linux/sock_diag.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 
 #include "platform/Socket.h"
+#include "platform/SocketAddress.h"
 #include "platform/SystemError.h"
 
 namespace {
@@ -21,15 +23,6 @@ namespace {
 // What the last failing call of this thread says, as the program's socket code.
 SocketError LastSocketError() {
     return SocketErrorOf(LastSystemError());
-}
-
-sockaddr_in MakeAddress(std::uint32_t dwAddr, std::uint16_t wPort) {
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(dwAddr);
-    address.sin_port = htons(wPort);
-    return address;
 }
 
 bool SetBlocking(int hSocket, bool bBlocking) {
@@ -97,24 +90,12 @@ SocketError WaitForSocket(int hSocket, short events, const CWakeEvent& cancel,
 }  // namespace
 
 bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string& errorText) {
-    in_addr parsed{};
-    if (::inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
-        dwAddr = ntohl(parsed.s_addr);
+    int status = 0;
+    if (LookUpIPv4Host(host, dwAddr, status)) {
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
-    if (status != 0 || result == nullptr) {
-        errorText =
-            status == EAI_SYSTEM ? SystemErrorText(LastSystemError()) : ::gai_strerror(status);
-        return false;
-    }
-    dwAddr = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
-    ::freeaddrinfo(result);
-    return true;
+    errorText = status == EAI_SYSTEM ? SystemErrorText(LastSystemError()) : ::gai_strerror(status);
+    return false;
 }
 
 bool AcquireSocketLibrary() {
@@ -298,6 +279,16 @@ bool CSocket::DiscardIncoming() {
         }
         return errno == EAGAIN || errno == EWOULDBLOCK;
     }
+}
+
+SocketError CSocket::SetNoDelay() {
+    const int on = 1;
+    if (m_hSocket < 0) {
+        return SocketError::kBadSocket;
+    }
+    return ::setsockopt(m_hSocket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0
+               ? SocketError::kNone
+               : LastSocketError();
 }
 
 SocketError CSocket::EnableBroadcast() {

@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
 
 #include "platform/Socket.h"
+#include "platform/SocketAddress.h"
 #include "platform/SystemError.h"
 
 namespace {
@@ -29,15 +29,6 @@ SocketError LastSocketError() {
 
 SOCKET SocketOf(std::intptr_t handle) {
     return static_cast<SOCKET>(handle);
-}
-
-sockaddr_in MakeAddress(std::uint32_t dwAddr, std::uint16_t wPort) {
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(dwAddr);
-    address.sin_port = htons(wPort);
-    return address;
 }
 
 int Length(std::size_t nLen) {
@@ -105,23 +96,12 @@ bool ResolveIPv4Host(const std::string& host, std::uint32_t& dwAddr, std::string
         errorText = SystemErrorText(SystemErrorFromCode(WSANOTINITIALISED));
         return false;
     }
-    in_addr parsed{};
-    if (inet_pton(AF_INET, host.c_str(), &parsed) == 1) {
-        dwAddr = ntohl(parsed.s_addr);
+    int status = 0;
+    if (LookUpIPv4Host(host, dwAddr, status)) {
         return true;
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    const int status = getaddrinfo(host.c_str(), nullptr, &hints, &result);
-    if (status != 0 || result == nullptr) {
-        errorText = SystemErrorText(SystemErrorFromCode(status != 0 ? status : WSAHOST_NOT_FOUND));
-        return false;
-    }
-    dwAddr = ntohl(reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(result);
-    return true;
+    errorText = SystemErrorText(SystemErrorFromCode(status != 0 ? status : WSAHOST_NOT_FOUND));
+    return false;
 }
 
 // --- CSocket --------------------------------------------------------------------------------
@@ -368,6 +348,17 @@ bool CSocket::DiscardIncoming() {
             return false;  // the peer closed or reset its side
         }
     }
+}
+
+SocketError CSocket::SetNoDelay() {
+    if (m_hSocket == -1) {
+        return SocketError::kBadSocket;
+    }
+    const BOOL on = TRUE;
+    return setsockopt(SocketOf(m_hSocket), IPPROTO_TCP, TCP_NODELAY,
+                      reinterpret_cast<const char*>(&on), sizeof on) == 0
+               ? SocketError::kNone
+               : LastSocketError();
 }
 
 SocketError CSocket::EnableBroadcast() {

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "TestSystem.h"
+
 extern char** environ;
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
@@ -147,12 +149,5 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 int ChildProcess::ThreadCount() const {
-    std::ifstream status("/proc/" + std::to_string(m_hProcess) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Threads:", 0) == 0) {
-            return std::stoi(line.substr(8));
-        }
-    }
-    return -1;
+    return m_hProcess == -1 ? -1 : ThreadCountOfProcess(static_cast<std::uint32_t>(m_hProcess));
 }

@@ -28,7 +28,11 @@ void ClearTestEnvironment(const char* name) {
 }
 
 int ProcessThreadCount() {
-    std::ifstream status("/proc/self/status");
+    return ThreadCountOfProcess(static_cast<std::uint32_t>(::getpid()));
+}
+
+int ThreadCountOfProcess(std::uint32_t processId) {
+    std::ifstream status("/proc/" + std::to_string(processId) + "/status");
     std::string line;
     while (std::getline(status, line)) {
         if (line.rfind("Threads:", 0) == 0) {

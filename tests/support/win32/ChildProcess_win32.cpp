@@ -1,14 +1,13 @@
 // Child processes on Windows. The child gets a console of its own (hidden), so that a Ctrl-C can be
 // sent to it alone: the test attaches to that console for a moment and raises the event there.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <mutex>
 #include <string>
 
 #include "ChildProcess.h"
+#include "TestSystem.h"
 
 namespace {
 // One command-line word as the C runtime will split it again: quoted when it holds a blank or a
@@ -226,18 +225,5 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 int ChildProcess::ThreadCount() const {
-    const DWORD id = m_hProcess == -1 ? 0 : GetProcessId(Native(m_hProcess));
-    const HANDLE snapshot =
-        id == 0 ? INVALID_HANDLE_VALUE : CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return -1;
-    }
-    int count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        count += entry.th32OwnerProcessID == id ? 1 : 0;
-    }
-    CloseHandle(snapshot);
-    return count;
+    return ThreadCountOfProcess(m_hProcess == -1 ? 0 : GetProcessId(Native(m_hProcess)));
 }

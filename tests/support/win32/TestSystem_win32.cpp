@@ -76,7 +76,12 @@ void ClearTestEnvironment(const char* name) {
 }
 
 int ProcessThreadCount() {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    return ThreadCountOfProcess(GetCurrentProcessId());
+}
+
+int ThreadCountOfProcess(std::uint32_t processId) {
+    const HANDLE snapshot =
+        processId == 0 ? INVALID_HANDLE_VALUE : CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
         return -1;
     }
@@ -84,7 +89,7 @@ int ProcessThreadCount() {
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+        count += entry.th32OwnerProcessID == processId ? 1 : 0;
     }
     CloseHandle(snapshot);
     return count;

@@ -153,11 +153,7 @@ TEST_F(PlaybackTest, PayloadWithNulGoesOutWholeOverTcpAndRs232) {
         PtyPair pty;
         ASSERT_TRUE(pty.IsOpen());
         pty.LinkAsComPort(4);
-        OptionRecord options = MakeDefaultOptionRecord();
-        options.outputInterface = kInterfaceRs232;
-        options.outputComPort = 4;
-        options.delayMs = 300;  // the channel writes while the run pauses
-        MakePlayback(options);
+        MakePlayback(SerialOptions(4, 300));  // the channel writes while the run pauses
         ASSERT_NE(playback->Start({path, true, 1}), 0u);
         EXPECT_EQ(pty.ReadFromMaster(3), payload);
         ASSERT_TRUE(host->WaitForEnded(1));
@@ -169,14 +165,10 @@ TEST_F(PlaybackTest, RawLinesGoOutOfTheSerialPortInOrder) {
     PtyPair pty;
     ASSERT_TRUE(pty.IsOpen());
     pty.LinkAsComPort(2);
-    OptionRecord options = MakeDefaultOptionRecord();
-    options.outputInterface = kInterfaceRs232;
-    options.outputComPort = 2;
-    options.outputBaudRate = 115200;
-    options.delayMs = 1;
     // Looping, so the run is still going (and its channel still writing) when the tenth line
     // has come: the end of a run drops what the channel has not yet written.
-    options.loopEnabled = 1;
+    OptionRecord options = SerialOptions(2, 1, true);
+    options.outputBaudRate = 115200;
     MakePlayback(options);
     const std::string path = WriteDataFile("receipt.txt", TenLines());
 
@@ -190,11 +182,7 @@ TEST_F(PlaybackTest, SerialRunThatReachesTheEndSendsItsLastLinesBeforeClosing) {
     PtyPair pty;
     ASSERT_TRUE(pty.IsOpen());
     pty.LinkAsComPort(3);
-    OptionRecord options = MakeDefaultOptionRecord();
-    options.outputInterface = kInterfaceRs232;
-    options.outputComPort = 3;
-    options.delayMs = 0;  // every line is queued long before the port has sent it
-    MakePlayback(options);
+    MakePlayback(SerialOptions(3));  // no delay: every line is queued long before it is sent
     std::string text;
     for (int n = 0; n < 2000; ++n) {
         text += "receipt line " + std::to_string(n) + " ........................................\n";
@@ -514,11 +502,7 @@ TEST_F(PlaybackTest, DestroyingThePlaybackStopsTheRunBeforeItReturns) {
 }
 
 TEST_F(PlaybackTest, AnRs232PortThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
-    OptionRecord options = MakeDefaultOptionRecord();
-    options.outputInterface = kInterfaceRs232;
-    options.outputComPort = 0;  // no device stands for COM0
-    options.delayMs = 0;
-    MakePlayback(options);
+    MakePlayback(SerialOptions(0));  // no device stands for COM0
     const std::string path = WriteDataFile("three.txt", "a\nb\nc\n");
 
     ASSERT_NE(playback->Start({path, false, 3}), 0u);
@@ -535,12 +519,7 @@ TEST_F(PlaybackTest, AnRs232PortThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
 }
 
 TEST_F(PlaybackTest, AStopGivenWhileTheUserReadsAPortErrorEndsTheRunBeforeTheLine) {
-    OptionRecord options = MakeDefaultOptionRecord();
-    options.outputInterface = kInterfaceRs232;
-    options.outputComPort = 0;
-    options.delayMs = 0;
-    options.loopEnabled = 1;
-    MakePlayback(options);
+    MakePlayback(SerialOptions(0, 0, true));
     const std::string path = WriteDataFile("three.txt", "a\nb\nc\n");
     // The user presses Output Stop while the box is up, then dismisses it.
     host->SetOnMessage([this] { playback->RequestStop(); });

@@ -124,12 +124,8 @@ TEST_F(PlaybackFaultsTest, StopEndsARunWhoseReceiverHasStoppedReading) {
 TEST_F(PlaybackFaultsTest, ASerialDeviceThatDisappearsLeavesTheRunStoppable) {
     HangupPty device;
     device.LinkAsComPort(4);
-    OptionRecord options = MakeDefaultOptionRecord();
-    options.outputInterface = kInterfaceRs232;
-    options.outputComPort = 4;
+    OptionRecord options = SerialOptions(4, 2, true);
     options.outputBaudRate = 115200;
-    options.delayMs = 2;
-    options.loopEnabled = 1;
     MakePlayback(options);
     const std::string path = WriteDataFile("receipt.txt", NumberedLines(20));
 

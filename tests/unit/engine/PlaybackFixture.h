@@ -6,6 +6,7 @@
 
 #include "LoopbackServer.h"
 #include "RecordingHosts.h"
+#include "RunOptions.h"
 #include "TempHome.h"
 #include "engine/OutputPlayback.h"
 #include "options/OptionRecord.h"
@@ -13,17 +14,6 @@
 
 class PlaybackFixture : public TempHomeTest {
   protected:
-    // Options for a TCP run to `port` on the loopback address.
-    OptionRecord TcpOptions(std::uint16_t port, std::uint32_t delayMs = 0, bool loop = false) {
-        OptionRecord options = MakeDefaultOptionRecord();
-        options.outputInterface = kInterfaceTcpClient;
-        options.remoteAddress = kLoopbackAddress;
-        options.remotePort = port;
-        options.delayMs = delayMs;
-        options.loopEnabled = loop ? 1 : 0;
-        return options;
-    }
-
     std::string WriteDataFile(const std::string& name, const std::string& bytes) {
         const std::string path = home.Path(name);
         WriteFileBytes(path, bytes);

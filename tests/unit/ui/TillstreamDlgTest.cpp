@@ -360,7 +360,7 @@ TEST_F(TillstreamDlgTest, EnterEscAndTheCloseBoxEndTheWindow) {
 
 TEST_F(TillstreamDlgTest, TheKeyboardAloneStartsAndStopsRunsAndNeverLosesTheFocus) {
     LoopbackTcpServer receiver;
-    StoreOptions(TcpOptions(receiver.Port(), true, 600000));  // on until it is stopped
+    StoreOptions(TcpOptions(receiver.Port(), 600000, true));  // on until it is stopped
     CRecordingView& main = Open();
     Choose(File("day.txt", "L0\r\nL1\r\n"));
 
@@ -379,7 +379,7 @@ TEST_F(TillstreamDlgTest, TheKeyboardAloneStartsAndStopsRunsAndNeverLosesTheFocu
     ASSERT_TRUE(WaitFor([this] { return !dlg->IsOutputRunning(); }));
 
     // A run that ends by itself gives the focus back to Output Start as well.
-    StoreOptions(TcpOptions(receiver.Port(), false, 1));
+    StoreOptions(TcpOptions(receiver.Port(), 1));
     dlg->InitData();
     main.PressKey(kVkReturn);
     EXPECT_EQ(main.GetFocus(), IDC_BUTTON_OUTPUT_STOP);
@@ -509,7 +509,7 @@ TEST_F(TillstreamDlgTest, TheTrayIconRoutesNotificationsAndPlacesTheWindow) {
 
 TEST_F(TillstreamDlgTest, StartStopAndExitFromTheTray) {
     LoopbackTcpServer receiver;
-    StoreOptions(TcpOptions(receiver.Port(), true, 600000));
+    StoreOptions(TcpOptions(receiver.Port(), 600000, true));
     CRecordingView& main = Open();
     Choose(File("tray.txt", "T1\nT2\n"));
 

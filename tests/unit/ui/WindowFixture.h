@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "RecordingView.h"
+#include "RunOptions.h"
 #include "TempHome.h"
 #include "options/OptionStore.h"
 #include "ui/ControlIds.h"
@@ -70,16 +71,6 @@ class WindowFixture : public TempHomeTest {
     }
     // Stores `record` as the user's option record, as a confirmed option dialog would.
     static void StoreOptions(const OptionRecord& record) { SaveStoredOptions(record, "test"); }
-    // Options that play to the TCP receiver on loopback `port`.
-    static OptionRecord TcpOptions(std::uint16_t port, bool bLoop, std::uint32_t delayMs) {
-        OptionRecord record = MakeDefaultOptionRecord();
-        record.outputInterface = kInterfaceTcpClient;
-        record.remoteAddress = 0x7F000001;
-        record.remotePort = port;
-        record.loopEnabled = bLoop ? 1 : 0;
-        record.delayMs = delayMs;
-        return record;
-    }
     // Options that capture from COM `port` into `folder`.
     static OptionRecord CaptureOptions(int port, const std::string& folder) {
         OptionRecord record = MakeDefaultOptionRecord();

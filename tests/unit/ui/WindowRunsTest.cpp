@@ -17,7 +17,7 @@ class WindowRunsTest : public WindowFixture {
 
 TEST_F(WindowRunsTest, ARunPlaysTheFileAndPutsTheButtonsBack) {
     LoopbackTcpServer receiver;
-    StoreOptions(TcpOptions(receiver.Port(), false, 10));
+    StoreOptions(TcpOptions(receiver.Port(), 10));
     CRecordingView& main = Open();
     main.Click(IDC_BUTTON_OUTPUT_START);  // without a file: nothing
     EXPECT_FALSE(dlg->IsOutputRunning());
@@ -43,7 +43,7 @@ TEST_F(WindowRunsTest, ARunPlaysTheFileAndPutsTheButtonsBack) {
 
 TEST_F(WindowRunsTest, StopEndsALoopingRunAndStartPlaysAgain) {
     LoopbackTcpServer receiver;
-    StoreOptions(TcpOptions(receiver.Port(), true, 20));
+    StoreOptions(TcpOptions(receiver.Port(), 20, true));
     CRecordingView& main = Open();
     Choose(File("loop.txt", "A\nB\nC\n"));
 
@@ -81,7 +81,7 @@ TEST_F(WindowRunsTest, StopEndsALoopingRunAndStartPlaysAgain) {
 TEST_F(WindowRunsTest, EndingTheWindowStopsAPlayAndACapture) {
     // A pause far longer than any test: only a stop that cuts it short ends the run.
     LoopbackTcpServer receiver;
-    OptionRecord record = TcpOptions(receiver.Port(), true, 600000);
+    OptionRecord record = TcpOptions(receiver.Port(), 600000, true);
     PtyPair pty;
     pty.LinkAsComPort(5);
     record.inputComPort = 5;
@@ -104,7 +104,7 @@ TEST_F(WindowRunsTest, EndingTheWindowStopsAPlayAndACapture) {
 
 TEST_F(WindowRunsTest, TheFileInPlayIsNeitherConvertedNorRestored) {
     LoopbackTcpServer receiver;
-    StoreOptions(TcpOptions(receiver.Port(), true, 600000));
+    StoreOptions(TcpOptions(receiver.Port(), 600000, true));
     const std::string path = File("log.txt",
                                   "[2026-12-06 05:59:12] 0x41 0x42\r\n"
                                   "[2026-12-06 05:59:13] 0x43\r\n");
@@ -226,12 +226,8 @@ TEST_F(WindowRunsTest, APortThatCannotBeOpenedIsReportedAndTheButtonsGoBack) {
 TEST_F(WindowRunsTest, ASerialDeviceThatDisappearsLeavesTheWindowUsable) {
     HangupPty device;
     device.LinkAsComPort(3);
-    OptionRecord record = MakeDefaultOptionRecord();
-    record.outputInterface = kInterfaceRs232;
-    record.outputComPort = 3;
+    OptionRecord record = SerialOptions(3, 5, true);
     record.outputBaudRate = 115200;
-    record.delayMs = 5;
-    record.loopEnabled = 1;
     StoreOptions(record);
     CRecordingView& main = Open();
     Choose(File("day.txt", "ONE\nTWO\nTHREE\n"));
@@ -261,7 +257,7 @@ TEST_F(WindowRunsTest, ASerialDeviceThatDisappearsLeavesTheWindowUsable) {
 TEST_F(WindowRunsTest, AThousandQuickStartsAndStopsNeverOverlapOrHang) {
     CHangWatch watch("a thousand starts and stops", std::chrono::seconds(600));
     LoopbackTcpServer receiver;
-    OptionRecord record = TcpOptions(receiver.Port(), true, 0);
+    OptionRecord record = TcpOptions(receiver.Port(), 0, true);
     StoreOptions(record);
     CRecordingView& main = Open();
     Choose(File("loop.txt", "A\nB\nC\n"));
