@@ -46,6 +46,16 @@ void CCliPlaybackHost::OnLinePaced(std::chrono::steady_clock::duration interval,
     m_cadence.Add(deviation);
 }
 
+void CCliPlaybackHost::OnLineAnswered(bool bAnswered,
+                                      std::chrono::steady_clock::duration replyTime) {
+    std::lock_guard lock(m_mutex);
+    if (bAnswered) {
+        m_replyTimes.Add(std::chrono::duration<double, std::micro>(replyTime).count());
+    } else {
+        ++m_nUnanswered;
+    }
+}
+
 void CCliPlaybackHost::OnRunEnded(std::uint64_t /*runId*/) {
     std::lock_guard lock(m_mutex);
     m_status.bEnded = true;
@@ -74,6 +84,11 @@ bool CCliPlaybackHost::WaitForEnd(std::chrono::milliseconds timeout) {
 CCliPlaybackHost::Status CCliPlaybackHost::Snapshot() {
     std::lock_guard lock(m_mutex);
     return m_status;
+}
+
+CCliPlaybackHost::Replies CCliPlaybackHost::ReplyFigures() {
+    std::lock_guard lock(m_mutex);
+    return {m_replyTimes.Count(), m_nUnanswered, m_replyTimes.MeanMs(), m_replyTimes.P99Ms()};
 }
 
 CCliPlaybackHost::Cadence CCliPlaybackHost::CadenceFigures() {

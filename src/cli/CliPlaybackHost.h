@@ -35,6 +35,13 @@ class CCliPlaybackHost : public CPlaybackHost {
         double meanMs = 0;
         double p99Ms = 0;
     };
+    // With a wait for the device's answers: lines answered and not, and the answers' times.
+    struct Replies {
+        std::uint64_t answered = 0;
+        std::uint64_t unanswered = 0;
+        double meanMs = 0;
+        double p99Ms = 0;
+    };
     using LineCallback = std::function<void(const Status&)>;
     using MessageCallback = std::function<void(const std::string&)>;
 
@@ -60,6 +67,7 @@ class CCliPlaybackHost : public CPlaybackHost {
     void OnLinesSent(std::uint64_t nLines, std::uint64_t nLost) override;
     void OnLinePaced(std::chrono::steady_clock::duration interval,
                      std::chrono::steady_clock::duration plannedGap) override;
+    void OnLineAnswered(bool bAnswered, std::chrono::steady_clock::duration replyTime) override;
     void OnRunEnded(std::uint64_t runId) override;
     void ShowMessage(const std::string& text, const std::string& caption) override;
     // Goes to the message callback, as a message the user must see.
@@ -69,6 +77,7 @@ class CCliPlaybackHost : public CPlaybackHost {
     bool WaitForEnd(std::chrono::milliseconds timeout);
     Status Snapshot();
     Cadence CadenceFigures();
+    Replies ReplyFigures();
 
   private:
     const std::shared_ptr<const OptionRecord> m_options;
@@ -76,6 +85,8 @@ class CCliPlaybackHost : public CPlaybackHost {
     LineCallback m_onLine;
     std::mutex m_mutex;
     std::condition_variable m_cvEnded;
-    Status m_status;            // under m_mutex
-    CDeviationStats m_cadence;  // under m_mutex
+    Status m_status;               // under m_mutex
+    CDeviationStats m_cadence;     // under m_mutex
+    CDeviationStats m_replyTimes;  // under m_mutex, as is the count below
+    std::uint64_t m_nUnanswered = 0;
 };

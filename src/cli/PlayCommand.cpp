@@ -11,6 +11,7 @@
 #include "cli/PlayFlags.h"
 #include "cli/PlayProgress.h"
 #include "cli/PlaySetup.h"
+#include "datafile/CaptureFlows.h"
 #include "engine/OutputPlayback.h"
 #include "lanes/LaneRunner.h"
 #include "platform/Interrupt.h"
@@ -22,9 +23,11 @@ constexpr char kPlayUsage[] =
     "Usage: tillstream-cli play FILE [--tcp HOST:PORT | --udp HOST:PORT | --listen [HOST:]PORT\n"
     "                                | --serial COMn] [--delay MS] [--loop] [--count N]\n"
     "                                [--pace delay|recorded] [--speed F] [--max-gap MS]\n"
+    "                                [--flow SPEC] [--allow-gaps]\n"
     "                                [--ttl N] [--interface ADDR] [--baud N]\n"
     "                                [--parity NONE|ODD|EVEN|MARK|SPACE] [--data-bits N]\n"
-    "                                [--stop-bits 1|1.5|2] [--quiet]\n";
+    "                                [--stop-bits 1|1.5|2] [--quiet]\n"
+    "                                [--wait-for TEXT [--reply-timeout MS]] [--char-delay MS]\n";
 constexpr char kPlayDescription[] =
     "Plays FILE as the window does: one line at a time with the delay after every line. A\n"
     "converted data file (first line [TILLSTREAM_DATA]) sends the bytes of each payload line;\n"
@@ -36,8 +39,17 @@ constexpr char kPlayNotes[] =
     "reading is dropped once 1 MiB or 10 s of lines wait for it. With --pace recorded\n"
     "FILE is a stamped hex log: each record's bytes go out with the gap between the records'\n"
     "stamps divided by F (0.001 to 1000000); --delay is then the shortest gap (default 0)\n"
-    "and --max-gap caps every gap. Lines of any length go out whole, read in pieces; a\n"
+    "and --max-gap caps every gap. FILE may also be a packet capture (pcap or pcapng):\n"
+    "the payload of one flow (--flow) goes out over a connection of this program's own,\n"
+    "each TCP segment (in order, retransmissions dropped) or UDP datagram as one send at\n"
+    "its packet's time. Lines of any length go out whole, read in pieces; a\n"
     "converted file's line sends at most 512 bytes (a longer one is named once).\n"
+    "With --wait-for (TCP, listen or serial; not UDP) each line waits for TEXT from the\n"
+    "device, sent after the line (bytes before it and other bytes are ignored), at most\n"
+    "--reply-timeout; listening, for every device connected when the line went out. The\n"
+    "next line goes at the later of the answer and the delay; the summary adds a line\n"
+    "'replies: A answered, U unanswered (timeout T ms); reply time mean M ms, p99 P ms'.\n"
+    "With --char-delay each byte goes on its own, MS apart (UDP: a datagram each).\n"
     "Progress goes to standard error: live on a terminal, else one summary line at the end.\n"
     "Exit codes: 0 end of file or --count reached, 1 FILE unreadable, the address or port\n"
     "cannot be used, or not one line reached the device, 2 bad arguments; a stopped run ends\n"
@@ -47,6 +59,29 @@ constexpr char kPlayNotes[] =
 std::string FormatConnectionSummary(const ListenConnection& connection) {
     return "connection " + std::to_string(connection.nNumber) + " from " + connection.strAddress +
            ": " + std::to_string(connection.nLines) + (connection.nLines == 1 ? " line" : " lines");
+}
+// What a capture's replay will send, before it starts: "replaying tcp 10.0.0.5:50000 >
+// 10.0.0.9:9100: 42 records (1 retransmitted segment dropped, 1 put back in order)", then each
+// hole played over (the first few).
+std::string DescribeCaptureReplay(const CaptureFlow& capture) {
+    auto count = [](std::uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string text = "replaying " + FormatFlow(capture.flow) + ": " +
+                       count(capture.records.size(), "record", "records");
+    if (capture.duplicates != 0 || capture.reordered != 0) {
+        text += " (" +
+                count(capture.duplicates, "retransmitted segment", "retransmitted segments") +
+                " dropped, " + std::to_string(capture.reordered) + " put back in order)";
+    }
+    constexpr std::size_t kHolesTold = 5;
+    for (std::size_t n = 0; n < capture.gaps.size() && n < kHolesTold; ++n) {
+        text += "\nplaying over a hole: " + FormatFlowGap(capture.gaps[n]);
+    }
+    if (capture.gaps.size() > kHolesTold) {
+        text += "\nand " + count(capture.gaps.size() - kHolesTold, "more hole", "more holes");
+    }
+    return text;
 }
 }  // namespace
 
@@ -71,8 +106,9 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
                            flags.bQuiet                         ? CPlayProgress::Mode::kSilent
                            : IsTerminal(StandardStream::kError) ? CPlayProgress::Mode::kLive
                                                                 : CPlayProgress::Mode::kSummary);
-    if (plan.log) {
-        progress.SetRecordedPace(plan.log->firstStamp, plan.log->lastStamp, plan.request.speed);
+    if (plan.recorded) {
+        progress.SetRecordedPace(plan.recorded->firstStamp, plan.recorded->lastStamp,
+                                 plan.request.speed);
     }
     // The progress line, the messages and the connection notices share standard error.
     std::mutex errLock;
@@ -113,6 +149,10 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
         }
     }
 
+    if (const CaptureFlow* capture = plan.request.capture.get(); capture && !flags.bQuiet) {
+        err << DescribeCaptureReplay(*capture) << std::endl;
+    }
+
     // A stop asked for while the file was being checked: nothing has been sent, nothing starts.
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
@@ -151,6 +191,13 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     }
     const CCliPlaybackHost::Status status = host.Snapshot();
     progress.Finish(status.linesSent, status.linesLost);
+    if (!plan.request.waitFor.empty() && !flags.bQuiet) {
+        const CCliPlaybackHost::Replies replies = host.ReplyFigures();
+        err << FormatReplySummary(replies.answered, replies.unanswered,
+                                  static_cast<std::uint64_t>(plan.request.replyTimeout.count()),
+                                  replies.meanMs, replies.p99Ms)
+            << std::endl;
+    }
     if (plan.listener && !flags.bQuiet) {
         const std::vector<ListenConnection> connections = plan.listener->Connections();
         err << "connections " << connections.size() << std::endl;

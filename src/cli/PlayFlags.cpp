@@ -47,7 +47,8 @@ void AddPlayFlags(CLI::App& app, PlayFlags& flags, bool bWithQuiet) {
                                  "stop after N lines sent, counted across loops");
     app.add_option("--pace", flags.pace,
                    "'delay' (the delay after every line) or 'recorded': FILE is a\n"
-                   "stamped hex log, played with the gaps between its stamps")
+                   "stamped hex log, played with the gaps between its stamps, or a\n"
+                   "packet capture (pcap, pcapng), played with its packets' gaps")
         ->option_text("PACE")
         ->check(CLI::IsMember({"delay", "recorded"}));
     app.add_option("--speed", flags.speed,
@@ -57,12 +58,31 @@ void AddPlayFlags(CLI::App& app, PlayFlags& flags, bool bWithQuiet) {
         ->transform(SpeedFactor());
     AddNumberFlag<std::uint32_t>(app, "--max-gap", flags.maxGap, 1, UINT32_MAX, "MS",
                                  "with --pace recorded: no pause longer than MS");
+    app.add_option("--flow", flags.flow,
+                   "with a capture: the flow to play, its destination port or\n"
+                   "'SRC:PORT>DST:PORT' as the flows command lists it (needed when\n"
+                   "several flows carry data)")
+        ->option_text("SPEC");
+    app.add_flag("--allow-gaps", flags.bAllowGaps,
+                 "with a capture: play a TCP flow with bytes the capture missed\n"
+                 "(each hole is told), instead of refusing it")
+        ->disable_flag_override();
     AddNumberFlag<int>(app, "--ttl", flags.ttl, 0, 255, "N",
                        "with --udp to a multicast group: at most N router hops (default 1)");
     app.add_option("--interface", flags.multicastInterface,
                    "with --udp to a multicast group: send out of the interface that\n"
                    "has the address ADDR (default: the system's routes choose)")
         ->option_text("ADDR");
+    app.add_option("--wait-for", flags.waitFor,
+                   "after each line wait until the device has sent TEXT (C escapes:\n"
+                   "\\x06, \\r\\n, \\t, \\0, \\\\); --delay is then the least time between lines")
+        ->option_text("TEXT");
+    AddNumberFlag<std::uint32_t>(app, "--reply-timeout", flags.replyTimeout, 1, UINT32_MAX, "MS",
+                                 "with --wait-for: a line not answered within MS counts as\n"
+                                 "unanswered and the next one goes (default 5000)");
+    AddNumberFlag<std::uint32_t>(app, "--char-delay", flags.charDelay, 0, UINT32_MAX, "MS",
+                                 "send each byte on its own, MS after the one before it (UDP:\n"
+                                 "one datagram per byte); the delay follows the last byte");
     AddLineSettingFlags(app, flags.lineSettings);
     if (bWithQuiet) {
         app.add_flag("--quiet", flags.bQuiet, "no progress and no summary")
@@ -82,6 +102,9 @@ std::optional<std::string> CheckPlayFlagCombination(const PlayFlags& flags) {
     }
     if ((flags.speed || flags.maxGap) && !flags.RecordedPace()) {
         return "--speed and --max-gap go with --pace recorded";
+    }
+    if ((flags.flow || flags.bAllowGaps) && !flags.RecordedPace()) {
+        return "--flow and --allow-gaps go with --pace recorded and a packet capture";
     }
     if ((flags.ttl || flags.multicastInterface) && !flags.udp) {
         return "--ttl and --interface go with --udp";

@@ -1,7 +1,8 @@
 #pragma once
 // The flags of a play run, declared once for the play command and for every lane of a rig (whose
 // keys are these flags' names): the file, where the lines go (--tcp, --udp, --serial, --listen),
-// the pace (--delay, or --pace recorded with --speed and --max-gap), --loop, --count, the serial
+// the pace (--delay, or --pace recorded with --speed and --max-gap, and for a packet capture
+// --flow and --allow-gaps), --loop, --count, the serial
 // line settings, and the multicast settings (--ttl, --interface). Main thread only; values the
 // user mistyped are refused by the parser with a message naming the flag.
 #include <CLI/CLI.hpp>
@@ -31,8 +32,16 @@ struct PlayFlags {
     std::optional<std::string> pace;  // "delay" or "recorded"
     std::optional<double> speed;
     std::optional<std::uint32_t> maxGap;
+    // A packet capture played at its recorded pace: which flow, and whether holes are played over.
+    std::optional<std::string> flow;
+    bool bAllowGaps = false;
     std::optional<int> ttl;
     std::optional<std::string> multicastInterface;
+    // Talking with the device: the answer to wait for after each line (as typed, with its C
+    // escapes), the longest wait, and the pause between the bytes of a line.
+    std::optional<std::string> waitFor;
+    std::optional<std::uint32_t> replyTimeout;
+    std::optional<std::uint32_t> charDelay;
 
     bool RecordedPace() const { return pace && *pace == "recorded"; }
 };

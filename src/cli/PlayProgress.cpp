@@ -3,8 +3,30 @@
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
+#include <string_view>
 
 #include "datafile/StampedLog.h"
+
+namespace {
+constexpr std::size_t kSecondsLength = 19;  // "YYYY-MM-DD HH:MM:SS"
+
+// A stamp's time in seconds: a log's "YYYY-MM-DD HH:MM:SS", or a capture's with ".uuuuuu" after.
+std::optional<double> StampSeconds(std::string_view stamp) {
+    const std::optional<std::int64_t> seconds = ParseStampText(stamp.substr(0, kSecondsLength));
+    if (!seconds) {
+        return std::nullopt;
+    }
+    double fraction = 0;
+    double unit = 0.1;
+    if (stamp.size() > kSecondsLength && stamp[kSecondsLength] == '.') {
+        for (const char digit : stamp.substr(kSecondsLength + 1)) {
+            fraction += (digit - '0') * unit;
+            unit /= 10;
+        }
+    }
+    return static_cast<double>(*seconds) + fraction;
+}
+}  // namespace
 
 std::string FormatPlayProgress(int lineNumber, int lineCount, int percent, double linesPerSecond,
                                std::optional<double> secondsLeft, bool bLooping,
@@ -49,16 +71,35 @@ std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, dou
     return text;
 }
 
+std::string FormatReplySummary(std::uint64_t answered, std::uint64_t unanswered,
+                               std::uint64_t timeoutMs, double meanMs, double p99Ms) {
+    char text[200];
+    const int length = std::snprintf(
+        text, sizeof text, "replies: %llu answered, %llu unanswered (timeout %llu ms)",
+        static_cast<unsigned long long>(answered), static_cast<unsigned long long>(unanswered),
+        static_cast<unsigned long long>(timeoutMs));
+    if (answered > 0) {
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                      "; reply time mean %.1f ms, p99 %.1f ms", meanMs, p99Ms);
+    }
+    return text;
+}
+
 std::string FormatLogSpan(const std::string& firstStamp, const std::string& lastStamp) {
-    const std::optional<std::int64_t> first = ParseStampText(firstStamp);
-    const std::optional<std::int64_t> last = ParseStampText(lastStamp);
+    const std::optional<double> first = StampSeconds(firstStamp);
+    const std::optional<double> last = StampSeconds(lastStamp);
     // The date once when both stamps share it: "2026-12-06 05:59:12 to 05:59:24".
     const bool bSameDay = firstStamp.size() > 11 && lastStamp.size() > 11 &&
                           firstStamp.compare(0, 11, lastStamp, 0, 11) == 0;
     std::string text =
         "log time " + firstStamp + " to " + (bSameDay ? lastStamp.substr(11) : lastStamp);
     if (first && last && *last >= *first) {
-        text += " (" + std::to_string(*last - *first) + " s)";
+        // A capture's span to the millisecond; a log's stamps have whole seconds.
+        char span[40];
+        std::snprintf(span, sizeof span,
+                      firstStamp.size() > kSecondsLength ? " (%.3f s)" : " (%.0f s)",
+                      *last - *first);
+        text += span;
     }
     return text;
 }
@@ -71,7 +112,7 @@ void CPlayProgress::SetRecordedPace(const std::string& firstStamp, const std::st
                                     double speed) {
     m_logFirstStamp = firstStamp;
     m_logLastStamp = lastStamp;
-    m_lastStampSeconds = ParseStampText(lastStamp);
+    m_lastStampSeconds = StampSeconds(lastStamp);
     m_speed = speed > 0 ? speed : 1;
 }
 
@@ -101,12 +142,11 @@ void CPlayProgress::OnLine(int index, int percent, std::uint64_t linesSent,
     const double rate =
         linesSent > 1 && elapsed > 0 ? static_cast<double>(linesSent - 1) / elapsed : 0;
     std::optional<double> left;
-    const std::optional<std::int64_t> stampSeconds = ParseStampText(stamp);
+    const std::optional<double> stampSeconds = StampSeconds(stamp);
     if (m_lastStampSeconds && stampSeconds && !(m_bLoop && m_nCount == 0)) {
         // The log's own time left, at its speed: the rate of lines says little when they come
         // in bursts.
-        left = static_cast<double>(std::max<std::int64_t>(*m_lastStampSeconds - *stampSeconds, 0)) /
-               m_speed;
+        left = std::max(*m_lastStampSeconds - *stampSeconds, 0.0) / m_speed;
     } else if (rate > 0) {
         if (m_nCount != 0) {
             left = static_cast<double>(m_nCount - linesSent) / rate;

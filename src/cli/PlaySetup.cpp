@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "cli/CommandOutput.h"
 #include "cli/DataFileCheck.h"
+#include "cli/EscapedText.h"
 #include "cli/InterfaceCheck.h"
 #include "cli/SerialCheck.h"
+#include "datafile/CaptureFile.h"
+#include "datafile/CaptureFlows.h"
 #include "datafile/DataFileKind.h"
 #include "datafile/LineIndex.h"
+#include "datafile/StampedLog.h"
+#include "datafile/UtcTime.h"
 #include "options/OptionFields.h"
 #include "options/OptionStore.h"
 #include "platform/ReceiveSocket.h"
@@ -28,17 +34,55 @@ std::string EndpointText(const char* kind, std::uint32_t dwAddr, std::uint16_t w
     return std::string(kind) + " " + FormatIPv4Address(dwAddr) + ":" + std::to_string(wPort);
 }
 
+// A capture's flow, read whole and checked before anything is sent.
+std::optional<PlayRefusal> LoadCapture(const PlayFlags& flags, PlayPlan& plan) {
+    const std::string& path = plan.path;
+    if (!flags.RecordedPace()) {
+        return Failure("'" + path +
+                       "' is a packet capture; play it with --pace recorded (the flows "
+                       "command lists its flows)");
+    }
+    FlowSelector selector;
+    if (flags.flow) {
+        std::string why;
+        std::optional<FlowSelector> parsed = ParseFlowSelector(*flags.flow, why);
+        if (!parsed) {
+            return Usage("--flow '" + *flags.flow + "': " + why);
+        }
+        selector = *parsed;
+    }
+    auto flow = std::make_shared<CaptureFlow>();
+    std::string error;
+    if (!LoadCaptureFlow(path, selector, flags.bAllowGaps, *flow, error)) {
+        return Failure("'" + path + "': " + error);
+    }
+    plan.request.bRecordedPace = true;
+    plan.request.lineCount = static_cast<std::int32_t>(
+        std::min<std::size_t>(flow->records.size(), std::numeric_limits<std::int32_t>::max()));
+    plan.recorded = PlayPlan::RecordedSpan{FormatUtcMicroseconds(flow->records.front().timeNs),
+                                           FormatUtcMicroseconds(flow->records.back().timeNs)};
+    plan.request.capture = std::move(flow);
+    return std::nullopt;
+}
+
 // The file's kind and its count of lines, or at the recorded pace of records.
 std::optional<PlayRefusal> CheckFile(const PlayFlags& flags, PlayPlan& plan) {
     const std::string& path = plan.path;
     if (const std::optional<std::string> refusal = RegularDataFileRefusal(path)) {
         return Failure(*refusal);
     }
+    plan.request.path = path;
+    if (IsPacketCapture(path)) {
+        return LoadCapture(flags, plan);
+    }
+    if (flags.flow || flags.bAllowGaps) {
+        return Usage("--flow and --allow-gaps go with a packet capture (pcap or pcapng); '" + path +
+                     "' is none");
+    }
     const int kind = IsTillstreamDataFile(path);
     if (kind == kDataFileUnreadable) {
         return Failure("cannot read '" + path + "'");
     }
-    plan.request.path = path;
     if (flags.RecordedPace()) {
         if (kind == kDataFileConverted) {
             return Failure("'" + path +
@@ -47,8 +91,9 @@ std::optional<PlayRefusal> CheckFile(const PlayFlags& flags, PlayPlan& plan) {
         }
         if (kind != kDataFileStampedLog) {
             return Failure("'" + path +
-                           "' is not a stamped hex log ('[' at column 0 and ']' at column 20 of "
-                           "its first line); --pace recorded plays only those");
+                           "' is neither a stamped hex log ('[' at column 0 and ']' at column 20 "
+                           "of its first line) nor a packet capture (pcap or pcapng); --pace "
+                           "recorded plays only those");
         }
         StampedLogScan scan = ScanStampedLog(path);
         if (!scan.bReadable) {
@@ -60,7 +105,8 @@ std::optional<PlayRefusal> CheckFile(const PlayFlags& flags, PlayPlan& plan) {
         }
         plan.request.bRecordedPace = true;
         plan.request.lineCount = static_cast<std::int32_t>(scan.records);
-        plan.log = std::move(scan);
+        plan.recorded =
+            PlayPlan::RecordedSpan{std::move(scan.firstStamp), std::move(scan.lastStamp)};
         return std::nullopt;
     }
     CLineIndex index;
@@ -69,6 +115,34 @@ std::optional<PlayRefusal> CheckFile(const PlayFlags& flags, PlayPlan& plan) {
     }
     plan.request.convertedFile = kind == kDataFileConverted;
     plan.request.lineCount = static_cast<std::int32_t>(index.Count());
+    return std::nullopt;
+}
+
+// --wait-for, --reply-timeout and --char-delay into the request. An answer needs a device that
+// can send one back: a TCP connection (either way round) or a serial port, not UDP.
+std::optional<PlayRefusal> ApplyDeviceTalk(const PlayFlags& flags, PlayPlan& plan) {
+    plan.request.charDelay = std::chrono::milliseconds(flags.charDelay.value_or(0));
+    if (!flags.waitFor) {
+        if (flags.replyTimeout) {
+            return Usage("--reply-timeout goes with --wait-for");
+        }
+        return std::nullopt;
+    }
+    std::string error;
+    const std::optional<std::string> text = ParseEscapedText(*flags.waitFor, error);
+    if (!text) {
+        return Usage("--wait-for: " + error);
+    }
+    if (text->empty()) {
+        return Usage("--wait-for: the text is empty");
+    }
+    if (!flags.listen && plan.options.outputInterface == kInterfaceUdpClient) {
+        return Usage(
+            "--wait-for needs a device that answers over the same line: --tcp, --listen or "
+            "--serial (UDP is sent only, nothing is read back)");
+    }
+    plan.request.waitFor = *text;
+    plan.request.replyTimeout = std::chrono::milliseconds(flags.replyTimeout.value_or(5000));
     return std::nullopt;
 }
 
@@ -119,6 +193,10 @@ std::optional<PlayRefusal> PreparePlay(const PlayFlags& flags, const std::string
         // in the last bit, which must not take it out of the range.
         plan.request.speed = std::clamp(flags.speed.value_or(1.0), kLowestSpeed, kHighestSpeed);
         plan.request.maxGap = std::chrono::milliseconds(flags.maxGap.value_or(0));
+    }
+
+    if (std::optional<PlayRefusal> refusal = ApplyDeviceTalk(flags, plan)) {
+        return refusal;
     }
 
     // Refusals that need the world: all of them before anything is sent.

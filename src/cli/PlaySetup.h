@@ -11,7 +11,6 @@
 #include <string>
 
 #include "cli/PlayFlags.h"
-#include "datafile/StampedLog.h"
 #include "engine/OutputPlayback.h"
 #include "lanes/LaneListener.h"
 #include "lanes/LanePlan.h"
@@ -29,8 +28,13 @@ struct PlayPlan {
     // address with the port the system chose ("0.0.0.0:9100").
     std::unique_ptr<CLaneListener> listener;
     std::string listenAddress;
-    // The recorded pace: the log's records and the time they span.
-    std::optional<StampedLogScan> log;
+    // The recorded pace: the stamps of the first and last record of the log or the capture's
+    // flow ("YYYY-MM-DD HH:MM:SS", a capture's with ".uuuuuu" in UTC).
+    struct RecordedSpan {
+        std::string firstStamp;
+        std::string lastStamp;
+    };
+    std::optional<RecordedSpan> recorded;
 };
 
 struct PlayRefusal {

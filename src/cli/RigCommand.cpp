@@ -38,8 +38,9 @@ constexpr char kRigDescription[] =
     "dashes, e.g.\n"
     "  {\"file\": \"lane1.txt\", \"tcp\": \"127.0.0.1:9101\", \"delay\": 10, \"count\": 500}\n"
     "with one of tcp, udp, listen or serial, and delay, loop (true), count, pace, speed,\n"
-    "max-gap, ttl, interface, baud, parity, data-bits, stop-bits; and \"start\": when the\n"
-    "lane's first line goes out, in ms. A relative \"file\" is taken from FILE.json's folder.\n";
+    "max-gap, ttl, interface, baud, parity, data-bits, stop-bits, wait-for, reply-timeout,\n"
+    "char-delay; and \"start\": when the lane's first line goes out, in ms. A relative\n"
+    "\"file\" is taken from FILE.json's folder.\n";
 constexpr char kRigNotes[] =
     "TCP, UDP and listening lanes share a few threads (one per processor); a serial lane has\n"
     "a thread of its own. By default the lanes' first lines are spread over their first\n"

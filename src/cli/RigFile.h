@@ -1,7 +1,8 @@
 #pragma once
 // The rig file: a JSON object whose "lanes" array holds one object per lane, its keys the play
 // flags without their dashes ("file", "tcp", "udp", "listen", "serial", "delay", "loop", "count",
-// "pace", "speed", "max-gap", "ttl", "interface", "baud", "parity", "data-bits", "stop-bits"),
+// "pace", "speed", "max-gap", "ttl", "interface", "baud", "parity", "data-bits", "stop-bits",
+// "wait-for", "reply-timeout", "char-delay"),
 // and the rig's own "start" (when the lane's first line goes out, in milliseconds from the start
 // of the rig). Each lane becomes the words a play command line would hold, so that the play
 // flags' own checks and messages apply to it. Main thread only; failures are results with a message

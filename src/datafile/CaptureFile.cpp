@@ -102,6 +102,16 @@ void CCaptureFile::Close() {
 
 bool CCaptureFile::Rewind() {
     m_strError.clear();
+    if (!RestartFile()) {
+        return false;
+    }
+    m_nPackets = 0;
+    m_interfaces.clear();
+    m_bSectionSeen = false;
+    return ReadHeader();
+}
+
+bool CCaptureFile::RestartFile() {
     if ((m_fileError = m_file.Rewind()) != FileError::None) {
         m_strError = std::string("cannot be read (") + FileErrorText(m_fileError) + ")";
         return false;
@@ -109,10 +119,7 @@ bool CCaptureFile::Rewind() {
     m_nPos = m_nEnd = 0;
     m_bEof = false;
     m_nOffset = 0;
-    m_nPackets = 0;
-    m_interfaces.clear();
-    m_bSectionSeen = false;
-    return ReadHeader();
+    return true;
 }
 
 bool CCaptureFile::Take(std::vector<std::uint8_t>& target, std::size_t size) {
@@ -176,13 +183,9 @@ bool CCaptureFile::ReadHeader() {
     }
     if (header.size() >= 4 && U32(header.data()) == kSectionHeaderBlock) {
         // pcapng: read again from the start, as the first block.
-        if ((m_fileError = m_file.Rewind()) != FileError::None) {
-            m_strError = std::string("cannot be read (") + FileErrorText(m_fileError) + ")";
+        if (!RestartFile()) {
             return false;
         }
-        m_nPos = m_nEnd = 0;
-        m_bEof = false;
-        m_nOffset = 0;
         m_format = CaptureFormat::kPcapng;
         m_nDataStart = 0;
         CapturedPacket unused;
@@ -522,4 +525,26 @@ bool CCaptureFile::ParsePacketBlock(std::uint32_t type, std::uint64_t blockOffse
     packet.capturedLength = captured;
     packet.originalLength = original;
     return true;
+}
+
+bool IsPacketCapture(const std::string& path) {
+    CFileHandle file;
+    std::uint8_t first[4] = {};
+    if (file.OpenForRead(path) != FileError::None ||
+        file.ReadAt(0, first, sizeof first).bytes != sizeof first) {
+        return false;
+    }
+    const std::uint32_t little =
+        static_cast<std::uint32_t>(first[0]) | static_cast<std::uint32_t>(first[1]) << 8 |
+        static_cast<std::uint32_t>(first[2]) << 16 | static_cast<std::uint32_t>(first[3]) << 24;
+    const std::uint32_t big =
+        static_cast<std::uint32_t>(first[3]) | static_cast<std::uint32_t>(first[2]) << 8 |
+        static_cast<std::uint32_t>(first[1]) << 16 | static_cast<std::uint32_t>(first[0]) << 24;
+    for (const std::uint32_t magic : {little, big}) {
+        if (magic == kPcapMicroseconds || magic == kPcapNanoseconds ||
+            magic == kSectionHeaderBlock) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -72,6 +72,9 @@ class CCaptureFile {
     bool ParseInterface(std::uint64_t blockOffset);
     bool ParsePacketBlock(std::uint32_t type, std::uint64_t blockOffset, CapturedPacket& packet);
 
+    // Goes back to the file's first byte with nothing buffered. False when the file cannot be
+    // read from its start again (ErrorText says so).
+    bool RestartFile();
     // Appends the next `size` bytes of the file to `target`, fewer where the file ends. False
     // only for a read error (ErrorText says so).
     bool Take(std::vector<std::uint8_t>& target, std::size_t size);
@@ -102,3 +105,8 @@ class CCaptureFile {
     std::string m_strError;
     FileError m_fileError = FileError::None;
 };
+
+// True when the file at `path` begins as a pcap or pcapng capture does (its first four bytes),
+// whatever its name; false when it does not or cannot be read. Only the kind: Open says whether
+// the rest can be read.
+bool IsPacketCapture(const std::string& path);

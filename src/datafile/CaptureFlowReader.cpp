@@ -1,36 +1,45 @@
 #include "datafile/CaptureFlowReader.h"
 
+#include <utility>
+
 bool CCaptureFlowReader::Open(const std::string& path, const FlowSelector& selector,
                               bool bAllowGaps) {
     Close();
-    if (!LoadCaptureFlow(path, selector, bAllowGaps, m_flow, m_strError)) {
-        m_flow = CaptureFlow{};
+    auto flow = std::make_shared<CaptureFlow>();
+    if (!LoadCaptureFlow(path, selector, bAllowGaps, *flow, m_strError)) {
         return false;
     }
+    Play(std::move(flow));
     return true;
 }
 
-ReadLineResult CCaptureFlowReader::ReadRecord(std::string& bytes, std::int64_t& offsetNs) {
-    if (m_nNext >= m_flow.records.size()) {
-        bytes.clear();
-        offsetNs = 0;
-        return ReadLineResult::EndOfFile;
+void CCaptureFlowReader::Play(std::shared_ptr<const CaptureFlow> flow) {
+    m_flow = std::move(flow);
+    m_nNext = 0;
+    m_strError.clear();
+}
+
+const FlowRecord* CCaptureFlowReader::Next() {
+    if (m_flow == nullptr || m_nNext >= m_flow->records.size()) {
+        return nullptr;
     }
-    const FlowRecord& record = m_flow.records[m_nNext++];
-    bytes = record.bytes;
-    offsetNs = record.timeNs - m_flow.records.front().timeNs;
-    return ReadLineResult::Line;
+    return &m_flow->records[m_nNext++];
 }
 
 std::optional<std::int64_t> CCaptureFlowReader::NanosecondsToNext() const {
-    if (m_nNext == 0 || m_nNext >= m_flow.records.size()) {
+    if (m_flow == nullptr || m_nNext == 0 || m_nNext >= m_flow->records.size()) {
         return std::nullopt;
     }
-    return m_flow.records[m_nNext].timeNs - m_flow.records[m_nNext - 1].timeNs;
+    return m_flow->records[m_nNext].timeNs - m_flow->records[m_nNext - 1].timeNs;
 }
 
 void CCaptureFlowReader::Close() {
-    m_flow = CaptureFlow{};
+    m_flow.reset();
     m_nNext = 0;
     m_strError.clear();
+}
+
+const CaptureFlow& CCaptureFlowReader::Flow() const {
+    static const CaptureFlow kNone;
+    return m_flow != nullptr ? *m_flow : kNone;
 }

@@ -174,11 +174,7 @@ bool LoadCaptureFlow(const std::string& path, const FlowSelector& selector, bool
         flow.reordered = stream.Reordered();
     }
     if (!flow.gaps.empty() && !bAllowGaps) {
-        const FlowGap& gap = flow.gaps.front();
-        error = FormatFlow(key) + ": " + std::to_string(gap.bytes) +
-                " bytes missing from sequence number " + std::to_string(gap.sequence) +
-                " (before packet " + std::to_string(gap.packet) + ", " +
-                FormatUtcMicroseconds(gap.timeNs) + " UTC)";
+        error = FormatFlow(key) + ": " + FormatFlowGap(flow.gaps.front());
         if (flow.gaps.size() > 1) {
             error += " and " + std::to_string(flow.gaps.size() - 1) + " more holes";
         }
@@ -186,4 +182,10 @@ bool LoadCaptureFlow(const std::string& path, const FlowSelector& selector, bool
         return false;
     }
     return true;
+}
+
+std::string FormatFlowGap(const FlowGap& gap) {
+    return std::to_string(gap.bytes) + " bytes missing from sequence number " +
+           std::to_string(gap.sequence) + " (before packet " + std::to_string(gap.packet) + ", " +
+           FormatUtcMicroseconds(gap.timeNs) + " UTC)";
 }

@@ -63,3 +63,7 @@ struct CaptureFlow {
 // `bAllowGaps` the holes are listed in `gaps` and the bytes around them are played).
 bool LoadCaptureFlow(const std::string& path, const FlowSelector& selector, bool bAllowGaps,
                      CaptureFlow& flow, std::string& error);
+
+// A hole as people read it: "40 bytes missing from sequence number 1001 (before packet 7,
+// 2026-12-08 10:00:00.000120 UTC)".
+std::string FormatFlowGap(const FlowGap& gap);

@@ -6,10 +6,13 @@
 
 #include "datafile/DataFileKind.h"
 #include "datafile/PlayFile.h"
+#include "datafile/UtcTime.h"
 
 CLineSource::CLineSource(const PlaybackRequest& request, std::size_t readBuffer)
     : m_request(request) {
-    if (request.bRecordedPace) {
+    if (request.capture != nullptr) {
+        m_capture.emplace();
+    } else if (request.bRecordedPace) {
         m_log.emplace(readBuffer);
     } else {
         m_lines.emplace(LineMode::Binary, readBuffer);
@@ -18,11 +21,18 @@ CLineSource::CLineSource(const PlaybackRequest& request, std::size_t readBuffer)
 
 FileError CLineSource::Open() {
     m_nLineNumber = 0;
+    if (m_capture) {
+        m_capture->Play(m_request.capture);  // read whole before the run
+        return FileError::None;
+    }
     return m_log ? m_log->OpenForPlayback(m_request.path)
                  : m_lines->OpenForPlayback(m_request.path);
 }
 
 FileError CLineSource::OpenShared(std::shared_ptr<const CPlayFile> file) {
+    if (m_capture) {
+        return Open();
+    }
     m_nLineNumber = 0;
     return m_log ? m_log->OpenShared(std::move(file)) : m_lines->OpenShared(std::move(file));
 }
@@ -30,11 +40,17 @@ FileError CLineSource::OpenShared(std::shared_ptr<const CPlayFile> file) {
 FileError CLineSource::Rewind() {
     m_nLineNumber = 0;
     m_bLineEnd = true;
+    if (m_capture) {
+        m_capture->Rewind();
+        return FileError::None;
+    }
     return m_log ? m_log->Rewind() : m_lines->Rewind();
 }
 
 void CLineSource::Close() {
-    if (m_log) {
+    if (m_capture) {
+        m_capture->Close();
+    } else if (m_log) {
         m_log->Close();
     } else {
         m_lines->Close();
@@ -74,6 +90,18 @@ CLineSource::Result CLineSource::ReadRestOfLine(std::size_t nPiece, CPayloadDeco
 
 CLineSource::Result CLineSource::ReadLine(std::size_t nPiece, const std::stop_token& stop) {
     m_data = {};
+    if (m_capture) {
+        // The record goes out as it was sent: one send, its bytes untouched.
+        const FlowRecord* record = m_capture->Next();
+        if (record == nullptr) {
+            return Result::EndOfFile;
+        }
+        ++m_nLineNumber;
+        m_bLineEnd = true;
+        m_strStamp = FormatUtcMicroseconds(record->timeNs);
+        m_data = record->bytes;
+        return Result::Line;
+    }
     for (;;) {
         const ReadLineResult result = ReadFirstPiece(nPiece);
         if (result == ReadLineResult::EndOfFile) {
@@ -137,23 +165,29 @@ CLineSource::Result CLineSource::ReadPiece(std::size_t nPiece) {
 }
 
 CLineSource::Clock::duration CLineSource::PauseAfterLine(std::chrono::milliseconds delay) {
+    if (m_capture) {
+        constexpr double kNanosecondsPerSecond = 1e9;
+        return RecordedPause(
+            static_cast<double>(m_capture->NanosecondsToNext().value_or(0)) / kNanosecondsPerSecond,
+            m_request.speed, delay, m_request.maxGap);
+    }
     if (!m_log) {
         return delay;
     }
-    return RecordedPause(m_log->SecondsToNext().value_or(0), m_request.speed, delay,
-                         m_request.maxGap);
+    return RecordedPause(static_cast<double>(m_log->SecondsToNext().value_or(0)), m_request.speed,
+                         delay, m_request.maxGap);
 }
 
 std::optional<std::string> CLineSource::TakeCutNotice() {
     return std::exchange(m_cutNotice, std::nullopt);
 }
 
-CLineSource::Clock::duration RecordedPause(std::int64_t logSeconds, double speed,
+CLineSource::Clock::duration RecordedPause(double logSeconds, double speed,
                                            std::chrono::milliseconds delay,
                                            std::chrono::milliseconds maxGap) {
     using Seconds = std::chrono::duration<double>;
     constexpr double kLongest = Seconds(kLongestRecordedPause).count();
-    double wanted = logSeconds > 0 && speed > 0 ? static_cast<double>(logSeconds) / speed : 0.0;
+    double wanted = logSeconds > 0 && speed > 0 ? logSeconds / speed : 0.0;
     // Clamped while still a double: a quotient past the clock's range (or infinite) would
     // otherwise wrap round when it becomes a count of clock ticks.
     if (!(wanted < kLongest)) {

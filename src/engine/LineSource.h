@@ -3,7 +3,8 @@
 // of `play`, and a rig's lanes): the data file read in binary mode, a converted file's marker
 // passed over and each of its payload lines decoded (at most its first 512 bytes), a raw line
 // with the LF it goes out with, read piece by piece when it is long, or at the recorded pace each
-// record of a stamped hex log decoded whole; and the pause that follows each line.
+// record of a stamped hex log decoded whole, or each record of a capture's flow as it was sent;
+// and the pause that follows each line.
 // One thread at a time (the driver's). Failures are results (FileError, Result::Error), never
 // exceptions.
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "datafile/CaptureFlowReader.h"
 #include "datafile/LineReader.h"
 #include "datafile/PayloadDecoder.h"
 #include "datafile/StampedLogReader.h"
@@ -59,7 +61,8 @@ class CLineSource {
     // The pause after the line just read: `delay`, or at the recorded pace the time to the next
     // record over the speed (RecordedPause), `delay` the shortest.
     Clock::duration PauseAfterLine(std::chrono::milliseconds delay);
-    // The stamp of the record last read; nullptr when the file is not played at its pace.
+    // The stamp of the record last read ("YYYY-MM-DD HH:MM:SS", a capture's with ".uuuuuu" in
+    // UTC); nullptr when the file is not played at its pace.
     const std::string* Stamp() const { return m_request.bRecordedPace ? &m_strStamp : nullptr; }
     // The number of the line last begun, from 1 at the top of the file (of a converted file, the
     // marker line is line 1).
@@ -78,10 +81,11 @@ class CLineSource {
                           const std::stop_token& stop);
 
     const PlaybackRequest m_request;
-    std::optional<CLineReader> m_lines;      // raw and converted files
-    std::optional<CStampedLogReader> m_log;  // at the recorded pace
-    std::string m_piece;                     // a piece of a raw line, as read
-    std::string m_record;                    // the decoded bytes of a record
+    std::optional<CLineReader> m_lines;           // raw and converted files
+    std::optional<CStampedLogReader> m_log;       // at the recorded pace
+    std::optional<CCaptureFlowReader> m_capture;  // a capture's flow at its recorded pace
+    std::string m_piece;                          // a piece of a raw line, as read
+    std::string m_record;                         // the decoded bytes of a record
     unsigned char m_buffer[kPayloadBufferSize];
     std::string_view m_data;
     bool m_bLineEnd = true;

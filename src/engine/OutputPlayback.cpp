@@ -1,6 +1,7 @@
 #include "engine/OutputPlayback.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -14,10 +15,12 @@
 #include "engine/ListPaging.h"
 #include "engine/PaceSchedule.h"
 #include "engine/PlaybackHost.h"
+#include "engine/ReplyMatcher.h"
 #include "options/OptionRecord.h"
 #include "platform/PauseTimer.h"
 #include "platform/ThreadPriority.h"
 #include "platform/Trace.h"
+#include "platform/WakeEvent.h"
 #include "transport/CommThread.h"
 #include "transport/LineSink.h"
 #include "transport/SerialVocabulary.h"
@@ -72,18 +75,32 @@ class CLinePacer {
     bool m_bRaised = false;
 };
 
+// How the wait for a device's answer to a line ended.
+enum class ReplyWait { kAnswered, kUnanswered, kStopped, kNotWaited };
+
 // Hands the lines of a run to where they go: the front end's sink, or the interface of the
 // options (the TCP connection, the UDP socket, the serial channel). A line goes out whole, in one
-// piece, or when it is long in several pieces in order. Only the run's thread uses it.
+// piece, or when it is long in several pieces in order; with a delay between characters, a byte
+// at a time. It also reads the device's answers when the run waits for them. Only the run's
+// thread uses it.
 class CRunOutput {
   public:
     CRunOutput(CLineSink* pSink, CSocketClient& socketClient, CUdpSender& udpSender,
-               CCommThread& channel, std::stop_token stop)
+               CCommThread& channel, const PlaybackRequest& request, std::stop_token stop)
         : m_pSink(pSink),
           m_socketClient(socketClient),
           m_udpSender(udpSender),
           m_channel(channel),
-          m_stop(std::move(stop)) {}
+          m_stop(std::move(stop)),
+          m_charDelay(request.charDelay),
+          m_replyTimeout(request.replyTimeout),
+          m_matcher(request.waitFor) {
+        if (m_matcher.Enabled()) {
+            // Without the event a wait still ends at its time-out or when the stop closes the
+            // connection.
+            m_cancel.Create();
+        }
+    }
 
     // The size of the pieces a long line is cut into: for UDP one whole datagram, so that each
     // piece but the last is exactly one.
@@ -109,13 +126,93 @@ class CRunOutput {
         if (!m_bGoing) {
             return false;
         }
-        const bool bWhole = m_bFirstPiece && bLast;
         // A stop ends a long line between two pieces; it counts as lost.
         if (!m_bFirstPiece && m_stop.stop_requested()) {
             m_bGoing = false;
             return false;
         }
-        m_bFirstPiece = false;
+        if (m_charDelay <= m_charDelay.zero() || nLength == 0) {
+            const bool bWhole = m_bFirstPiece && bLast;
+            m_bFirstPiece = false;
+            return Transfer(pData, nLength, bWhole, bLast);
+        }
+        // A byte at a time, each the delay after the one before; a stop ends the wait at once and
+        // the line is lost.
+        for (std::size_t i = 0; i < nLength; ++i) {
+            if (!m_bFirstPiece) {
+                if (!m_byteTimer.WaitUntil(m_lastByteAt + m_charDelay, m_stop)) {
+                    m_bGoing = false;
+                    m_bDelivered = false;
+                    return false;
+                }
+            }
+            m_bFirstPiece = false;
+            if (!Transfer(pData + i, 1, true, bLast && i + 1 == nLength)) {
+                return false;
+            }
+            m_lastByteAt = Clock::now();
+        }
+        return true;
+    }
+
+    // Before a line goes out: what the device sent until now answers nothing.
+    void ForgetReceived() {
+        if (!m_matcher.Enabled() || m_pSink != nullptr) {
+            return;
+        }
+        m_matcher.Reset();
+        if (m_nInterface == kInterfaceTcpClient) {
+            m_socketClient.m_client.DiscardIncoming();
+        } else if (m_nInterface == kInterfaceRs232) {
+            m_channel.DiscardReceived();
+        }
+    }
+
+    // After a line that reached the device: waits until the device has answered it, at most the
+    // reply time-out from `sentAt`; the time of the answer in `answeredAt`. Only a TCP connection
+    // and a serial port are read; a broken connection ends the wait (and is opened again for the
+    // next line).
+    ReplyWait AwaitReply(Clock::time_point sentAt, Clock::time_point& answeredAt) {
+        if (!m_matcher.Enabled() || m_pSink != nullptr ||
+            (m_nInterface != kInterfaceTcpClient && m_nInterface != kInterfaceRs232)) {
+            return ReplyWait::kNotWaited;
+        }
+        const Clock::time_point deadline = sentAt + m_replyTimeout;
+        std::stop_callback onStop(m_stop, [this] { m_cancel.Set(); });
+        std::string chunk;
+        for (;;) {
+            if (m_stop.stop_requested()) {
+                return ReplyWait::kStopped;
+            }
+            const Clock::time_point now = Clock::now();
+            if (now >= deadline) {
+                return ReplyWait::kUnanswered;
+            }
+            if (m_nInterface == kInterfaceTcpClient) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+                const std::int64_t count = m_socketClient.m_client.Receive(
+                    m_replyBuffer.data(), m_replyBuffer.size(), left, m_cancel);
+                if (count < 0) {
+                    if (m_stop.stop_requested()) {
+                        return ReplyWait::kStopped;
+                    }
+                    m_socketClient.Close();  // the next line connects again
+                    return ReplyWait::kUnanswered;
+                }
+                chunk.assign(m_replyBuffer.data(), static_cast<std::size_t>(count));
+            } else if (!m_channel.WaitReceived(chunk, deadline, m_stop)) {
+                continue;  // the stop or the time-out is seen at the top
+            }
+            if (m_matcher.Feed(chunk)) {
+                answeredAt = Clock::now();
+                return ReplyWait::kAnswered;
+            }
+        }
+    }
+
+  private:
+    // Hands bytes of the line to the transport; `bWhole` when they are the whole line.
+    bool Transfer(const char* pData, std::size_t nLength, bool bWhole, bool bLast) {
         bool bTaken = false;
         if (m_pSink != nullptr) {
             bTaken = m_pSink->SendPiece(pData, nLength, bLast);
@@ -144,6 +241,7 @@ class CRunOutput {
         return bTaken;
     }
 
+  public:
     // Sends `nLength` bytes held in memory as the whole line: in one piece (the UDP socket cuts
     // it into datagrams itself), but to the serial channel in pieces when they are many, so that
     // its queue does not hold a second copy of a long record.
@@ -169,6 +267,13 @@ class CRunOutput {
     CUdpSender& m_udpSender;
     CCommThread& m_channel;
     std::stop_token m_stop;
+    const std::chrono::milliseconds m_charDelay;
+    const std::chrono::milliseconds m_replyTimeout;
+    CReplyMatcher m_matcher;
+    CWakeEvent m_cancel;  // set by a stop: ends a wait for the device's answer
+    CPauseTimer m_byteTimer;
+    Clock::time_point m_lastByteAt{};
+    std::array<char, 4096> m_replyBuffer{};
     std::int32_t m_nInterface = 0;
     std::uint32_t m_dwAddress = 0;
     std::int32_t m_nPort = 0;
@@ -226,7 +331,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
     CLineSource source(request);
     CLineNotices notices(m_host);
     CLineSink* const pSink = request.pSink;
-    CRunOutput output(pSink, m_socketClient, udpSender, channel, stop);
+    CRunOutput output(pSink, m_socketClient, udpSender, channel, request, stop);
     m_pRunSink.store(pSink);
     Trace("[CTillstreamDlg::ThreadReadDataFromFile] Thread Start");
 
@@ -274,14 +379,19 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                     notices.Flush();
                     channel.SetLineSettings(options.outputBaudRate, options.outputParity,
                                             options.outputDataBits, options.outputStopBits);
-                    channel.OpenPort(strPortName, COMM_MODE_WRITE);
+                    // Read as well when the run waits for the device's answers.
+                    channel.OpenPort(strPortName, request.waitFor.empty() ? COMM_MODE_WRITE
+                                                                          : COMM_MODE_READ_WRITE);
                 }
             } else if (options.outputInterface == kInterfaceTcpClient) {
                 if (!m_socketClient.IsConnected()) {
                     notices.Flush();
                     // A failed connect is not looked at: the send below fails and closes.
-                    m_socketClient.Connect(&m_host, options.remoteAddress, options.remotePort,
-                                           stop);
+                    if (m_socketClient.Connect(&m_host, options.remoteAddress, options.remotePort,
+                                               stop) == 0 &&
+                        request.charDelay > request.charDelay.zero()) {
+                        m_socketClient.m_client.SendImmediately();
+                    }
                 }
             }
 
@@ -337,6 +447,7 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
                                source.Stamp());
 
             output.BeginLine(options);
+            output.ForgetReceived();
             if (source.LineEnded()) {
                 output.SendLine(source.Data().data(), source.Data().size());
             } else {
@@ -358,6 +469,18 @@ void COutputPlayback::ThreadReadDataFromFile(std::uint64_t runId, const Playback
             const bool bPaced = gap != gap.zero() || plannedGap != plannedGap.zero();
             const Clock::time_point sentAt = bPaced ? Clock::now() : Clock::time_point{};
             notices.AfterSend(bDelivered);
+            if (bDelivered) {
+                // The pause runs meanwhile: the next line goes at the later of the answer and
+                // the end of the pause.
+                const Clock::time_point lineSentAt = bPaced ? sentAt : Clock::now();
+                Clock::time_point answeredAt{};
+                const ReplyWait reply = output.AwaitReply(lineSentAt, answeredAt);
+                if (reply == ReplyWait::kAnswered || reply == ReplyWait::kUnanswered) {
+                    m_host.OnLineAnswered(reply == ReplyWait::kAnswered,
+                                          reply == ReplyWait::kAnswered ? answeredAt - lineSentAt
+                                                                        : Clock::duration{});
+                }
+            }
             if (plannedGap != plannedGap.zero()) {
                 m_host.OnLinePaced(sentAt - previousSentAt, plannedGap);
             }

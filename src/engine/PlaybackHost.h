@@ -82,6 +82,15 @@ class CPlaybackHost : public CMessageSink {
         (void)plannedGap;
     }
 
+    // With a wait for the device's answer: the line just sent was answered `replyTime` after it
+    // went out (`bAnswered`), or not within the reply time-out (or the connection broke during
+    // the wait). Told once for every line that reached the device, except one whose wait a stop
+    // cut short.
+    virtual void OnLineAnswered(bool bAnswered, std::chrono::steady_clock::duration replyTime) {
+        (void)bAnswered;
+        (void)replyTime;
+    }
+
     // Run `runId` is over, whatever ended it: the file and the transports are closed. This is the
     // last call of the run; nothing of the run touches the host afterwards. A late notice of an
     // earlier run carries that run's id, so a window compares it with the run it started last.

@@ -6,9 +6,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CLineSink;
+struct CaptureFlow;
 
 // What a run plays. Fixed when the run starts: another file chosen or converted meanwhile does
 // not change the kind of the running file or the count that its progress is measured against.
@@ -29,6 +31,16 @@ struct PlaybackRequest {
     int multicastTtl = 1;
     std::uint32_t multicastInterface = 0;
 
+    // Talking with the device (off for the window): with `waitFor` not empty, after each line
+    // that went out the run waits until the device has sent those bytes back, at most
+    // `replyTimeout` (a line not answered by then counts as unanswered), and the next line goes
+    // at the later of the answer and the pause. Only what arrives after the line was sent
+    // answers it. With `charDelay` above 0 each byte of a line goes out on its own, that long
+    // after the one before it (over UDP one datagram per byte); the pause follows the last.
+    std::string waitFor;
+    std::chrono::milliseconds replyTimeout{5000};
+    std::chrono::milliseconds charDelay{0};
+
     // The recorded pace: `path` is a stamped hex log. Each record with a payload is sent as the
     // bytes its payload stands for, every one of them (the 512-byte limit of a converted file's
     // line does not apply; the other lines are passed over like the marker of a converted file),
@@ -38,6 +50,10 @@ struct PlaybackRequest {
     bool bRecordedPace = false;
     double speed = 1.0;
     std::chrono::milliseconds maxGap{0};
+    // At the recorded pace, a flow of a packet capture instead of a stamped log: its records go
+    // out each as one send, the pause after it the time to the next record's packet (to the
+    // nanosecond) as for a log. Read and checked whole before the run; `path` is the capture.
+    std::shared_ptr<const CaptureFlow> capture;
 };
 
 // Lines longer than this are read and sent in pieces of this size, so that a run holds a piece in
@@ -48,12 +64,12 @@ inline constexpr std::size_t kLinePiece = 256 * 1024;
 // it) yet far from the limits of the clock's arithmetic.
 inline constexpr std::chrono::hours kLongestRecordedPause{24 * 365 * 100};
 
-// The pause after a record played at its recorded pace: `logSeconds` (the log's time from the
-// record to the next one) divided by `speed`, at least `delay`, and with a `maxGap` above 0 never
-// longer than `maxGap`, which caps every pause, the delay included. Worked out in floating point
-// and clamped to kLongestRecordedPause before it becomes a duration, so that a tiny speed or a huge
-// gap saturates instead of wrapping round to a short pause. No time (0 or less) or a speed that is
-// not above 0 gives the delay (capped). Pure; any thread.
-std::chrono::steady_clock::duration RecordedPause(std::int64_t logSeconds, double speed,
+// The pause after a record played at its recorded pace: `logSeconds` (the log's or the capture's
+// time from the record to the next one) divided by `speed`, at least `delay`, and with a `maxGap`
+// above 0 never longer than `maxGap`, which caps every pause, the delay included. Worked out in
+// floating point and clamped to kLongestRecordedPause before it becomes a duration, so that a tiny
+// speed or a huge gap saturates instead of wrapping round to a short pause. No time (0 or less) or
+// a speed that is not above 0 gives the delay (capped). Pure; any thread.
+std::chrono::steady_clock::duration RecordedPause(double logSeconds, double speed,
                                                   std::chrono::milliseconds delay,
                                                   std::chrono::milliseconds maxGap);

@@ -42,7 +42,9 @@ CLane::CLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const C
       m_source(plan.request, kLaneReadBuffer),
       m_file(std::move(file)),
       m_onEnded(std::move(onEnded)),
-      m_notices(*plan.pHost) {}
+      m_notices(*plan.pHost),
+      m_charTimer(m_executor),
+      m_replyTimer(m_executor) {}
 
 CLane::~CLane() = default;
 
@@ -57,6 +59,8 @@ void CLane::RequestStop() {
         }
         m_bStopping = true;
         m_timer.cancel();
+        m_charTimer.cancel();
+        m_replyTimer.cancel();
         Interrupt();
     });
 }
@@ -158,6 +162,7 @@ void CLane::ResumeLine() {
 }
 
 void CLane::SendLine() {
+    m_nCharAt = 0;
     m_notices.BeforeSend(m_nIndex, ProgressPercent(m_nIndex, m_plan.request.lineCount),
                          m_gap == Clock::duration::zero(), m_source.Stamp());
     Transmit();
@@ -170,6 +175,61 @@ bool CLane::NextPiece() {
         return false;
     }
     return true;
+}
+
+std::string_view CLane::Outgoing() const {
+    const std::string_view data = m_source.Data();
+    if (!CharDelayed()) {
+        return data;
+    }
+    return data.substr(std::min(m_nCharAt, data.size()), 1);
+}
+
+bool CLane::OutgoingEndsLine() const {
+    return m_source.LineEnded() && (!CharDelayed() || m_nCharAt + 1 >= m_source.Data().size());
+}
+
+bool CLane::AdvanceOutgoing() {
+    m_lastByteAt = Clock::now();
+    if (CharDelayed() && m_nCharAt + 1 < m_source.Data().size()) {
+        ++m_nCharAt;
+        return true;
+    }
+    m_nCharAt = 0;
+    return NextPiece();
+}
+
+void CLane::WhenOutgoingDue(std::function<void()> sendNext) {
+    auto go = [this, sendNext = std::move(sendNext)] {
+        if (m_bFinishing) {
+            return;
+        }
+        if (Stopping()) {
+            LineDone(false);  // the stop came between two pieces or bytes
+        } else {
+            sendNext();
+        }
+    };
+    if (CharDelayed()) {
+        m_charTimer.expires_at(m_lastByteAt + m_plan.request.charDelay);
+        m_charTimer.async_wait([go = std::move(go)](const asio::error_code&) { go(); });
+    } else {
+        // Through the loop, so that the other lanes get their turn between two pieces.
+        asio::post(m_executor, std::move(go));
+    }
+}
+
+void CLane::PieceOut(std::function<void()> sendNext) {
+    if (OutgoingEndsLine()) {
+        LineDone(true);
+        return;
+    }
+    // A stop ends a long line between two pieces; it counts as lost.
+    if (Stopping() || !AdvanceOutgoing()) {
+        LineDone(false);
+        return;
+    }
+    WhenOutgoingDue(std::move(sendNext));
 }
 
 void CLane::LineDone(bool bDelivered) {
@@ -199,6 +259,21 @@ void CLane::LineDone(bool bDelivered) {
         Finish();
         return;
     }
+    m_bPauseOver = false;
+    if (bDelivered && !m_plan.request.waitFor.empty()) {
+        // The pause runs meanwhile; the next line goes when both are over.
+        m_bAwaitingReply = true;
+        m_lineSentAt = bPaced ? sentAt : Clock::now();
+        m_replyTimer.expires_at(m_lineSentAt + m_plan.request.replyTimeout);
+        m_replyTimer.async_wait([this](const asio::error_code& error) {
+            // Cancelled because the answer came (a later line's wait may be running by now):
+            // nothing to do. Otherwise the time-out, or a stop.
+            if (!m_bFinishing && (!error || m_bStopping)) {
+                ReplyEnded(false);
+            }
+        });
+        ReadForAnswer();
+    }
     if (m_gap > zero) {
         m_due = m_schedule.NextDue(m_gap, sentAt);
         m_timer.expires_at(OnTick(m_due, m_gap));
@@ -209,13 +284,36 @@ void CLane::LineDone(bool bDelivered) {
             const Clock::time_point ended = Clock::now();
             m_schedule.WaitEnded(ended);
             CheckLoopThreadLateness(m_due, ended, m_gap);
-            NextLine();
+            PauseOver();
         });
     } else {
         // The next delayed line starts a schedule of its own; meanwhile the other lanes get
         // their turn before this one sends again.
         m_schedule.Reset();
-        asio::post(m_executor, [this] { NextLine(); });
+        asio::post(m_executor, [this] { PauseOver(); });
+    }
+}
+
+void CLane::PauseOver() {
+    m_bPauseOver = true;
+    if (!m_bAwaitingReply) {
+        NextLine();
+    }
+}
+
+void CLane::ReplyEnded(bool bAnswered) {
+    if (!m_bAwaitingReply) {
+        return;
+    }
+    m_bAwaitingReply = false;
+    m_replyTimer.cancel();
+    StopReading();
+    if (!m_bStopping) {
+        m_plan.pHost->OnLineAnswered(
+            bAnswered, bAnswered ? Clock::now() - m_lineSentAt : Clock::duration::zero());
+    }
+    if (m_bPauseOver && !m_bFinishing) {
+        NextLine();
     }
 }
 
@@ -237,6 +335,8 @@ void CLane::Finish() {
     }
     m_bFinishing = true;
     m_timer.cancel();
+    m_charTimer.cancel();
+    m_replyTimer.cancel();
     m_notices.Flush();
     m_source.Close();
     Shutdown(m_bStopping);

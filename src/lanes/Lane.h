@@ -2,7 +2,10 @@
 // One lane on the lanes' event loop: the driver of a run, with the run thread's rules. It reads
 // its lines from a CLineSource, keeps them to the CPaceSchedule with the loop's timer, tells its
 // host through CLineNotices and measures its own cadence against its own schedule; the transport
-// (a subclass: TCP client, UDP, listening) only sends each line and reports when it is out.
+// (a subclass: TCP client, UDP, listening) only sends each line and reports when it is out. With
+// a delay between characters the lane hands the transport one byte at a time, each on a timer;
+// with a wait for the device's answer the next line waits for the transport's word that the
+// answer came (or for the reply time-out) as well as for the pause.
 //
 // Threads: Start and RequestStop may be called from any thread (they post to the lane's loop);
 // everything else runs on the one thread that serves that loop. The lane object outlives every
@@ -20,6 +23,7 @@
 #include "engine/LineNotices.h"
 #include "engine/LineSource.h"
 #include "engine/PaceSchedule.h"
+#include "engine/ReplyMatcher.h"
 #include "lanes/LanePlan.h"
 
 class CPlayFile;
@@ -74,6 +78,31 @@ class CLane {
     // The next piece of the long raw line being sent into m_source.Data(); false when the file
     // could not be read (the lane then ends; the transport sends nothing more of the line).
     bool NextPiece();
+
+    // What the transport sends now: the current piece of the line, or with a delay between
+    // characters the one byte now due; and whether it is the end of the line.
+    std::string_view Outgoing() const;
+    bool OutgoingEndsLine() const;
+    // The transport has handed over Outgoing(). At the end of the line that is LineDone(true);
+    // otherwise `sendNext` sends what follows once it is due (the next piece on the loop's next
+    // turn, so that the other lanes get theirs; the next byte after the character delay). A stop
+    // meanwhile, or a piece that cannot be read, loses the line.
+    void PieceOut(std::function<void()> sendNext);
+    // The parts of PieceOut, for a transport that waits for room between pieces: moves Outgoing()
+    // on (false: the piece could not be read), and runs `sendNext` when it is due.
+    bool AdvanceOutgoing();
+    void WhenOutgoingDue(std::function<void()> sendNext);
+    bool CharDelayed() const { return m_plan.request.charDelay.count() > 0; }
+
+    // --- the device's answer, with a wait for one (the request's waitFor) ------------------------
+    // The line has gone out: read what the device or devices send until the answer is complete,
+    // then call Answered(); or AnswerLost() when no device is left to answer. Not called for a
+    // line that no device took.
+    virtual void ReadForAnswer() {}
+    // The wait is over (answered, timed out, stopped): what arrives from now on is not read.
+    virtual void StopReading() {}
+    void Answered() { ReplyEnded(true); }
+    void AnswerLost() { ReplyEnded(false); }
     // Tells the host `text` as a message the user must see (once per lane and cause, as the
     // caller decides) and marks the lane as one that did not play as asked.
     void Tell(const std::string& text);
@@ -98,6 +127,10 @@ class CLane {
     void NextLine();
     void SendLine();
     void Finish();
+    // The pause after a line, or the wait for its answer, has ended: the next line goes when both
+    // have.
+    void PauseOver();
+    void ReplyEnded(bool bAnswered);
 
     std::shared_ptr<const CPlayFile> m_file;
     std::function<void()> m_onEnded;
@@ -107,7 +140,14 @@ class CLane {
     Clock::duration m_plannedGap{};  // the pause planned before it (zero: none)
     Clock::time_point m_previousSentAt{};
     Clock::time_point m_due{};  // when the line after the pause is due
-    int m_nIndex = 0;           // the line's place in the current pass
+    Timer m_charTimer;          // the delay between two bytes of a line
+    Timer m_replyTimer;         // the reply time-out
+    std::size_t m_nCharAt = 0;  // with a character delay: the byte of the piece now due
+    Clock::time_point m_lastByteAt{};
+    Clock::time_point m_lineSentAt{};  // of the line whose answer is awaited
+    bool m_bAwaitingReply = false;
+    bool m_bPauseOver = false;
+    int m_nIndex = 0;  // the line's place in the current pass
     bool m_bFirstLine = true;
     bool m_bStopping = false;
     bool m_bFinishing = false;

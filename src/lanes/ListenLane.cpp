@@ -63,7 +63,12 @@ void CListenLane::Accept() {
         asio::error_code ignored;
         peer.non_blocking(true, ignored);
         const asio::ip::tcp::endpoint remote = peer.remote_endpoint(ignored);
+        if (CharDelayed()) {
+            // A byte at a time must go out as such, not gathered into fewer segments.
+            peer.set_option(asio::ip::tcp::no_delay(true), ignored);
+        }
         auto device = std::make_shared<Device>(std::move(peer));
+        device->matcher = CReplyMatcher(m_plan.request.waitFor);
         device->number =
             m_listener.Opened(remote.address().to_string() + ":" + std::to_string(remote.port()));
         ++m_nConnections;
@@ -112,13 +117,79 @@ bool CListenLane::Ready() {
 void CListenLane::Transmit() {
     for (const DevicePtr& device : m_devices) {
         device->bInLine = device->bOpen;
+        // What it sent before this line (read and dropped by Ready) answers nothing.
+        device->matcher.Reset();
+        device->bAnswered = false;
     }
     SendPiece();
 }
 
+void CListenLane::ReadForAnswer() {
+    m_bReading = true;
+    for (const DevicePtr& device : std::vector<DevicePtr>(m_devices)) {
+        if (device->bOpen && device->bInLine) {
+            WaitForAnswerBytes(device);
+        }
+    }
+    CheckAnswers();
+}
+
+void CListenLane::WaitForAnswerBytes(const DevicePtr& device) {
+    if (device->bWaitArmed || !device->bOpen) {
+        return;
+    }
+    device->bWaitArmed = true;
+    device->socket.async_wait(Socket::wait_read, [this, device](const asio::error_code& error) {
+        device->bWaitArmed = false;
+        if (error || !m_bReading || !device->bOpen || !device->bInLine || device->bAnswered) {
+            return;  // what comes later is dropped before the next line
+        }
+        for (std::size_t taken = 0; taken < kDiscardPerLine;) {
+            asio::error_code readError;
+            const std::size_t count = device->socket.read_some(asio::buffer(m_scratch), readError);
+            if (WouldBlock(readError)) {
+                WaitForAnswerBytes(device);
+                break;
+            }
+            if (readError) {
+                CloseDevice(device, false);  // it closed or reset its connection
+                break;
+            }
+            taken += count;
+            if (device->matcher.Feed(std::string_view(m_scratch.data(), count))) {
+                device->bAnswered = true;
+                break;
+            }
+            if (taken >= kDiscardPerLine) {
+                WaitForAnswerBytes(device);  // a flood waits for the loop's next turn
+            }
+        }
+        CheckAnswers();
+    });
+}
+
+void CListenLane::CheckAnswers() {
+    if (!m_bReading) {
+        return;
+    }
+    bool bAnyInLine = false;
+    bool bAllAnswered = true;
+    for (const DevicePtr& device : m_devices) {
+        if (device->bOpen && device->bInLine) {
+            bAnyInLine = true;
+            bAllAnswered = bAllAnswered && device->bAnswered;
+        }
+    }
+    if (!bAnyInLine) {
+        AnswerLost();
+    } else if (bAllAnswered) {
+        Answered();
+    }
+}
+
 void CListenLane::SendPiece() {
-    const std::string_view data = m_source.Data();
-    const bool bLineEnd = m_source.LineEnded();
+    const std::string_view data = Outgoing();
+    const bool bLineEnd = OutgoingEndsLine();
     const Clock::time_point now = Clock::now();
     m_shared.reset();
     bool bTaken = false;
@@ -284,16 +355,17 @@ void CListenLane::DevicesChanged() {
                         [](const DevicePtr& d) { return d->bOpen && d->bInLine; });
         // A stop ends a long line between two pieces; it counts as lost, as does a line whose
         // devices have all gone.
-        if (Stopping() || !bAnyInLine || !NextPiece()) {
+        if (Stopping() || !bAnyInLine || !AdvanceOutgoing()) {
             LineDone(false);
             return;
         }
-        SendPiece();
+        WhenOutgoingDue([this] { SendPiece(); });
         return;
     }
     if (m_bClosing) {
         CloseDrained();
     }
+    CheckAnswers();  // a device that went may have been the last one not to answer
 }
 
 void CListenLane::CloseDrained() {

@@ -9,7 +9,10 @@
 // that. A long line goes out piece by piece, the next piece once a device has taken the one
 // before (the slower devices queue it, within the same bound). At the end of the lane what is
 // queued is written (within the same bound) before each connection closes; at a stop every
-// connection closes at once. Threads and failures: as CLane.
+// connection closes at once. With a wait for the devices' answers, the wait after a line ends
+// when every device that took part in it and is still connected has answered (a device that
+// connects meanwhile is not waited for), or at the reply time-out; when all of them have gone,
+// the line is unanswered. Threads and failures: as CLane.
 #include <array>
 #include <asio/ip/tcp.hpp>
 #include <memory>
@@ -36,6 +39,9 @@ class CListenLane : public CLane {
         bool bOpen = true;
         bool bWriting = false;
         bool bInLine = false;  // connected when the current line began: gets all its pieces
+        CReplyMatcher matcher;
+        bool bAnswered = false;   // has answered the line just sent
+        bool bWaitArmed = false;  // a wait for its bytes is pending
     };
     using DevicePtr = std::shared_ptr<Device>;
 
@@ -44,6 +50,13 @@ class CListenLane : public CLane {
     void Transmit() override;
     void Interrupt() override;
     void Shutdown(bool bAtOnce) override;
+    void ReadForAnswer() override;
+    void StopReading() override { m_bReading = false; }
+
+    // While the answers are awaited: reads what `device` sends (one wait at a time), and ends
+    // the wait once every device in the line has answered.
+    void WaitForAnswerBytes(const DevicePtr& device);
+    void CheckAnswers();
 
     void Accept();
     // Reads and drops what each device sent (a bounded amount), and closes the connections that
@@ -77,4 +90,5 @@ class CListenLane : public CLane {
     bool m_bWaitingForDevice = false;
     bool m_bWaitingForRoom = false;
     bool m_bClosing = false;
+    bool m_bReading = false;  // the answers to the line just sent are awaited
 };

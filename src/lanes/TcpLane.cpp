@@ -5,14 +5,30 @@
 
 #include "transport/TCPClient.h"
 
+namespace {
+// What the device sends is read at most this much at a time, so that one that floods the lane
+// does not keep the loop from the other lanes.
+constexpr std::size_t kReadPerTurn = 64 * 1024;
+}  // namespace
+
 CTcpLane::CTcpLane(asio::io_context& io, const LanePlan& plan,
                    std::shared_ptr<const CPlayFile> file, std::function<void()> onEnded)
     : CLane(io, plan, std::move(file), std::move(onEnded)),
       m_socket(m_executor),
-      m_endpoint(asio::ip::address_v4(plan.address), plan.port) {}
+      m_endpoint(asio::ip::address_v4(plan.address), plan.port),
+      m_matcher(plan.request.waitFor) {}
 
 void CTcpLane::Transmit() {
     if (m_bConnected) {
+        if (m_matcher.Enabled()) {
+            // What the device sent before this line answers nothing. A connection that ended
+            // shows when the line is written.
+            asio::error_code error;
+            for (std::size_t taken = 0; !error && taken < kReadPerTurn;) {
+                taken += m_socket.read_some(asio::buffer(m_answerBytes), error);
+            }
+            m_matcher.Reset();
+        }
         Write(0);
     } else {
         Connect();
@@ -54,6 +70,11 @@ void CTcpLane::Connect() {
         }
         asio::error_code ignored;
         m_socket.non_blocking(true, ignored);
+        if (CharDelayed()) {
+            // A byte at a time must go out as such, not gathered into fewer segments.
+            m_socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+        }
+        m_matcher.Reset();
         m_bConnected = true;
         ++m_nConnections;
         Write(0);
@@ -61,7 +82,7 @@ void CTcpLane::Connect() {
 }
 
 void CTcpLane::Write(std::size_t nAt) {
-    const std::string_view data = m_source.Data().substr(nAt);
+    const std::string_view data = Outgoing().substr(nAt);
     asio::error_code error;
     std::size_t written = 0;
     if (!data.empty()) {
@@ -75,7 +96,7 @@ void CTcpLane::Write(std::size_t nAt) {
         return;
     }
     if (written == data.size()) {
-        PieceWritten();
+        PieceOut([this] { Write(0); });
         return;
     }
     // The connection's buffer is full: the rest when the device has read some.
@@ -84,27 +105,52 @@ void CTcpLane::Write(std::size_t nAt) {
                           if (writeError) {
                               Broken();
                           } else {
-                              PieceWritten();
+                              PieceOut([this] { Write(0); });
                           }
                       });
 }
 
-void CTcpLane::PieceWritten() {
-    if (m_source.LineEnded()) {
-        LineDone(true);
+void CTcpLane::ReadForAnswer() {
+    m_bReading = true;
+    WaitForAnswerBytes();
+}
+
+void CTcpLane::WaitForAnswerBytes() {
+    if (m_bWaitArmed || !m_bConnected) {
         return;
     }
-    // A stop ends a long line between two pieces; it counts as lost.
-    if (Stopping() || !NextPiece()) {
-        LineDone(false);
-        return;
-    }
-    // Through the loop, so that the other lanes get their turn between two pieces.
-    asio::post(m_executor, [this] {
-        if (Stopping()) {
-            LineDone(false);  // the stop came between two pieces
-        } else {
-            Write(0);
+    m_bWaitArmed = true;
+    m_socket.async_wait(asio::ip::tcp::socket::wait_read, [this](const asio::error_code& error) {
+        m_bWaitArmed = false;
+        if (error || !m_bReading || !m_bConnected) {
+            return;  // closed, stopped, or the wait is over: the next line drops what came
+        }
+        for (std::size_t taken = 0;;) {
+            if (taken >= kReadPerTurn) {
+                // A device that floods the lane waits for the loop's next turn.
+                WaitForAnswerBytes();
+                return;
+            }
+            asio::error_code readError;
+            const std::size_t count = m_socket.read_some(asio::buffer(m_answerBytes), readError);
+            if (readError == asio::error::would_block || readError == asio::error::try_again) {
+                WaitForAnswerBytes();
+                return;
+            }
+            if (readError) {
+                // The device closed or reset the connection: no answer is coming; the next line
+                // connects again.
+                asio::error_code ignored;
+                m_socket.close(ignored);
+                m_bConnected = false;
+                AnswerLost();
+                return;
+            }
+            taken += count;
+            if (m_matcher.Feed(std::string_view(m_answerBytes.data(), count))) {
+                Answered();
+                return;
+            }
         }
     });
 }

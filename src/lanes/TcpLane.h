@@ -2,8 +2,11 @@
 // A lane that plays to a receiving device over a TCP connection it opens itself, as `play --tcp`
 // does: it connects before its first line and again before the line after a break; a connect
 // that fails or a send that breaks loses that line. A line goes out as soon as the connection
-// takes it; a device that reads slowly holds up this lane alone.
+// takes it; a device that reads slowly holds up this lane alone. With a wait for the device's
+// answer, what it sent before a line is dropped and what it sends after is read until the answer
+// is complete; a connection that breaks meanwhile leaves the line unanswered.
 // Threads and failures: as CLane.
+#include <array>
 #include <asio/ip/tcp.hpp>
 
 #include "lanes/Lane.h"
@@ -17,12 +20,15 @@ class CTcpLane : public CLane {
     void Transmit() override;
     void Interrupt() override;
     void Shutdown(bool bAtOnce) override;
+    void ReadForAnswer() override;
+    void StopReading() override { m_bReading = false; }
 
     void Connect();
     // Writes the rest of the current piece from `nAt` on, without waiting when the connection
     // takes it at once.
     void Write(std::size_t nAt);
-    void PieceWritten();
+    // Waits for the device's bytes while the answer is awaited (one wait at a time).
+    void WaitForAnswerBytes();
     // The connection broke: the line is lost, the next one connects again.
     void Broken();
 
@@ -31,4 +37,8 @@ class CTcpLane : public CLane {
     bool m_bConnected = false;
     bool m_bConnecting = false;
     bool m_bToldSocket = false;  // a socket that could not be had has been told of
+    CReplyMatcher m_matcher;
+    bool m_bReading = false;    // the answer to the line just sent is awaited
+    bool m_bWaitArmed = false;  // a wait for the device's bytes is pending
+    std::array<char, 4096> m_answerBytes{};
 };

@@ -57,7 +57,7 @@ void CUdpLane::Transmit() {
 }
 
 void CUdpLane::SendDatagrams() {
-    const std::string_view data = m_source.Data();
+    const std::string_view data = Outgoing();
     for (;;) {
         const std::size_t size = std::min(data.size() - m_nAt, CUdpSender::kMaxDatagram);
         asio::error_code error;
@@ -89,22 +89,9 @@ void CUdpLane::SendDatagrams() {
             break;  // a line of no bytes is one empty datagram
         }
     }
-    if (m_source.LineEnded()) {
-        LineDone(true);
-        return;
-    }
-    if (Stopping() || !NextPiece()) {
-        LineDone(false);
-        return;
-    }
-    m_nAt = 0;
-    // Through the loop, so that the other lanes get their turn between two pieces.
-    asio::post(m_executor, [this] {
-        if (Stopping()) {
-            LineDone(false);  // the stop came between two pieces
-        } else {
-            SendDatagrams();
-        }
+    PieceOut([this] {
+        m_nAt = 0;
+        SendDatagrams();
     });
 }
 

@@ -47,7 +47,7 @@ void CCommThread::SetLineSettings(uint32_t dwBaudRate, int32_t nParity, int32_t 
 }
 
 bool CCommThread::OpenPort(const std::string& strPortName, int nMode) {
-    if (nMode != COMM_MODE_WRITE && nMode != COMM_MODE_READ) {
+    if (nMode != COMM_MODE_WRITE && nMode != COMM_MODE_READ && nMode != COMM_MODE_READ_WRITE) {
         return false;
     }
     m_bDrained = false;
@@ -81,10 +81,12 @@ bool CCommThread::OpenPort(const std::string& strPortName, int nMode) {
 
     m_bConnected = true;
     m_bThreadRunning = true;
+    m_nMode = nMode;
     try {
-        if (nMode == COMM_MODE_WRITE) {
+        if (nMode != COMM_MODE_READ) {
             m_hWriteThread = std::thread(&CCommThread::ThreadWriteComm, this);
-        } else {
+        }
+        if (nMode != COMM_MODE_WRITE) {
             m_hWatchThread = std::thread(&CCommThread::ThreadWatchComm, this);
         }
     } catch (const std::system_error& failure) {
@@ -140,6 +142,23 @@ void CCommThread::TakeReceived(std::string& strChunk) {
         strChunk = std::move(m_recvList.front());
         m_recvList.pop_front();
     }
+}
+
+bool CCommThread::WaitReceived(std::string& strChunk,
+                               std::chrono::steady_clock::time_point deadline,
+                               std::stop_token stop) {
+    std::unique_lock lock(m_recvMutex);
+    if (!m_hRecvEvent.wait_until(lock, stop, deadline, [this] { return !m_recvList.empty(); })) {
+        return false;
+    }
+    strChunk = std::move(m_recvList.front());
+    m_recvList.pop_front();
+    return true;
+}
+
+void CCommThread::DiscardReceived() {
+    std::lock_guard lock(m_recvMutex);
+    m_recvList.clear();
 }
 
 bool CCommThread::WaitUntilSent(std::stop_token stop) {
@@ -229,8 +248,11 @@ bool CCommThread::TakeSend(std::string& strBytes) {
 }
 
 void CCommThread::QueueReceived(std::string strChunk) {
-    std::lock_guard lock(m_recvMutex);
-    m_recvList.push_back(std::move(strChunk));
+    {
+        std::lock_guard lock(m_recvMutex);
+        m_recvList.push_back(std::move(strChunk));
+    }
+    m_hRecvEvent.notify_all();
 }
 
 size_t CCommThread::WriteComm(const char* pData, size_t nLength) {
@@ -304,7 +326,9 @@ void CCommThread::ThreadWatchComm() {
     if (!ready) {
         // Nothing is received; the port stays open until ClosePort.
         ShowMessage("Error while creating ThreadWatchComm, " + m_strPortName, kProgramName);
-        m_bThreadRunning = false;
+        if (m_nMode != COMM_MODE_READ_WRITE) {
+            m_bThreadRunning = false;  // with both threads the flag is the writer's
+        }
         return;
     }
     {
@@ -343,7 +367,9 @@ void CCommThread::ThreadWatchComm() {
         std::lock_guard lock(m_recvMutex);
         m_recvList.clear();
     }
-    m_bThreadRunning = false;
+    if (m_nMode != COMM_MODE_READ_WRITE) {
+        m_bThreadRunning = false;
+    }
 }
 
 void CCommThread::ShowMessage(const std::string& strText, const char* pszCaption) {

@@ -1,8 +1,8 @@
 #pragma once
 // CCommThread: the RS-232 channel of one engine run. In send mode the channel's own thread
 // writes the queued byte strings to the port in order; in receive mode it reads everything that
-// arrives and keeps it as a list of byte chunks until the engine takes them. A channel never runs
-// both directions at once.
+// arrives and keeps it as a list of byte chunks until the engine takes them. A run that waits for
+// the device's answers opens it for both: the two threads then run side by side.
 // Threads: one caller thread (an engine) makes every call; the channel thread is internal.
 // ClosePort (and the destructor) wake the channel thread and wait for it, so no thread touches a
 // closed or destroyed channel.
@@ -10,6 +10,7 @@
 // start watching, is reported to the user through the CMessageSink (if any) and traced; write and
 // read errors are traced only.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +27,9 @@
 class CMessageSink;
 
 // Open modes: which thread OpenPort starts.
-inline constexpr int COMM_MODE_WRITE = 1;  // ThreadWriteComm
-inline constexpr int COMM_MODE_READ = 2;   // ThreadWatchComm
+inline constexpr int COMM_MODE_WRITE = 1;       // ThreadWriteComm
+inline constexpr int COMM_MODE_READ = 2;        // ThreadWatchComm
+inline constexpr int COMM_MODE_READ_WRITE = 3;  // both; HasChannelThread tells of the writer
 
 // Caption of the boxes shown when a port cannot be opened.
 inline constexpr const char* kSerialOpenErrorCaption = "Slipwarden";
@@ -72,6 +74,12 @@ class CCommThread {
     static constexpr std::size_t kSendRoom = 1024 * 1024;
     // Moves the oldest received chunk into `strChunk`; leaves it as it was when there is none.
     void TakeReceived(std::string& strChunk);
+    // Opened for both directions: waits until a chunk has been received and moves it into
+    // `strChunk`. False when `deadline` passes or `stop` is requested first.
+    bool WaitReceived(std::string& strChunk, std::chrono::steady_clock::time_point deadline,
+                      std::stop_token stop);
+    // Drops every chunk received so far (what came before a line answers nothing).
+    void DiscardReceived();
 
     // Waits until every queued string has been written and has left the port, so that closing
     // the port after the last line of a run loses nothing. Returns false without waiting further
@@ -102,7 +110,9 @@ class CCommThread {
     std::size_t m_nUnwrittenBytes = 0;
     // Tells WaitUntilSent that a write has finished (with m_sendMutex).
     std::condition_variable_any m_hSentEvent;
-    std::mutex m_recvMutex;  // guards m_recvList
+    std::mutex m_recvMutex;                    // guards m_recvList
+    std::condition_variable_any m_hRecvEvent;  // a chunk was queued (with m_recvMutex)
+    int m_nMode = 0;                           // of the open port; fixed before its threads start
     std::deque<std::string> m_recvList;
     CSerialPort m_hComm;
     std::string m_strPortName;

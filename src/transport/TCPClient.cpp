@@ -105,6 +105,33 @@ std::int64_t CTCPClient::Send(const char* buf, std::size_t len, int flags) {
     return static_cast<std::int64_t>(total);
 }
 
+std::int64_t CTCPClient::Receive(char* buf, std::size_t capacity, std::chrono::milliseconds timeout,
+                                 const CWakeEvent& cancel) {
+    const SocketHandle socket = LoadSocket(m_socket);
+    if (!socket) {
+        return -1;
+    }
+    const SocketError waited = socket->WaitReadable(cancel, timeout);
+    if (waited == SocketError::kInterrupted || waited == SocketError::kTimedOut) {
+        return 0;
+    }
+    if (waited != SocketError::kNone) {
+        return -1;
+    }
+    const std::int64_t count = socket->Receive(buf, capacity, nullptr);
+    return count > 0 ? count : -1;  // 0: the server closed the connection
+}
+
+bool CTCPClient::DiscardIncoming() {
+    const SocketHandle socket = LoadSocket(m_socket);
+    return socket && socket->DiscardIncoming();
+}
+
+bool CTCPClient::SendImmediately() {
+    const SocketHandle socket = LoadSocket(m_socket);
+    return socket && socket->SetNoDelay() == SocketError::kNone;
+}
+
 int CTCPClient::Disconnect() {
     CloseSocket(m_socket);
     JoinThread();

@@ -54,6 +54,18 @@ class CTCPClient : public CSocketBase {
     // failure stay sent. `flags` are extra send flags, 0 in normal use.
     std::int64_t Send(const char* buf, std::size_t len, int flags);
 
+    // What the server sends back, for a run that waits for its answers (the run's thread).
+    // Receive waits at most `timeout` for bytes, ending early when `cancel` is set, and reads
+    // what is there into buf: the count, 0 when the wait ended without bytes, -1 when the
+    // connection is closed, broken or not open. DiscardIncoming drops what has arrived so far
+    // without waiting; false when the connection is closed or broken.
+    std::int64_t Receive(char* buf, std::size_t capacity, std::chrono::milliseconds timeout,
+                         const CWakeEvent& cancel);
+    bool DiscardIncoming();
+    // Each send goes out at once, however small (a line sent a byte at a time must not be
+    // gathered into fewer segments). False when not connected or the system refused.
+    bool SendImmediately();
+
     // Closes the socket and waits for the connection's thread to end (it is woken at once).
     // Always returns 0.
     int Disconnect();

@@ -5,25 +5,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ListeningPort.h"
 #include "LoopbackServer.h"
 #include "TempHome.h"
 
 namespace {
 const std::string kCli = TILLSTREAM_CLI_PATH;
-
-// Waits for "listening on tcp 127.0.0.1:NNNN" and returns the port (0 when it never came).
-std::uint16_t ListeningPort(ChildProcess& child) {
-    const std::string line = child.WaitForStderrLine("listening on ");
-    const std::size_t colon = line.rfind(':');
-    return colon == std::string::npos
-               ? 0
-               : static_cast<std::uint16_t>(std::atoi(line.c_str() + colon + 1));
-}
 
 // `count` lines of `width` bytes each, every one starting with its number.
 std::string NumberedLines(int count, std::size_t width) {

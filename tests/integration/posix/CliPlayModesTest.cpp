@@ -279,6 +279,6 @@ TEST_F(CliPlayModesTest, StampedLogAtItsRecordedPaceKeepsItsGapsOverTheSpeed) {
                         "--pace", "recorded"},
                        nullptr, &err),
               1);
-    EXPECT_NE(err.find("is not a stamped hex log"), std::string::npos) << err;
+    EXPECT_NE(err.find("is neither a stamped hex log"), std::string::npos) << err;
 }
 }  // namespace

@@ -121,15 +121,23 @@ TEST_F(CaptureFlowsTest, EachDirectionIsListedAndTheChosenStreamComesBackInOrder
         << error;
     EXPECT_EQ(BytesAndTimes(flow.records), (Records{{"u1", 8 * kMs}}));
 
-    // The replay source gives the records with their times from the first one.
+    // The replay source gives the records in order, the time to the next one known, and
+    // starts again after the last.
     CCaptureFlowReader reader;
     ASSERT_TRUE(reader.Open(path, Select("9100"), false)) << reader.ErrorText();
-    std::string bytes;
-    std::int64_t offset = -1;
-    ASSERT_EQ(reader.ReadRecord(bytes, offset), ReadLineResult::Line);
-    EXPECT_EQ(bytes, "AAAA");
-    EXPECT_EQ(offset, 0);
+    const FlowRecord* record = reader.Next();
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->bytes, "AAAA");
     EXPECT_EQ(reader.NanosecondsToNext(), 1 * kMs);
+    std::size_t nRecords = 1;
+    while (reader.Next() != nullptr) {
+        ++nRecords;
+    }
+    EXPECT_EQ(nRecords, reader.Flow().records.size());
+    EXPECT_EQ(reader.NanosecondsToNext(), std::nullopt);
+    reader.Rewind();
+    ASSERT_NE(reader.Next(), nullptr);
+    EXPECT_EQ(reader.Flow().records.front().bytes, "AAAA");
 
     // Several flows carry data and none is named: refused with the candidates.
     EXPECT_FALSE(LoadCaptureFlow(path, FlowSelector{}, false, flow, error));

@@ -34,16 +34,17 @@ std::string LineBytes(std::size_t count) {
 class LongLinesTest : public PlaybackFixture {};
 
 TEST(RecordedPauseTest, IsTheLogGapOverTheSpeedKeptBetweenDelayAndMaxGapAndSaturates) {
-    constexpr std::int64_t kDays200 = 200 * 86400;
-    constexpr std::int64_t kHuge = std::numeric_limits<std::int64_t>::max();
+    constexpr double kDays200 = 200 * 86400;
+    constexpr double kHuge = 9.2e18;  // about the most seconds a 64-bit count holds
     const std::chrono::steady_clock::duration kLongest = kLongestRecordedPause;
     struct Case {
-        std::int64_t seconds;
+        double seconds;
         double speed;
         std::chrono::milliseconds delay, maxGap;
         std::chrono::steady_clock::duration expected;
     } const cases[] = {
         {3, 2.0, 0ms, 0ms, 1500ms},
+        {0.125, 4.0, 0ms, 0ms, 31250us},  // a capture's gaps are below a second
         {kDays200, 1e6, 0ms, 0ms, 17280ms},
         // Far past what the clock can count: saturated, never wrapped round to a short pause.
         {1, 1e-31, 0ms, 0ms, kLongest},
@@ -114,11 +115,8 @@ TEST_F(LongLinesTest, ARawLineOfSeveralMebibytesGoesOutWholeWithItsLineFeed) {
         PtyPair pty;
         ASSERT_TRUE(pty.IsOpen());
         pty.LinkAsComPort(6);
-        OptionRecord options = MakeDefaultOptionRecord();
-        options.outputInterface = kInterfaceRs232;
-        options.outputComPort = 6;
+        OptionRecord options = SerialOptions(6);
         options.outputBaudRate = 115200;
-        options.delayMs = 0;
         MakePlayback(options);
         std::string received;
         std::thread reader([&] { received = pty.ReadFromMaster(expected.size(), 120s); });
