@@ -29,6 +29,10 @@ class CCliPlaybackHost : public CPlaybackHost {
         std::string stamp;      // at the recorded pace: the stamp of the record being sent
         bool bStarted = false;  // a line has been sent
         bool bEnded = false;
+
+        // Lines were sent and not one of them reached the device: the run did not do its job,
+        // whatever it walked.
+        bool ReachedNoDevice() const { return linesSent > 0 && linesLost == linesSent; }
     };
     struct Cadence {
         std::uint64_t intervals = 0;

@@ -8,15 +8,14 @@
 #include "cli/CliPlaybackHost.h"
 #include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
+#include "cli/ConnectionNotices.h"
 #include "cli/PlayFlags.h"
 #include "cli/PlayProgress.h"
+#include "cli/PlayRuns.h"
 #include "cli/PlaySetup.h"
 #include "datafile/CaptureFlows.h"
-#include "engine/OutputPlayback.h"
-#include "lanes/LaneRunner.h"
 #include "platform/Interrupt.h"
 #include "platform/Terminal.h"
-#include "transport/SocketClient.h"
 
 namespace {
 constexpr char kPlayUsage[] =
@@ -55,11 +54,6 @@ constexpr char kPlayNotes[] =
     "cannot be used, or not one line reached the device, 2 bad arguments; a stopped run ends\n"
     "cleanly: ";
 
-// "connection 1 from 127.0.0.1:40538: 8 lines" for each device of a listening run.
-std::string FormatConnectionSummary(const ListenConnection& connection) {
-    return "connection " + std::to_string(connection.nNumber) + " from " + connection.strAddress +
-           ": " + std::to_string(connection.nLines) + (connection.nLines == 1 ? " line" : " lines");
-}
 // What a capture's replay will send, before it starts: "replaying tcp 10.0.0.5:50000 >
 // 10.0.0.9:9100: 42 records (1 retransmitted segment dropped, 1 put back in order)", then each
 // hole played over (the first few).
@@ -132,20 +126,7 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
         err << "listening on tcp " << plan.listenAddress << std::endl;
         progress.TimeFromFirstLine();
         if (!flags.bQuiet) {
-            plan.listener->SetConnectionNotices(
-                [&](const ListenConnection& connection) {
-                    say("connection " + std::to_string(connection.nNumber) + " from " +
-                        connection.strAddress);
-                },
-                [&](const ListenConnection& connection) {
-                    say("connection " + std::to_string(connection.nNumber) + " closed after " +
-                        std::to_string(connection.nLines) +
-                        (connection.nLines == 1 ? " line" : " lines"));
-                },
-                [&](const ListenConnection& connection) {
-                    say("connection " + std::to_string(connection.nNumber) +
-                        " dropped: not reading");
-                });
+            TellConnections(*plan.listener, say);
         }
     }
 
@@ -157,38 +138,19 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
     }
-    std::string failure;
-    if (plan.listener) {
-        // The devices are served on the lanes' event loop, so that one that stops reading or
-        // floods the run back costs only itself.
-        CLaneRunner lanes(1);
-        lanes.Add(MakeLanePlan(plan, host));
-        std::string error;
-        if (!lanes.Start(error)) {
-            PrintCommandError(err, "play", error);
-            return kExitFailure;
-        }
-        SetInterruptCallback([&lanes] { lanes.RequestStop(); });
-        lanes.Wait();  // this thread serves the loop until the lane has ended
-        ConfirmInterruptStop();
-        SetInterruptCallback(nullptr);
-        failure = lanes.Failure(0);
-    } else {
-        CSocketClient socketClient;
-        COutputPlayback playback(host, socketClient);
-        if (playback.Start(plan.request) == 0) {
-            PrintCommandError(err, "play", "the playback thread could not be started");
-            return kExitFailure;
-        }
-        // Set after the start, so that a request raised meanwhile stops the run that has
-        // started (the callback then runs at once).
-        SetInterruptCallback([&playback] { playback.RequestStop(); });
-        while (!host.WaitForEnd(std::chrono::hours(1))) {
-        }
-        ConfirmInterruptStop();
-        playback.WaitUntilEnded(std::chrono::hours(1));
-        SetInterruptCallback(nullptr);
+    CPlayRuns runs(1);
+    runs.Add(plan, host);
+    if (std::string error; !runs.Start(error)) {
+        PrintCommandError(err, "play", error);
+        return kExitFailure;
     }
+    // Set after the start, so that a request raised meanwhile stops the run that has started
+    // (the callback then runs at once).
+    SetInterruptCallback([&runs] { runs.RequestStop(); });
+    runs.Wait();  // this thread serves the run until it has ended
+    ConfirmInterruptStop();
+    SetInterruptCallback(nullptr);
+    const std::string failure = runs.Failure(0);
     const CCliPlaybackHost::Status status = host.Snapshot();
     progress.Finish(status.linesSent, status.linesLost);
     if (!plan.request.waitFor.empty() && !flags.bQuiet) {
@@ -212,7 +174,7 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
         return kExitFailure;  // the cause has been told
     }
     // A run in which not one line reached the device did not do its job, whatever it walked.
-    if (status.linesSent > 0 && status.linesLost == status.linesSent) {
+    if (status.ReachedNoDevice()) {
         PrintCommandError(err, "play",
                           "no line reached the receiving device (nothing accepted "
                           "the connection, or every send failed)");

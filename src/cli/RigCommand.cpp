@@ -15,18 +15,17 @@
 #include "cli/CliPlaybackHost.h"
 #include "cli/CommandOutput.h"
 #include "cli/CommandParser.h"
+#include "cli/ConnectionNotices.h"
 #include "cli/DataFileCheck.h"
 #include "cli/PlayFlags.h"
 #include "cli/PlayProgress.h"
+#include "cli/PlayRuns.h"
 #include "cli/PlaySetup.h"
 #include "cli/RigDisplay.h"
 #include "cli/RigFile.h"
-#include "engine/OutputPlayback.h"
-#include "lanes/LaneRunner.h"
 #include "platform/Interrupt.h"
 #include "platform/OpenFileLimit.h"
 #include "platform/Terminal.h"
-#include "transport/SocketClient.h"
 
 namespace {
 constexpr char kRigUsage[] =
@@ -65,10 +64,9 @@ constexpr std::chrono::milliseconds kRedrawPeriod{200};
 constexpr std::uint64_t kBaseDescriptors = 4;
 constexpr std::uint64_t kDescriptorsPerLoop = 4;
 
-// A lane ready to play. Members are destroyed from the last: a serial lane's playback (its run
-// joined) before the transport it uses, the host and the listener a lane used. A rig may hold
-// thousands of lanes, so a lane keeps only what the live lines and the summary need once it has
-// been handed to its driver.
+// A lane ready to play. A rig may hold thousands of lanes, so a lane keeps only what the live
+// lines and the summary need once it has been handed to the runs; the runs end before the lanes
+// (their hosts and listeners) are destroyed.
 struct Lane {
     int number = 0;
     std::string target;  // "tcp 127.0.0.1:9101"
@@ -79,14 +77,10 @@ struct Lane {
     std::optional<std::uint32_t> startMs;
     std::unique_ptr<CLaneListener> listener;
     std::string listenAddress;
-    // Until the lane is handed to its driver.
+    // Until the lane is handed to the runs.
     std::unique_ptr<PlayPlan> plan;
     std::unique_ptr<CCliPlaybackHost> host;
-    // A serial lane plays on a run thread of its own.
-    std::unique_ptr<CSocketClient> socketClient;
-    std::unique_ptr<COutputPlayback> playback;
-    // Any other lane: its index among the event loop's lanes.
-    std::size_t loopIndex = 0;
+    std::size_t runIndex = 0;  // among the rig's runs
 };
 
 std::string LaneName(int number) {
@@ -322,8 +316,8 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
     for (auto& lane : lanes) {
         loopLanes += lane->bSerial ? 0 : 1;
     }
-    // Declared after the lanes, so that it is destroyed (its threads ended) before them.
-    CLaneRunner runner;
+    // Declared after the lanes, so that it is destroyed (its runs ended) before them.
+    CPlayRuns runs;
     // The lanes on the loop play with fixed options and never ask for them: one record for all.
     const auto sharedOptions = std::make_shared<const OptionRecord>(MakeDefaultOptionRecord());
     std::size_t position = 0;
@@ -335,73 +329,34 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
         lane->host = lane->bSerial
                          ? std::make_unique<CCliPlaybackHost>(lane->plan->options, onMessage)
                          : std::make_unique<CCliPlaybackHost>(sharedOptions, onMessage);
-        lane->listener = std::move(lane->plan->listener);
-        if (lane->listener) {
+        if (lane->plan->listener) {
             display.Message(name + ": listening on tcp " + lane->listenAddress);
             if (!bQuiet) {
-                auto notice = [&display, name](const std::string& what) {
-                    return [&display, name, what](const ListenConnection& connection) {
-                        std::string line =
-                            name + ": connection " + std::to_string(connection.nNumber) + what;
-                        if (what == " from ") {
-                            line += connection.strAddress;
-                        } else if (what == " closed after ") {
-                            line += std::to_string(connection.nLines) + " lines";
-                        }
-                        display.Message(line);
-                    };
-                };
-                lane->listener->SetConnectionNotices(notice(" from "), notice(" closed after "),
-                                                     notice(" dropped: not reading"));
+                TellConnections(*lane->plan->listener, [&display, name](const std::string& text) {
+                    display.Message(name + ": " + text);
+                });
             }
         }
-        if (lane->bSerial) {
-            lane->socketClient = std::make_unique<CSocketClient>();
-            lane->playback = std::make_unique<COutputPlayback>(*lane->host, *lane->socketClient);
-            continue;
-        }
-        LanePlan plan = MakeLanePlan(*lane->plan, *lane->host);
-        if (lane->listener) {
-            // The rig holds the listener now, not the plan.
-            plan.kind = LanePlan::Kind::kListen;
-            plan.pListener = lane->listener.get();
-        }
+        RunStart start;
         if (lane->startMs) {
-            plan.startAfter = std::chrono::milliseconds(*lane->startMs);
+            start.after = std::chrono::milliseconds(*lane->startMs);
         } else if (!bTogether) {
             // Real tills are not synchronised: the first lines are spread over the first pause.
-            plan.startFraction = static_cast<double>(position) / static_cast<double>(loopLanes);
+            start.fraction = static_cast<double>(position) / static_cast<double>(loopLanes);
         }
-        ++position;
-        lane->loopIndex = runner.Add(plan);
+        position += lane->bSerial ? 0 : 1;
+        lane->runIndex = runs.Add(*lane->plan, *lane->host, start);
+        // The rig holds the listener now (the run keeps using it), not the plan.
+        lane->listener = std::move(lane->plan->listener);
         lane->plan.reset();
     }
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
     }
-    std::string startError;
-    if (loopLanes > 0 && !runner.Start(startError)) {
-        return failure(startError);
+    if (std::string error; !runs.Start(error)) {
+        return failure(error);
     }
-    for (auto& lane : lanes) {
-        if (lane->playback && lane->playback->Start(lane->plan->request) == 0) {
-            runner.RequestStop();
-            for (auto& started : lanes) {
-                if (started->playback) {
-                    started->playback->RequestStop();
-                }
-            }
-            return failure(LaneName(lane->number) + ": the playback thread could not be started");
-        }
-    }
-    SetInterruptCallback([&lanes, &runner] {
-        runner.RequestStop();
-        for (auto& lane : lanes) {
-            if (lane->playback) {
-                lane->playback->RequestStop();
-            }
-        }
-    });
+    SetInterruptCallback([&runs] { runs.RequestStop(); });
     std::vector<std::string> status;
     auto draw = [&] {
         if (!bLive) {
@@ -414,20 +369,10 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
         display.Draw(status, lanes.size());
     };
     // This thread serves the lanes' loop too, until they have ended.
-    runner.Wait(draw, kRedrawPeriod);
-    for (auto& lane : lanes) {
-        while (lane->playback && !lane->host->WaitForEnd(kRedrawPeriod)) {
-            draw();
-        }
-    }
+    runs.Wait(draw, kRedrawPeriod);
     ConfirmInterruptStop();
     draw();
     display.Clear();
-    for (auto& lane : lanes) {
-        if (lane->playback) {
-            lane->playback->WaitUntilEnded(std::chrono::hours(1));
-        }
-    }
     SetInterruptCallback(nullptr);
 
     std::vector<RigSummaryRow> rows;
@@ -444,15 +389,13 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
                           cadence.intervals,
                           cadence.meanMs,
                           cadence.p99Ms};
-        if (!lane->bSerial) {
-            row.failure = runner.Failure(lane->loopIndex);
-            if (lane->listener || lane->bTcpClient) {
-                row.connections = runner.Connections(lane->loopIndex);
-            }
+        row.failure = runs.Failure(lane->runIndex);
+        if (lane->listener || lane->bTcpClient) {
+            row.connections = runs.Connections(lane->runIndex);
         }
         if (!row.failure.empty()) {
             failedLanes.push_back(lane->number);
-        } else if (row.sent > 0 && row.lost == row.sent) {
+        } else if (laneStatus.ReachedNoDevice()) {
             silentLanes.push_back(lane->number);
         }
         rows.push_back(std::move(row));
@@ -464,9 +407,8 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
                 continue;
             }
             for (const ListenConnection& connection : lane->listener->Connections()) {
-                err << LaneName(lane->number) << ": connection " << connection.nNumber << " from "
-                    << connection.strAddress << ": " << connection.nLines
-                    << (connection.nLines == 1 ? " line" : " lines") << std::endl;
+                err << LaneName(lane->number) << ": " << FormatConnectionSummary(connection)
+                    << std::endl;
             }
         }
     }

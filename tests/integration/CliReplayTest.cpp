@@ -39,7 +39,7 @@ std::vector<TimedPacket> ReceiptTraffic() {
         {1 * kMs, TcpPacket(kDevice, kTill, 7000, 0x12, "")},
         {2 * kMs, TcpPacket(kTill, kDevice, 1001, 0x18, "SALE 1\n")},
         {5 * kMs, TcpPacket(kOtherTill, kOtherDevice, 1, 0x18, "other till\n")},
-        {12 * kMs, TcpPacket(kTill, kDevice, 1001, 0x18, "SALE 1\n")},  // retransmitted
+        {12 * kMs, TcpPacket(kTill, kDevice, 1001, 0x18, "SALE 1\n")},   // retransmitted
         {200 * kMs, TcpPacket(kTill, kDevice, 1015, 0x18, "ITEM 2\n")},  // before its turn
         {210 * kMs, TcpPacket(kTill, kDevice, 1008, 0x18, "COFFEE\n")},
         {211 * kMs, TcpPacket(kDevice, kTill, 7001, 0x10, "")},
@@ -107,7 +107,9 @@ TEST_F(CliReplayTest, DatagramsGoOneByOneAndCapturesThatCannotBePlayedAreRefused
     const TestEndpoint udpTill{"fd00::5", 40000};
     const TestEndpoint udpDevice{"fd00::9", 9104};
     std::vector<TimedPacket> traffic = ReceiptTraffic();
-    traffic.push_back({450 * kMs, UdpPacket(udpTill, udpDevice, "\x1d" "VB")});
+    traffic.push_back({450 * kMs, UdpPacket(udpTill, udpDevice,
+                                            "\x1d"
+                                            "VB")});
     traffic.push_back({470 * kMs, UdpPacket(udpTill, udpDevice, "paid")});
     const std::string path = home.Path("mixed.pcap");
     WriteFileBytes(path, AsPcap(traffic));
@@ -121,7 +123,9 @@ TEST_F(CliReplayTest, DatagramsGoOneByOneAndCapturesThatCannotBePlayedAreRefused
               0)
         << err;
     ASSERT_TRUE(receiver.WaitForDatagrams(2));
-    EXPECT_EQ(receiver.Datagrams(), (std::vector<std::string>{"\x1d" "VB", "paid"}));
+    EXPECT_EQ(receiver.Datagrams(), (std::vector<std::string>{"\x1d"
+                                                              "VB",
+                                                              "paid"}));
 
     // The receipt without its second segment: a hole in what the device got.
     std::vector<TimedPacket> holed = ReceiptTraffic();

@@ -40,9 +40,9 @@ TEST_F(CliReplayPosixTest, ALoopbackCaptureTakenByTcpdumpReplaysAsItWasPlayed) {
     const std::string capturePath = home.Path("till.pcap");
     // -U writes each packet as it comes, --immediate-mode hands it over at once, -Z root keeps
     // the right to write into the test's folder.
-    ChildProcess capture(tcpdump, {"-i", "lo", "-n", "-U", "--immediate-mode", "-Z", "root", "-s",
-                                   "0", "-w", capturePath,
-                                   "tcp port " + port + " or tcp port " + probePort});
+    ChildProcess capture(tcpdump,
+                         {"-i", "lo", "-n", "-U", "--immediate-mode", "-Z", "root", "-s", "0", "-w",
+                          capturePath, "tcp port " + port + " or tcp port " + probePort});
     ASSERT_TRUE(capture.Started()) << capture.StartFailure();
     if (!capture.WaitForStderr("listening on lo")) {
         capture.Kill();
@@ -74,8 +74,8 @@ TEST_F(CliReplayPosixTest, ALoopbackCaptureTakenByTcpdumpReplaysAsItWasPlayed) {
     // Wait until the whole stream is in the file, then stop tcpdump.
     LoopbackTcpServer secondDevice;
     const std::vector<std::string> replay = {
-        "play", capturePath, "--pace", "recorded", "--flow", port,
-        "--tcp", "127.0.0.1:" + std::to_string(secondDevice.Port())};
+        "play",   capturePath, "--pace", "recorded",
+        "--flow", port,        "--tcp",  "127.0.0.1:" + std::to_string(secondDevice.Port())};
     std::string out;
     const auto streamDeadline = std::chrono::steady_clock::now() + kChildWait;
     while (RunChild(kCli, {"flows", capturePath}, &out, &err) != 0 ||
