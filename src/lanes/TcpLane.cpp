@@ -1,5 +1,7 @@
 #include "lanes/TcpLane.h"
 
+#include <array>
+
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 
@@ -9,6 +11,13 @@ namespace {
 // What the device sends is read at most this much at a time, so that one that floods the lane
 // does not keep the loop from the other lanes.
 constexpr std::size_t kReadPerTurn = 64 * 1024;
+
+// Where a loop thread reads a device's answer: each read is handed to the matcher at once, so one
+// buffer per thread serves all its lanes (a rig may hold thousands of them).
+std::array<char, 4096>& AnswerBytes() {
+    thread_local std::array<char, 4096> bytes;
+    return bytes;
+}
 }  // namespace
 
 CTcpLane::CTcpLane(asio::io_context& io, const LanePlan& plan,
@@ -25,7 +34,7 @@ void CTcpLane::Transmit() {
             // shows when the line is written.
             asio::error_code error;
             for (std::size_t taken = 0; !error && taken < kReadPerTurn;) {
-                taken += m_socket.read_some(asio::buffer(m_answerBytes), error);
+                taken += m_socket.read_some(asio::buffer(AnswerBytes()), error);
             }
             m_matcher.Reset();
         }
@@ -132,7 +141,8 @@ void CTcpLane::WaitForAnswerBytes() {
                 return;
             }
             asio::error_code readError;
-            const std::size_t count = m_socket.read_some(asio::buffer(m_answerBytes), readError);
+            std::array<char, 4096>& bytes = AnswerBytes();
+            const std::size_t count = m_socket.read_some(asio::buffer(bytes), readError);
             if (readError == asio::error::would_block || readError == asio::error::try_again) {
                 WaitForAnswerBytes();
                 return;
@@ -147,7 +157,7 @@ void CTcpLane::WaitForAnswerBytes() {
                 return;
             }
             taken += count;
-            if (m_matcher.Feed(std::string_view(m_answerBytes.data(), count))) {
+            if (m_matcher.Feed(std::string_view(bytes.data(), count))) {
                 Answered();
                 return;
             }

@@ -6,7 +6,6 @@
 // answer, what it sent before a line is dropped and what it sends after is read until the answer
 // is complete; a connection that breaks meanwhile leaves the line unanswered.
 // Threads and failures: as CLane.
-#include <array>
 #include <asio/ip/tcp.hpp>
 
 #include "lanes/Lane.h"
@@ -40,5 +39,4 @@ class CTcpLane : public CLane {
     CReplyMatcher m_matcher;
     bool m_bReading = false;    // the answer to the line just sent is awaited
     bool m_bWaitArmed = false;  // a wait for the device's bytes is pending
-    std::array<char, 4096> m_answerBytes{};
 };
