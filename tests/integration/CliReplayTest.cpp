@@ -103,6 +103,32 @@ TEST_F(CliReplayTest, SendsTheFlowInOrderByteExactWithTheCapturesGapsInBothForma
     }
 }
 
+TEST_F(CliReplayTest, RigLanesReplayTheirFlowsOfOneCapture) {
+    std::vector<TimedPacket> traffic = ReceiptTraffic();
+    traffic.push_back({450 * kMs, TcpPacket(kOtherTill, kOtherDevice, 12, 0x18, "paid\n")});
+    WriteFileBytes(home.Path("two-tills.pcapng"), AsPcapng(traffic));
+    LoopbackTcpServer first;
+    LoopbackTcpServer second;
+    const std::string rig =
+        R"({"lanes": [{"file": "two-tills.pcapng", "pace": "recorded", "flow": "9100", "tcp": )"
+        R"("127.0.0.1:)" +
+        std::to_string(first.Port()) +
+        R"("}, {"file": "two-tills.pcapng", "pace": "recorded", "flow": "9101", "speed": 2, )"
+        R"("tcp": "127.0.0.1:)" +
+        std::to_string(second.Port()) + R"("}]})";
+    WriteFileBytes(home.Path("rig.json"), rig);
+    std::string err;
+    ASSERT_EQ(RunChild(kCli, {"rig", home.Path("rig.json"), "--quiet"}, nullptr, &err), 0) << err;
+    ASSERT_TRUE(first.WaitForBytes(27));
+    ASSERT_TRUE(second.WaitForBytes(16));
+    EXPECT_EQ(first.Received(), "SALE 1\nCOFFEE\nITEM 2\nTOTAL\n");
+    EXPECT_EQ(second.Received(), "other till\npaid\n");
+    // The second till's lines were 445 ms apart in the capture, 222 ms at twice the speed.
+    const auto arrivals = second.LineArrivals(0);
+    ASSERT_EQ(arrivals.size(), 2u);
+    EXPECT_GE(arrivals[1] - arrivals[0], 180ms);
+}
+
 TEST_F(CliReplayTest, DatagramsGoOneByOneAndCapturesThatCannotBePlayedAreRefused) {
     const TestEndpoint udpTill{"fd00::5", 40000};
     const TestEndpoint udpDevice{"fd00::9", 9104};
