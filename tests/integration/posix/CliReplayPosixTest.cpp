@@ -2,7 +2,6 @@
 // the loopback interface, and the capture replayed to a second device gives it the same bytes
 // with the same pauses. Needs root and tcpdump; skipped without them.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include "ChildProcess.h"
 #include "LoopbackServer.h"
 #include "TempHome.h"
+#include "posix/LoopbackCapture.h"
 
 namespace {
 using namespace std::chrono_literals;
@@ -21,33 +21,18 @@ const std::string kCli = TILLSTREAM_CLI_PATH;
 class CliReplayPosixTest : public TempHomeTest {};
 
 TEST_F(CliReplayPosixTest, ALoopbackCaptureTakenByTcpdumpReplaysAsItWasPlayed) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "capturing on the loopback interface needs root";
-    }
-    std::string tcpdump;
-    for (const char* candidate : {"/usr/bin/tcpdump", "/usr/sbin/tcpdump"}) {
-        if (::access(candidate, X_OK) == 0) {
-            tcpdump = candidate;
-        }
-    }
-    if (tcpdump.empty()) {
-        GTEST_SKIP() << "tcpdump is not installed (Debian package tcpdump)";
-    }
     LoopbackTcpServer firstDevice;
     LoopbackTcpServer probeDevice;
     const std::string port = std::to_string(firstDevice.Port());
     const std::string probePort = std::to_string(probeDevice.Port());
     const std::string capturePath = home.Path("till.pcap");
-    // -U writes each packet as it comes, --immediate-mode hands it over at once, -Z root keeps
-    // the right to write into the test's folder.
-    ChildProcess capture(tcpdump,
-                         {"-i", "lo", "-n", "-U", "--immediate-mode", "-Z", "root", "-s", "0", "-w",
-                          capturePath, "tcp port " + port + " or tcp port " + probePort});
-    ASSERT_TRUE(capture.Started()) << capture.StartFailure();
-    if (!capture.WaitForStderr("listening on lo")) {
-        capture.Kill();
-        GTEST_SKIP() << "tcpdump cannot capture on lo here: " << capture.Stderr();
+    std::string why;
+    const std::unique_ptr<ChildProcess> capture =
+        StartLoopbackCapture(capturePath, "tcp port " + port + " or tcp port " + probePort, why);
+    if (!capture) {
+        GTEST_SKIP() << why;
     }
+    ASSERT_TRUE(capture->Started()) << capture->StartFailure();
     // The capture may start a moment after tcpdump says it listens: lines to a device of their
     // own until they show in the file (a pcap file's header alone is 24 bytes).
     const std::string probe = home.Path("probe.txt");
@@ -84,8 +69,8 @@ TEST_F(CliReplayPosixTest, ALoopbackCaptureTakenByTcpdumpReplaysAsItWasPlayed) {
         ASSERT_LT(std::chrono::steady_clock::now(), streamDeadline) << out << err;
         std::this_thread::sleep_for(50ms);
     }
-    capture.Interrupt();
-    ASSERT_TRUE(capture.Wait().has_value());
+    capture->Interrupt();
+    ASSERT_TRUE(capture->Wait().has_value());
 
     ASSERT_EQ(RunChild(kCli, replay, nullptr, &err), 0) << err;
     ASSERT_TRUE(secondDevice.WaitForBytes(firstDevice.Received().size()));

@@ -22,6 +22,7 @@
 #include "TempHome.h"
 #include "datafile/CaptureFile.h"
 #include "datafile/CaptureFlows.h"
+#include "posix/LoopbackCapture.h"
 
 namespace {
 // The packets read, and whether the file was refused (at the open or later) rather than read to
@@ -122,30 +123,16 @@ TEST_F(CaptureLibpcapTest, LibpcapReadsTheSamePacketsAndStampsAndStopsWhereTheRe
 }
 
 TEST_F(CaptureLibpcapTest, ALoopbackExchangeCapturedByTcpdumpComesBackAsSent) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "capturing on the loopback interface needs root";
-    }
-    std::string tcpdump;
-    for (const char* candidate : {"/usr/bin/tcpdump", "/usr/sbin/tcpdump"}) {
-        if (::access(candidate, X_OK) == 0) {
-            tcpdump = candidate;
-        }
-    }
-    if (tcpdump.empty()) {
-        GTEST_SKIP() << "tcpdump is not installed (Debian package tcpdump)";
-    }
     LoopbackTcpServer server;
     const std::string port = std::to_string(server.Port());
     const std::string path = home.Path("loopback.pcap");
-    // -U writes each packet as it comes, --immediate-mode hands it over at once, -Z root keeps
-    // the right to write into the test's folder.
-    ChildProcess capture(tcpdump, {"-i", "lo", "-n", "-U", "--immediate-mode", "-Z", "root", "-s",
-                                   "0", "-w", path, "tcp port " + port});
-    ASSERT_TRUE(capture.Started()) << capture.StartFailure();
-    if (!capture.WaitForStderr("listening on lo")) {
-        capture.Kill();
-        GTEST_SKIP() << "tcpdump cannot capture on lo here: " << capture.Stderr();
+    std::string why;
+    const std::unique_ptr<ChildProcess> capture =
+        StartLoopbackCapture(path, "tcp port " + port, why);
+    if (!capture) {
+        GTEST_SKIP() << why;
     }
+    ASSERT_TRUE(capture->Started()) << capture->StartFailure();
     auto connectClient = [&server] {
         const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -213,8 +200,8 @@ TEST_F(CaptureLibpcapTest, ALoopbackExchangeCapturedByTcpdumpComesBackAsSent) {
            std::chrono::steady_clock::now() < streamDeadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    capture.Interrupt();
-    ASSERT_TRUE(capture.Wait().has_value());
+    capture->Interrupt();
+    ASSERT_TRUE(capture->Wait().has_value());
 
     ASSERT_TRUE(LoadCaptureFlow(path, selector, false, flow, error)) << error;
     EXPECT_EQ(stream(), sent);
