@@ -138,8 +138,10 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     if (IsInterruptRequested()) {
         return InterruptedExitCode(kExitOk);
     }
+    // One run: as the window plays, on a run thread; listening, on the event loop, so that a
+    // device that stops reading or floods the run back costs only itself.
     CPlayRuns runs(1);
-    runs.Add(plan, host);
+    runs.Add(plan, host, RunDriver::kRunThread);
     if (std::string error; !runs.Start(error)) {
         PrintCommandError(err, "play", error);
         return kExitFailure;

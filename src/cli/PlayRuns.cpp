@@ -8,22 +8,24 @@ CPlayRuns::CPlayRuns(std::size_t loopThreads) : m_loop(loopThreads) {}
 
 CPlayRuns::~CPlayRuns() {
     RequestStop();
-    for (SerialRun& run : m_serialRuns) {
+    for (ThreadRun& run : m_threadRuns) {
         run.playback.reset();  // joins its run
     }
 }
 
-std::size_t CPlayRuns::Add(const PlayPlan& plan, CCliPlaybackHost& host, const RunStart& start) {
+std::size_t CPlayRuns::Add(const PlayPlan& plan, CCliPlaybackHost& host, RunDriver driver,
+                           const RunStart& start) {
     Run run;
-    if (!plan.listener && plan.options.outputInterface == kInterfaceRs232) {
-        run.bSerial = true;
-        run.nIndex = m_serialRuns.size();
-        SerialRun serial;
-        serial.pHost = &host;
-        serial.request = plan.request;
-        serial.socketClient = std::make_unique<CSocketClient>();
-        serial.playback = std::make_unique<COutputPlayback>(host, *serial.socketClient);
-        m_serialRuns.push_back(std::move(serial));
+    if (!plan.listener &&
+        (driver == RunDriver::kRunThread || plan.options.outputInterface == kInterfaceRs232)) {
+        run.bOwnThread = true;
+        run.nIndex = m_threadRuns.size();
+        ThreadRun threadRun;
+        threadRun.pHost = &host;
+        threadRun.request = plan.request;
+        threadRun.socketClient = std::make_unique<CSocketClient>();
+        threadRun.playback = std::make_unique<COutputPlayback>(host, *threadRun.socketClient);
+        m_threadRuns.push_back(std::move(threadRun));
     } else {
         LanePlan lane = MakeLanePlan(plan, host);
         lane.startAfter = start.after;
@@ -39,7 +41,7 @@ bool CPlayRuns::Start(std::string& error) {
     if (m_nLoopLanes > 0 && !m_loop.Start(error)) {
         return false;
     }
-    for (SerialRun& run : m_serialRuns) {
+    for (ThreadRun& run : m_threadRuns) {
         if (run.playback->Start(run.request) == 0) {
             RequestStop();
             error = "the playback thread could not be started";
@@ -51,7 +53,7 @@ bool CPlayRuns::Start(std::string& error) {
 
 void CPlayRuns::RequestStop() {
     m_loop.RequestStop();
-    for (SerialRun& run : m_serialRuns) {
+    for (ThreadRun& run : m_threadRuns) {
         run.playback->RequestStop();
     }
 }
@@ -60,7 +62,7 @@ void CPlayRuns::Wait(const std::function<void()>& tick, std::chrono::millisecond
     if (m_nLoopLanes > 0) {
         m_loop.Wait(tick, period);  // this thread serves the loop until its lanes have ended
     }
-    for (SerialRun& run : m_serialRuns) {
+    for (ThreadRun& run : m_threadRuns) {
         while (!run.pHost->WaitForEnd(period)) {
             if (tick) {
                 tick();
@@ -72,10 +74,10 @@ void CPlayRuns::Wait(const std::function<void()>& tick, std::chrono::millisecond
 
 std::string CPlayRuns::Failure(std::size_t index) const {
     const Run& run = m_runs.at(index);
-    return run.bSerial ? std::string() : m_loop.Failure(run.nIndex);
+    return run.bOwnThread ? std::string() : m_loop.Failure(run.nIndex);
 }
 
 std::uint64_t CPlayRuns::Connections(std::size_t index) const {
     const Run& run = m_runs.at(index);
-    return run.bSerial ? 0 : m_loop.Connections(run.nIndex);
+    return run.bOwnThread ? 0 : m_loop.Connections(run.nIndex);
 }

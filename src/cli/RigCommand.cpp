@@ -345,7 +345,7 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
             start.fraction = static_cast<double>(position) / static_cast<double>(loopLanes);
         }
         position += lane->bSerial ? 0 : 1;
-        lane->runIndex = runs.Add(*lane->plan, *lane->host, start);
+        lane->runIndex = runs.Add(*lane->plan, *lane->host, RunDriver::kLoop, start);
         // The rig holds the listener now (the run keeps using it), not the plan.
         lane->listener = std::move(lane->plan->listener);
         lane->plan.reset();
