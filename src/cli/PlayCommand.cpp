@@ -22,7 +22,7 @@ constexpr char kPlayUsage[] =
     "Usage: tillstream-cli play FILE [--tcp HOST:PORT | --udp HOST:PORT | --listen [HOST:]PORT\n"
     "                                | --serial COMn] [--delay MS] [--loop] [--count N]\n"
     "                                [--pace delay|recorded] [--speed F] [--max-gap MS]\n"
-    "                                [--flow SPEC] [--allow-gaps]\n"
+    "                                [--flow FLOW] [--allow-gaps]\n"
     "                                [--ttl N] [--interface ADDR] [--baud N]\n"
     "                                [--parity NONE|ODD|EVEN|MARK|SPACE] [--data-bits N]\n"
     "                                [--stop-bits 1|1.5|2] [--quiet]\n"

@@ -62,7 +62,7 @@ void AddPlayFlags(CLI::App& app, PlayFlags& flags, bool bWithQuiet) {
                    "with a capture: the flow to play, its destination port or\n"
                    "'SRC:PORT>DST:PORT' as the flows command lists it (needed when\n"
                    "several flows carry data)")
-        ->option_text("SPEC");
+        ->option_text("FLOW");
     app.add_flag("--allow-gaps", flags.bAllowGaps,
                  "with a capture: play a TCP flow with bytes the capture missed\n"
                  "(each hole is told), instead of refusing it")
