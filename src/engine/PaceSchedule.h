@@ -11,8 +11,9 @@
 // in whole milliseconds). A line that was held up after its wait ended (a connect, a box the user
 // had to dismiss, a send held up by a slow receiver) or that is more than half a delay late
 // starts the schedule afresh from the moment it went out: the next line waits a whole delay and
-// never follows it back to back to catch up. The first line of a run always starts the schedule,
-// so the time its transport took to open never shortens the pause after it.
+// never follows it back to back to catch up. The first line of a run starts the schedule from
+// its send, so the time its transport took to open never shortens the pause after it; unless the
+// driver waited before it (StartAt), when it is judged as any line after a pause.
 #include <chrono>
 
 class CPaceSchedule {
@@ -29,6 +30,13 @@ class CPaceSchedule {
 
     // The next line starts a schedule of its own (after a line sent without a pause).
     void Reset() { m_bScheduled = false; }
+    // The line about to go out was due at `due`, after a wait the driver kept before the first
+    // line (a lane's start offset): the schedule counts from then, as after any pause, unless
+    // that line is held up after its wait (see WaitEnded).
+    void StartAt(Clock::time_point due) {
+        m_bScheduled = true;
+        m_due = due;
+    }
 
     // How much later than the end of its wait a line may go out and still keep the schedule: a
     // quarter of the delay and at most a millisecond, so that two lines never come noticeably

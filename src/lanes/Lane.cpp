@@ -18,30 +18,37 @@ constexpr std::size_t kLanePiece = 64 * 1024;
 // after this long instead of again and again.
 constexpr std::chrono::milliseconds kEmptyPassWait{100};
 
-// Lanes due within the same tick are woken together: a wait ends on the next tick of a fine grid
-// (at most a sixteenth of the pause) rather than at its exact due time, so that thousands of
-// lanes cost a timer expiry per tick rather than one each. The schedule keeps the exact due
-// times; a wait that ends less than a tick late keeps to it (see CPaceSchedule).
-constexpr std::chrono::microseconds kTimerTick{100};
+// Lanes due within the same tick are woken together: a wait ends on the next tick of a grid (a
+// millisecond, or a sixteenth of a shorter pause's) rather than at its exact due time, so that
+// thousands of lanes cost a wake-up of their thread per tick rather than one each. Within the
+// tick the lanes go out in the order they were due, every time the same, so that their intervals
+// keep to the pause: each wait ends after the tick by its due time's place in the tick scaled
+// down a thousandfold (all within a microsecond). The schedule keeps the exact due times; a wait
+// that ends less than a tick late keeps to it (see CPaceSchedule).
+constexpr std::chrono::microseconds kTimerTick{1000};
+constexpr int kOrderScale = 1024;
 
 CLane::Clock::time_point OnTick(CLane::Clock::time_point due, CLane::Clock::duration gap) {
-    const CLane::Clock::duration tick = std::min<CLane::Clock::duration>(kTimerTick, gap / 16);
-    if (tick <= CLane::Clock::duration::zero()) {
+    using Duration = CLane::Clock::duration;
+    const Duration tick = std::min<Duration>(kTimerTick, gap / 16);
+    if (tick <= Duration::zero()) {
         return due;
     }
-    const CLane::Clock::duration since = due.time_since_epoch();
-    return CLane::Clock::time_point((since + tick - CLane::Clock::duration(1)) / tick * tick);
+    const Duration since = due.time_since_epoch();
+    const Duration tickAfter = (since + tick - Duration(1)) / tick * tick;
+    const Duration intoTick = since - (tickAfter - tick);  // (0, tick]
+    return CLane::Clock::time_point(tickAfter + intoTick / kOrderScale);
 }
 }  // namespace
 
 CLane::CLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
-             std::function<void()> onEnded)
+             LaneEvents events)
     : m_executor(io.get_executor()),
       m_timer(m_executor),
       m_plan(plan),
       m_source(plan.request, kLaneReadBuffer),
       m_file(std::move(file)),
-      m_onEnded(std::move(onEnded)),
+      m_events(std::move(events)),
       m_notices(*plan.pHost),
       m_charTimer(m_executor),
       m_replyTimer(m_executor) {}
@@ -82,7 +89,28 @@ void CLane::Begin() {
     if (!Prepare()) {
         return;
     }
+    // The first line is read now, so that the clock's start costs each lane no more than its
+    // timer: thousands of reads then would hold up the lanes due first.
     NextLine();
+    if (!m_bFinishing) {
+        OpenAhead([this] { Opened(); });
+    }
+}
+
+void CLane::Opened() {
+    if (!m_bOpened) {
+        m_bOpened = true;
+        m_events.opened();
+    }
+}
+
+void CLane::Go(Clock::time_point clockStart) {
+    m_clockStart = clockStart;
+    m_bClockStarted = true;
+    // Without a line read yet (a looping file that is empty for now) its wait goes on.
+    if (std::exchange(m_bLineRead, false)) {
+        DispatchLine();
+    }
 }
 
 void CLane::NextLine() {
@@ -131,6 +159,21 @@ void CLane::NextLine() {
         m_plan.pHost->ShowPayloadCut(*cut);
     }
     m_gap = m_source.PauseAfterLine(m_plan.delay);
+    DispatchLine();
+}
+
+void CLane::DispatchLine() {
+    if (!m_bClockStarted) {
+        m_bLineRead = true;  // Go sends it
+        return;
+    }
+    if (m_bFinishing) {
+        return;
+    }
+    if (m_bStopping) {
+        Finish();
+        return;
+    }
     if (m_bFirstLine) {
         m_bFirstLine = false;
         const Clock::duration offset =
@@ -138,8 +181,17 @@ void CLane::NextLine() {
                 ? Clock::duration(*m_plan.startAfter)
                 : std::chrono::duration_cast<Clock::duration>(m_gap * m_plan.startFraction);
         if (m_plan.kind != LanePlan::Kind::kListen && offset > Clock::duration::zero()) {
-            m_timer.expires_after(offset);
-            m_timer.async_wait([this](const asio::error_code&) { ResumeLine(); });
+            // The start offset is the first line's pause: the schedule counts from when the line
+            // was due, and the wait ends on the grid, as every later one does.
+            const Clock::time_point due = m_clockStart + offset;
+            m_schedule.StartAt(due);
+            m_timer.expires_at(OnTick(due, m_gap));
+            m_timer.async_wait([this](const asio::error_code&) {
+                if (!m_bFinishing) {
+                    m_schedule.WaitEnded(Clock::now());
+                }
+                ResumeLine();
+            });
             return;
         }
     }
@@ -334,6 +386,7 @@ void CLane::Finish() {
         return;
     }
     m_bFinishing = true;
+    Opened();  // a lane that ends before Go does not hold the others' clock
     m_timer.cancel();
     m_charTimer.cancel();
     m_replyTimer.cancel();
@@ -349,7 +402,5 @@ void CLane::TransportClosed() {
     m_bEnded = true;
     m_file.reset();
     m_plan.pHost->OnRunEnded(1);
-    if (m_onEnded) {
-        m_onEnded();
-    }
+    m_events.ended();
 }

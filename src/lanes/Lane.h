@@ -7,6 +7,10 @@
 // with a wait for the device's answer the next line waits for the transport's word that the
 // answer came (or for the reply time-out) as well as for the pause.
 //
+// A lane first opens its transport (a TCP lane connects), says so, and waits for Go: the rig's
+// clock starts once every lane is open, so that the first lines go out at their planned times
+// rather than each after a connect of its own, which with thousands of lanes would bunch them.
+//
 // Threads: Start and RequestStop may be called from any thread (they post to the lane's loop);
 // everything else runs on the one thread that serves that loop. The lane object outlives every
 // handler: its owner destroys it only after the loop's threads have ended.
@@ -28,6 +32,12 @@
 
 class CPlayFile;
 
+// What a lane tells its owner, each once and on the lane's loop.
+struct LaneEvents {
+    std::function<void()> opened;  // the lane is ready for Go (or has ended before it)
+    std::function<void()> ended;   // the host has been told that the lane ended
+};
+
 class CLane {
   public:
     using Clock = std::chrono::steady_clock;
@@ -37,17 +47,18 @@ class CLane {
     using Executor = asio::io_context::executor_type;
     using Timer = asio::basic_waitable_timer<Clock, asio::wait_traits<Clock>, Executor>;
 
-    // `file`: the lane's data file, open for playback. `onEnded` is called once, on the lane's
-    // loop, after the host has been told that the lane ended.
+    // `file`: the lane's data file, open for playback.
     CLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
-          std::function<void()> onEnded);
+          LaneEvents events);
     virtual ~CLane();
     CLane(const CLane&) = delete;
     CLane& operator=(const CLane&) = delete;
 
-    // The lane begins: its first line goes out after its start offset (or, listening, when a
-    // device has connected).
+    // The lane begins: it opens its transport, then waits for Go.
     void Start();
+    // On the lane's loop: the rig's clock starts at `clockStart`; the first line goes out its
+    // start offset after it (or, listening, when a device has connected).
+    void Go(Clock::time_point clockStart);
     void RequestStop();
     const std::string& Failure() const { return m_strFailure; }
     // Connections the lane made or took (TCP); 0 for datagrams.
@@ -61,6 +72,9 @@ class CLane {
     virtual void Transmit() = 0;
     // Before the first line; false (after Fail) when the transport cannot be set up.
     virtual bool Prepare() { return true; }
+    // Before the rig's clock starts: a transport that connects tries to now, and calls `opened`
+    // once the attempt is over, made or not (a line finds the transport as it is).
+    virtual void OpenAhead(std::function<void()> opened) { opened(); }
     // Just before a line goes out: whether it can (a listening transport needs a device). When
     // not, the transport calls ResumeLine once it can.
     virtual bool Ready() { return true; }
@@ -124,7 +138,12 @@ class CLane {
 
   private:
     void Begin();
+    void Opened();
+    // Reads the next line, then dispatches it.
     void NextLine();
+    // The line read is to go out: after the start offset (the first line), once the transport is
+    // ready, or (before Go) when the clock starts.
+    void DispatchLine();
     void SendLine();
     void Finish();
     // The pause after a line, or the wait for its answer, has ended: the next line goes when both
@@ -133,7 +152,11 @@ class CLane {
     void ReplyEnded(bool bAnswered);
 
     std::shared_ptr<const CPlayFile> m_file;
-    std::function<void()> m_onEnded;
+    LaneEvents m_events;
+    bool m_bOpened = false;
+    bool m_bClockStarted = false;
+    bool m_bLineRead = false;  // before Go: the first line has been read
+    Clock::time_point m_clockStart{};
     CPaceSchedule m_schedule;
     CLineNotices m_notices;
     Clock::duration m_gap{};         // the pause after the line being sent

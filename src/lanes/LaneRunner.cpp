@@ -40,8 +40,7 @@ struct CLaneRunner::Impl {
     bool bPacedOnly = false;
 
     // Serves `loop` on the calling thread until it has no more work.
-    void Serve(asio::io_context& loop) const {
-        RaiseLoopThread(bPacedOnly);
+    static void Serve(asio::io_context& loop) {
         for (;;) {
             try {
                 loop.run();
@@ -52,6 +51,16 @@ struct CLaneRunner::Impl {
             }
         }
         LowerLoopThread();
+    }
+
+    // On loop `k`'s thread: the lanes' clock starts. The thread takes its raised priority only
+    // now, so that while the lanes connect it shares the processors with the devices accepting
+    // them (on one machine, a device held off that long refuses connects).
+    void Go(std::size_t k, std::chrono::steady_clock::time_point clockStart) {
+        RaiseLoopThread(bPacedOnly);
+        for (std::size_t n = k; n < lanes.size(); n += loops.size()) {
+            lanes[n]->Go(clockStart);
+        }
     }
 
     // The owner's tick, on the owner's loop.
@@ -75,6 +84,7 @@ struct CLaneRunner::Impl {
     }
 
     std::mutex mutex;  // guards the members below
+    std::size_t nOpened = 0;
     std::size_t nEnded = 0;
     bool bStarted = false;
     bool bStopRequested = false;
@@ -120,7 +130,7 @@ bool CLaneRunner::Start(std::string& error) {
     for (std::size_t n = 1; n < impl.loops.size(); ++n) {
         try {
             asio::io_context& loop = *impl.loops[n];
-            impl.threads.emplace_back([&impl, &loop] { impl.Serve(loop); });
+            impl.threads.emplace_back([&loop] { Impl::Serve(loop); });
         } catch (const std::system_error&) {
             Trace("[CLaneRunner] ERROR - %zu threads for the lanes' loops", n);
             while (impl.loops.size() > n) {
@@ -143,6 +153,15 @@ bool CLaneRunner::Start(std::string& error) {
             }
         }
     }
+    auto onOpened = [&impl] {
+        std::lock_guard lock(impl.mutex);
+        if (++impl.nOpened == impl.lanes.size()) {
+            const auto clockStart = std::chrono::steady_clock::now();
+            for (std::size_t k = 0; k < impl.loops.size(); ++k) {
+                asio::post(*impl.loops[k], [&impl, k, clockStart] { impl.Go(k, clockStart); });
+            }
+        }
+    };
     auto onEnded = [&impl] {
         std::lock_guard lock(impl.mutex);
         if (++impl.nEnded == impl.lanes.size()) {
@@ -156,19 +175,20 @@ bool CLaneRunner::Start(std::string& error) {
             });
         }
     };
+    const LaneEvents events{onOpened, onEnded};
     for (std::size_t n = 0; n < impl.plans.size(); ++n) {
         const LanePlan& plan = impl.plans[n];
         asio::io_context& loop = *impl.loops[n % impl.loops.size()];
         std::shared_ptr<const CPlayFile> file = files[plan.request.path];
         switch (plan.kind) {
             case LanePlan::Kind::kTcp:
-                impl.lanes.push_back(std::make_unique<CTcpLane>(loop, plan, file, onEnded));
+                impl.lanes.push_back(std::make_unique<CTcpLane>(loop, plan, file, events));
                 break;
             case LanePlan::Kind::kUdp:
-                impl.lanes.push_back(std::make_unique<CUdpLane>(loop, plan, file, onEnded));
+                impl.lanes.push_back(std::make_unique<CUdpLane>(loop, plan, file, events));
                 break;
             case LanePlan::Kind::kListen:
-                impl.lanes.push_back(std::make_unique<CListenLane>(loop, plan, file, onEnded));
+                impl.lanes.push_back(std::make_unique<CListenLane>(loop, plan, file, events));
                 break;
         }
     }
@@ -219,7 +239,7 @@ void CLaneRunner::Wait(std::function<void()> tick, std::chrono::milliseconds per
         }
     }
     // Until every lane has ended and the tick has stopped.
-    impl.Serve(*impl.loops.front());
+    Impl::Serve(*impl.loops.front());
     for (std::thread& thread : impl.threads) {
         if (thread.joinable()) {
             thread.join();

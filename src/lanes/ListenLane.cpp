@@ -22,8 +22,8 @@ bool WouldBlock(const asio::error_code& error) {
 }  // namespace
 
 CListenLane::CListenLane(asio::io_context& io, const LanePlan& plan,
-                         std::shared_ptr<const CPlayFile> file, std::function<void()> onEnded)
-    : CLane(io, plan, std::move(file), std::move(onEnded)),
+                         std::shared_ptr<const CPlayFile> file, LaneEvents events)
+    : CLane(io, plan, std::move(file), std::move(events)),
       m_listener(*plan.pListener),
       m_acceptor(m_executor),
       m_acceptRetry(m_executor) {}

@@ -26,7 +26,7 @@ class CLaneListener;
 class CListenLane : public CLane {
   public:
     CListenLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
-                std::function<void()> onEnded);
+                LaneEvents events);
 
   private:
     using Socket = asio::basic_stream_socket<asio::ip::tcp, Executor>;

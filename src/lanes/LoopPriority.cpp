@@ -10,8 +10,9 @@ thread_local std::chrono::steady_clock::time_point t_raisedAt;
 
 // Behind by this much (or by half a pause, if less), the thread has more to do than it can.
 constexpr std::chrono::milliseconds kFallenBehind{20};
-// Except while the lanes start: thousands of connects and first lines in one pause may hold a
-// thread up once without its lanes asking more than it can give afterwards.
+// Except in the lanes' first second: thousands of first lines and the system's first work for
+// each connection may hold a thread up once without its lanes asking more than it can give
+// afterwards.
 constexpr std::chrono::seconds kStartingUp{1};
 }  // namespace
 

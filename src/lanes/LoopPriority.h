@@ -4,8 +4,8 @@
 // that lanes still wake on time when every processor is busy. A thread that falls behind its
 // lanes (a wait that ends a long way after its time: the lanes ask for more than the processor
 // can give) goes back to ordinary scheduling for good, so that it never holds a processor against
-// everything else, the lanes' own receivers and the system's network work included. Its first
-// second is not judged: a start of thousands of connects and first lines may hold it up once.
+// everything else, the lanes' own receivers and the system's network work included. It is raised
+// when the lanes' clock starts, not while they connect, and its first second is not judged.
 // Each function concerns the calling thread only; nothing fails.
 #include <chrono>
 

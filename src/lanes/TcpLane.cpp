@@ -21,8 +21,8 @@ std::array<char, 4096>& AnswerBytes() {
 }  // namespace
 
 CTcpLane::CTcpLane(asio::io_context& io, const LanePlan& plan,
-                   std::shared_ptr<const CPlayFile> file, std::function<void()> onEnded)
-    : CLane(io, plan, std::move(file), std::move(onEnded)),
+                   std::shared_ptr<const CPlayFile> file, LaneEvents events)
+    : CLane(io, plan, std::move(file), std::move(events)),
       m_socket(m_executor),
       m_endpoint(asio::ip::address_v4(plan.address), plan.port),
       m_matcher(plan.request.waitFor) {}
@@ -40,11 +40,21 @@ void CTcpLane::Transmit() {
         }
         Write(0);
     } else {
-        Connect();
+        Connect([this](bool bConnected) {
+            if (bConnected) {
+                Write(0);
+            } else {
+                LineDone(false);  // the next line tries again
+            }
+        });
     }
 }
 
-void CTcpLane::Connect() {
+void CTcpLane::OpenAhead(std::function<void()> opened) {
+    Connect([opened = std::move(opened)](bool) { opened(); });
+}
+
+void CTcpLane::Connect(std::function<void(bool bConnected)> then) {
     asio::error_code error;
     if (m_socket.is_open()) {
         m_socket.close(error);
@@ -55,7 +65,7 @@ void CTcpLane::Connect() {
             m_bToldSocket = true;
             Tell("cannot open a socket: " + error.message());
         }
-        LineDone(false);
+        then(false);
         return;
     }
     m_bConnecting = true;
@@ -67,14 +77,14 @@ void CTcpLane::Connect() {
             m_socket.close(ignored);
         }
     });
-    m_socket.async_connect(m_endpoint, [this](const asio::error_code& connectError) {
+    m_socket.async_connect(m_endpoint, [this, then = std::move(then)](
+                                           const asio::error_code& connectError) {
         m_bConnecting = false;
         m_timer.cancel();
         if (connectError) {
-            // Nothing accepted the connection: the line is lost; the next one tries again.
             asio::error_code ignored;
             m_socket.close(ignored);
-            LineDone(false);
+            then(false);
             return;
         }
         asio::error_code ignored;
@@ -86,7 +96,7 @@ void CTcpLane::Connect() {
         m_matcher.Reset();
         m_bConnected = true;
         ++m_nConnections;
-        Write(0);
+        then(true);
     });
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A lane that plays to a receiving device over a TCP connection it opens itself, as `play --tcp`
-// does: it connects before its first line and again before the line after a break; a connect
-// that fails or a send that breaks loses that line. A line goes out as soon as the connection
+// does, except that it connects before the rig's clock starts rather than at its first line: it
+// connects again before the line after a break or a failed connect; a connect that fails at a
+// line, or a send that breaks, loses that line. A line goes out as soon as the connection
 // takes it; a device that reads slowly holds up this lane alone. With a wait for the device's
 // answer, what it sent before a line is dropped and what it sends after is read until the answer
 // is complete; a connection that breaks meanwhile leaves the line unanswered.
@@ -13,16 +14,18 @@
 class CTcpLane : public CLane {
   public:
     CTcpLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
-             std::function<void()> onEnded);
+             LaneEvents events);
 
   private:
+    void OpenAhead(std::function<void()> opened) override;
     void Transmit() override;
     void Interrupt() override;
     void Shutdown(bool bAtOnce) override;
     void ReadForAnswer() override;
     void StopReading() override { m_bReading = false; }
 
-    void Connect();
+    // Connects, then calls `then` with whether the connection was made.
+    void Connect(std::function<void(bool bConnected)> then);
     // Writes the rest of the current piece from `nAt` on, without waiting when the connection
     // takes it at once.
     void Write(std::size_t nAt);

@@ -7,8 +7,8 @@
 #include "transport/UdpSender.h"
 
 CUdpLane::CUdpLane(asio::io_context& io, const LanePlan& plan,
-                   std::shared_ptr<const CPlayFile> file, std::function<void()> onEnded)
-    : CLane(io, plan, std::move(file), std::move(onEnded)),
+                   std::shared_ptr<const CPlayFile> file, LaneEvents events)
+    : CLane(io, plan, std::move(file), std::move(events)),
       m_socket(m_executor),
       m_endpoint(asio::ip::address_v4(plan.address), plan.port) {}
 

@@ -11,7 +11,7 @@
 class CUdpLane : public CLane {
   public:
     CUdpLane(asio::io_context& io, const LanePlan& plan, std::shared_ptr<const CPlayFile> file,
-             std::function<void()> onEnded);
+             LaneEvents events);
 
   private:
     void Transmit() override;

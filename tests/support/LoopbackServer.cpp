@@ -80,6 +80,13 @@ pollfd Item(std::intptr_t socket, short events) {
 
 // --- LoopbackTcpServer -----------------------------------------------------------------------
 
+std::uint16_t UnusedLoopbackPort() {
+    const TestSocket socket = OpenTestSocket(SOCK_STREAM);
+    const std::uint16_t port = BindLoopback(socket);
+    CloseTestSocket(socket);
+    return port;
+}
+
 LoopbackTcpServer::LoopbackTcpServer(LoopbackTcpOptions options)
     : m_options(options), m_bReading(options.bRead) {
     m_listenFd = Stored(OpenTestSocket(SOCK_STREAM));

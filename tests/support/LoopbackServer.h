@@ -24,6 +24,10 @@
 inline constexpr std::uint32_t kLoopbackAddress = 0x7F000001;  // 127.0.0.1, host byte order
 inline constexpr std::chrono::milliseconds kLoopbackWait{10000};
 
+// A loopback TCP port where nothing listens (a connect to it is refused): taken by the system's
+// choice, then given back.
+std::uint16_t UnusedLoopbackPort();
+
 struct LoopbackTcpOptions {
     // false: accept but read nothing until StartReading(), so the sender's buffers fill up.
     bool bRead = true;

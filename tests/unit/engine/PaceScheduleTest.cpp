@@ -47,7 +47,7 @@ TEST(PaceScheduleTest, LatenessOfTheTimerNeverAddsUpButAHoldUpStartsAfresh) {
     }
 }
 
-TEST(PaceScheduleTest, TheFirstLineAndALineAfterAResetStartTheSchedule) {
+TEST(PaceScheduleTest, TheFirstLineAndALineAfterAResetStartTheScheduleUnlessTheyWaited) {
     CPaceSchedule schedule;
     const Clock::time_point t{};
     // The first line went out 300 ms into the run (its connect took that long).
@@ -57,5 +57,17 @@ TEST(PaceScheduleTest, TheFirstLineAndALineAfterAResetStartTheSchedule) {
     schedule.Reset();
     schedule.WaitEnded(t + 320ms);
     EXPECT_EQ(schedule.NextDue(10ms, t + 320ms + 100us), t + 330ms + 100us);
+
+    // A first line that waited for its start (a lane's offset, due at 50 ms) keeps to the time
+    // it was due when it goes out within the allowance of its wait's end...
+    CPaceSchedule offset;
+    offset.StartAt(t + 50ms);
+    offset.WaitEnded(t + 50ms + 400us);
+    EXPECT_EQ(offset.NextDue(10ms, t + 50ms + 900us), t + 60ms);
+    // ...and starts afresh from its send when it was held up after it (a connect at that line).
+    CPaceSchedule heldUp;
+    heldUp.StartAt(t + 50ms);
+    heldUp.WaitEnded(t + 50ms);
+    EXPECT_EQ(heldUp.NextDue(10ms, t + 53ms), t + 63ms);
 }
 }  // namespace

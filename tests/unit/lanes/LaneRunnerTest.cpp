@@ -1,7 +1,8 @@
 // The lanes' event loop in this process, against loopback peers: each kind of file over each
 // transport arrives exactly as a run thread sends it (a raw line longer than a lane's piece, a
 // converted file's marker, payloads and cut, a stamped log's records at their pace), several
-// lanes at once; and a stop ends every lane at once, each with its one end notice.
+// lanes at once; TCP lanes connect before the lanes' clock starts, a refused one without holding
+// the others; and a stop ends every lane at once, each with its one end notice.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -102,6 +103,37 @@ TEST_F(LaneRunnerTest, EachKindOfFileArrivesAsARunThreadSendsIt) {
         EXPECT_EQ(runner.Failure(n), "");
     }
     EXPECT_LE(runner.Threads(), hosts.size());
+}
+
+TEST_F(LaneRunnerTest, TcpLanesConnectBeforeTheirFirstLinesAndARefusedOneHoldsNoneBack) {
+    LoopbackTcpServer server;
+    CLaneRunner runner(2);
+    for (int n = 0; n < 3; ++n) {
+        LanePlan plan = Lane("later" + std::to_string(n) + ".txt", "tick\n",
+                             LanePlan::Kind::kTcp, server.Port());
+        plan.startAfter = 60s;
+        runner.Add(plan);
+    }
+    // Its device refuses: the lane still plays at once, each line trying to connect again.
+    runner.Add(Lane("refused.txt", "a\nb\n", LanePlan::Kind::kTcp, UnusedLoopbackPort()));
+    std::string error;
+    ASSERT_TRUE(runner.Start(error)) << error;
+    std::thread owner([&] { runner.Wait(); });
+
+    const bool bConnected = server.WaitForConnections(3);
+    const bool bRefusedLaneEnded = hosts[3]->WaitForEnded(1);
+    const std::size_t bytes = server.ByteCount();
+    runner.RequestStop();
+    owner.join();
+    EXPECT_TRUE(bConnected);
+    EXPECT_EQ(bytes, 0u) << "the first lines are a minute away";
+    ASSERT_TRUE(bRefusedLaneEnded);
+    EXPECT_EQ(hosts[3]->Lost(), 2);
+    EXPECT_EQ(runner.Connections(3), 0u);
+    for (std::size_t n = 0; n < 3; ++n) {
+        EXPECT_EQ(hosts[n]->Delivered() + hosts[n]->Lost(), 0);
+        EXPECT_EQ(runner.Connections(n), 1u);
+    }
 }
 
 TEST_F(LaneRunnerTest, AStopEndsEveryLaneAtOnceInItsPauseOrItsWaitForADevice) {

@@ -11,7 +11,6 @@
 
 #include "LoopbackServer.h"
 #include "TestSystem.h"
-#include "platform/ReceiveSocket.h"
 #include "transport/SocketClient.h"
 #include "transport/SocketServer.h"
 
@@ -56,13 +55,6 @@ int StableThreadCount() {
 
 int OpenDescriptorCount() {
     return ProcessHandleCount();
-}
-
-// A loopback port where nothing listens: taken once by the system's choice, then released.
-std::uint16_t UnusedPort() {
-    CReceiveSocket socket;
-    socket.ListenTcp(kLoopbackAddress, 0);
-    return socket.LocalPort();
 }
 
 int SendText(CSocketClient& client, const std::string& text) {
@@ -119,7 +111,7 @@ TEST(SocketClient, ConnectSendAndCloseAsTheDeviceSeesThem) {
 }
 
 TEST(SocketClient, NothingListeningGivesMinusFourWithNoConnectionAndNoThread) {
-    const std::uint16_t port = UnusedPort();
+    const std::uint16_t port = UnusedLoopbackPort();
     const int baseline = StableThreadCount();
     CSocketClient client;
     EXPECT_EQ(client.Connect(kWindow, kLoopbackAddress, port), -4);
@@ -390,7 +382,7 @@ TEST_F(SocketClientTrace, RefusedAddressShowsAsZero) {
 }
 
 TEST_F(SocketClientTrace, FailedConnectIsTracedWithItsReason) {
-    const std::uint16_t port = UnusedPort();
+    const std::uint16_t port = UnusedLoopbackPort();
     EXPECT_EXIT(
         {
             CSocketClient client;
