@@ -14,7 +14,8 @@
 // line carries the arrival of its last line only: the intervals next to the others are left out
 // of the figures, and how many were is printed.
 // Usage: bench_cli_lanes [compare [lanes [lines [delay ms]]] | scale [lanes...] | listen]
-//        (no argument: all three, with the defaults above)
+//        (no argument: all three, with the defaults above). TILLSTREAM_CLI in the environment
+//        names another tillstream-cli to measure (another commit's build, say).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -285,7 +286,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& outPath,
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        execv(TILLSTREAM_CLI_PATH, argv.data());
+        const char* other = std::getenv("TILLSTREAM_CLI");
+        execv(other != nullptr ? other : TILLSTREAM_CLI_PATH, argv.data());
         _exit(127);
     }
     return pid;
@@ -649,17 +651,29 @@ class BenchDevice {
         close(m_fd);
     }
     // After the sender closed: the longest time between two lines, and how many came.
-    std::pair<double, std::size_t> Gaps() {
+    // The longest gap between two lines' arrivals, the lines, and the gaps left out because
+    // the system gave a read no stamp.
+    struct Gaps {
+        double longestMs = 0;
+        std::size_t lines = 0;
+        std::size_t unknown = 0;
+    };
+    Gaps Measure() {
         if (m_thread.joinable()) {
             m_thread.join();
         }
-        double longest = 0;
+        Gaps gaps{0, m_arrivals.size(), 0};
         for (std::size_t n = 1; n < m_arrivals.size(); ++n) {
-            longest = std::max(longest, std::chrono::duration<double, std::milli>(m_arrivals[n] -
-                                                                                  m_arrivals[n - 1])
-                                            .count());
+            if (m_arrivals[n].count() == 0 || m_arrivals[n - 1].count() == 0) {
+                ++gaps.unknown;
+                continue;
+            }
+            gaps.longestMs = std::max(
+                gaps.longestMs,
+                std::chrono::duration<double, std::milli>(m_arrivals[n] - m_arrivals[n - 1])
+                    .count());
         }
-        return {longest, m_arrivals.size()};
+        return gaps;
     }
 
   private:
@@ -693,14 +707,13 @@ void Listen() {
             port = std::atoi(line.c_str() + line.rfind(':') + 1);
         }
     }
-    double longest = 0;
-    std::size_t lines = 0;
+    BenchDevice::Gaps gaps;
     {
         BenchDevice reader(static_cast<std::uint16_t>(port), true);
         std::this_thread::sleep_for(20ms);
         BenchDevice silent(static_cast<std::uint16_t>(port), false);
         WaitFor(pid);
-        std::tie(longest, lines) = reader.Gaps();
+        gaps = reader.Measure();
     }
     std::ifstream in(errPath);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -708,8 +721,8 @@ void Listen() {
                 kDelayMs);
     std::printf(
         "    listen: the reading device got %zu lines, longest gap %.3f ms (delay + %.3f "
-        "ms); the silent device %s\n",
-        lines, longest, longest - kDelayMs,
+        "ms; gaps without a stamp: %zu); the silent device %s\n",
+        gaps.lines, gaps.longestMs, gaps.longestMs - kDelayMs, gaps.unknown,
         text.find("connection 2 dropped: not reading") != std::string::npos ? "was dropped"
                                                                             : "was not dropped");
     std::filesystem::remove_all(folder);

@@ -35,9 +35,10 @@ class CLaneRunner {
 
     // Before Start: adds a lane; its index (0, 1, ...).
     std::size_t Add(const LanePlan& plan);
-    // Opens the lanes' files and starts the loop's other threads; every lane starts as soon as its
-    // thread serves it (the owner's, in Wait), its first line after its start offset. False with
-    // `error` when nothing could start.
+    // Opens the lanes' files and starts the loop's other threads; every lane opens as soon as its
+    // thread serves it (the owner's, in Wait): a TCP lane connects. Once every lane is open (or
+    // has ended) the lanes' clock starts, and each first line goes out its start offset after
+    // it. False with `error` when nothing could start.
     bool Start(std::string& error);
     // Every lane stops at once: pauses, connects and sends are cut short; each ends cleanly
     // (its host's OnRunEnded).
