@@ -89,12 +89,12 @@ void CLane::Begin() {
     if (!Prepare()) {
         return;
     }
-    // The first line is read now, so that the clock's start costs each lane no more than its
-    // timer: thousands of reads then would hold up the lanes due first.
-    NextLine();
-    if (!m_bFinishing) {
-        OpenAhead([this] { Opened(); });
-    }
+    // The first line is read before the clock starts too, so that the start costs each lane no
+    // more than its timer: thousands of reads then would hold up the lanes due first.
+    OpenAhead([this] {
+        NextLine();
+        Opened();
+    });
 }
 
 void CLane::Opened() {
