@@ -86,7 +86,7 @@ CCliPlaybackHost::Status CCliPlaybackHost::Snapshot() {
     return m_status;
 }
 
-CCliPlaybackHost::Replies CCliPlaybackHost::ReplyFigures() {
+ReplyFigures CCliPlaybackHost::Replies() {
     std::lock_guard lock(m_mutex);
     return {m_replyTimes.Count(), m_nUnanswered, m_replyTimes.MeanMs(), m_replyTimes.P99Ms()};
 }

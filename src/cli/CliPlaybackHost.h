@@ -16,6 +16,7 @@
 #include <string>
 
 #include "cli/DeviationStats.h"
+#include "cli/ReplyFigures.h"
 #include "engine/PlaybackHost.h"
 
 class CCliPlaybackHost : public CPlaybackHost {
@@ -36,13 +37,6 @@ class CCliPlaybackHost : public CPlaybackHost {
     };
     struct Cadence {
         std::uint64_t intervals = 0;
-        double meanMs = 0;
-        double p99Ms = 0;
-    };
-    // With a wait for the device's answers: lines answered and not, and the answers' times.
-    struct Replies {
-        std::uint64_t answered = 0;
-        std::uint64_t unanswered = 0;
         double meanMs = 0;
         double p99Ms = 0;
     };
@@ -81,7 +75,7 @@ class CCliPlaybackHost : public CPlaybackHost {
     bool WaitForEnd(std::chrono::milliseconds timeout);
     Status Snapshot();
     Cadence CadenceFigures();
-    Replies ReplyFigures();
+    ReplyFigures Replies();
 
   private:
     const std::shared_ptr<const OptionRecord> m_options;

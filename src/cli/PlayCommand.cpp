@@ -156,10 +156,8 @@ int RunPlayCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
     const CCliPlaybackHost::Status status = host.Snapshot();
     progress.Finish(status.linesSent, status.linesLost);
     if (!plan.request.waitFor.empty() && !flags.bQuiet) {
-        const CCliPlaybackHost::Replies replies = host.ReplyFigures();
-        err << FormatReplySummary(replies.answered, replies.unanswered,
-                                  static_cast<std::uint64_t>(plan.request.replyTimeout.count()),
-                                  replies.meanMs, replies.p99Ms)
+        err << FormatReplySummary(host.Replies(),
+                                  static_cast<std::uint64_t>(plan.request.replyTimeout.count()))
             << std::endl;
     }
     if (plan.listener && !flags.bQuiet) {

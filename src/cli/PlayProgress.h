@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/ReplyFigures.h"
+
 // "line K of N (P%)  R lines/s  MM:SS left" (or "looping" instead of the time left, or no time
 // while the rate is unknown). At the recorded pace `logTime`, the time of day of the record's
 // stamp, follows the percentage: "line K of N (P%)  log 05:59:16  R lines/s  MM:SS left".
@@ -28,8 +30,7 @@ std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, dou
 
 // With a wait for the device's answers: "replies: 98 answered, 2 unanswered (timeout 5000 ms);
 // reply time mean 201.3 ms, p99 212.0 ms" (no times when none was answered).
-std::string FormatReplySummary(std::uint64_t answered, std::uint64_t unanswered,
-                               std::uint64_t timeoutMs, double meanMs, double p99Ms);
+std::string FormatReplySummary(const ReplyFigures& replies, std::uint64_t timeoutMs);
 
 class CPlayProgress {
   public:

@@ -74,6 +74,8 @@ struct Lane {
     std::int32_t lineCount = 0;
     bool bSerial = false;
     bool bTcpClient = false;
+    // With a wait for the device's answers: how long a line waits for one.
+    std::optional<std::uint64_t> replyTimeoutMs;
     std::optional<std::uint32_t> startMs;
     std::unique_ptr<CLaneListener> listener;
     std::string listenAddress;
@@ -288,6 +290,9 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
         lane->lineCount = plan.request.lineCount;
         lane->bSerial = IsSerial(plan);
         lane->bTcpClient = IsTcpClient(plan);
+        if (!plan.request.waitFor.empty()) {
+            lane->replyTimeoutMs = static_cast<std::uint64_t>(plan.request.replyTimeout.count());
+        }
         lane->listenAddress = plan.listenAddress;
         if (lane->bSerial && !serialPorts.insert(plan.options.outputComPort).second) {
             return failure(LaneName(lane->number) + ": " + plan.target +
@@ -393,6 +398,9 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
         if (lane->listener || lane->bTcpClient) {
             row.connections = runs.Connections(lane->runIndex);
         }
+        if (lane->replyTimeoutMs) {
+            row.replies = lane->host->Replies();
+        }
         if (!row.failure.empty()) {
             failedLanes.push_back(lane->number);
         } else if (laneStatus.ReachedNoDevice()) {
@@ -402,12 +410,17 @@ int RunRigCommand(const CommandArgs& args, std::ostream& out, std::ostream& err)
     }
     summaryOut << (rows.size() > kRigTableLanes ? FormatRigDigest(rows) : FormatRigSummary(rows));
     if (!bQuiet && rows.size() <= kRigTableLanes) {
-        for (auto& lane : lanes) {
-            if (!lane->listener) {
+        for (std::size_t n = 0; n < lanes.size(); ++n) {
+            const Lane& lane = *lanes[n];
+            if (rows[n].replies) {
+                err << LaneName(lane.number) << ": "
+                    << FormatReplySummary(*rows[n].replies, *lane.replyTimeoutMs) << std::endl;
+            }
+            if (!lane.listener) {
                 continue;
             }
-            for (const ListenConnection& connection : lane->listener->Connections()) {
-                err << LaneName(lane->number) << ": " << FormatConnectionSummary(connection)
+            for (const ListenConnection& connection : lane.listener->Connections()) {
+                err << LaneName(lane.number) << ": " << FormatConnectionSummary(connection)
                     << std::endl;
             }
         }

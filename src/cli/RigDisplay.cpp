@@ -129,6 +129,18 @@ std::string FormatRigReport(const std::vector<RigSummaryRow>& rows) {
         if (!row.failure.empty()) {
             lane["failure"] = row.failure;
         }
+        lane["answered"] = nullptr;
+        lane["unanswered"] = nullptr;
+        lane["mean_reply_ms"] = nullptr;
+        lane["p99_reply_ms"] = nullptr;
+        if (row.replies) {
+            lane["answered"] = row.replies->answered;
+            lane["unanswered"] = row.replies->unanswered;
+            if (row.replies->answered > 0) {
+                lane["mean_reply_ms"] = std::round(row.replies->meanMs * 1000) / 1000;
+                lane["p99_reply_ms"] = std::round(row.replies->p99Ms * 1000) / 1000;
+            }
+        }
         lanes.push_back(std::move(lane));
     }
     return nlohmann::json{{"lanes", std::move(lanes)}}.dump() + "\n";

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/ReplyFigures.h"
+
 inline constexpr std::size_t kRigLiveLanes = 20;
 // Up to this many lanes the summary has a row per lane; beyond, a digest.
 inline constexpr std::size_t kRigTableLanes = 50;
@@ -30,6 +32,7 @@ struct RigSummaryRow {
     double p99Ms = 0;
     std::optional<std::uint64_t> connections;  // TCP connections made or taken; none for others
     std::string failure;                       // why the lane did not play as asked
+    std::optional<ReplyFigures> replies;  // a lane that waits for the device's answers
 };
 
 // The table: a heading, then one aligned row per lane; cadence "-" for a lane with no pauses.
@@ -40,8 +43,10 @@ std::string FormatRigSummary(const std::vector<RigSummaryRow>& rows);
 std::string FormatRigDigest(const std::vector<RigSummaryRow>& rows);
 // Every lane's row as a JSON document: {"lanes": [{"lane": 1, "target": ..., "file": ...,
 // "sent": ..., "not_delivered": ..., "mean_deviation_ms": ..., "p99_deviation_ms": ...,
-// "connections": ..., "failure": ...}, ...]}; the deviations, connections and failure null
-// where the lane has none. One line, ending with a line feed.
+// "connections": ..., "failure": ..., "answered": ..., "unanswered": ..., "mean_reply_ms": ...,
+// "p99_reply_ms": ...}, ...]}; the deviations, connections, failure and replies null where the
+// lane has none (the reply times also where no line was answered). One line, ending with a line
+// feed.
 std::string FormatRigReport(const std::vector<RigSummaryRow>& rows);
 
 class CRigDisplay {

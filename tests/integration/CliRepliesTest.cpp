@@ -1,11 +1,12 @@
 // tillstream-cli play talking with its device, as a process: with --wait-for a device that
 // answers each line is never sent the next one before its answer (over a TCP connection either
 // way round and over a serial line), a device that never answers costs each line the reply
-// time-out, and --char-delay sends a line byte by byte.
+// time-out (a rig's lane too, which reports it), and --char-delay sends a line byte by byte.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,6 +166,23 @@ TEST_F(CliRepliesTest, ADeviceThatNeverAnswersCostsEachLineTheReplyTimeout) {
     for (std::size_t n = 1; n < arrivals.size(); ++n) {
         EXPECT_GE(arrivals[n] - arrivals[n - 1], 250ms) << "line " << n + 1;
     }
+
+    // A rig's lane says the same on a line of its own and in its report.
+    const std::string rig = home.Path("rig.json");
+    WriteFileBytes(rig, R"({"lanes": [{"file": "three.txt", "tcp": "127.0.0.1:)" +
+                            std::to_string(silent.Port()) +
+                            R"(", "delay": 0, "wait-for": "\\x06", "reply-timeout": 300}]})");
+    std::string report;
+    EXPECT_EQ(RunChild(kCli, {"rig", rig, "--report", "-"}, &report, &err), 0) << err;
+    EXPECT_NE(err.find("lane 1: replies: 0 answered, 3 unanswered (timeout 300 ms)\n"),
+              std::string::npos)
+        << err;
+    const std::size_t json = report.rfind("{\"lanes\"");
+    ASSERT_NE(json, std::string::npos) << report;
+    const nlohmann::json row = nlohmann::json::parse(report.substr(json))["lanes"][0];
+    EXPECT_EQ(row["answered"], 0);
+    EXPECT_EQ(row["unanswered"], 3);
+    EXPECT_TRUE(row["p99_reply_ms"].is_null());
 }
 
 TEST_F(CliRepliesTest, CharDelaySendsEachByteOnItsOwn) {

@@ -56,7 +56,10 @@ TEST(RigSummaryTest, TheDigestHasTheTotalsTheSpreadOfTheLanesAndTheTenWorst) {
 }
 
 TEST(RigSummaryTest, TheReportHasEveryLanesRowWithNullsWhereALaneHasNoFigure) {
-    const nlohmann::json report = nlohmann::json::parse(FormatRigReport(Rows(5)));
+    std::vector<RigSummaryRow> rows = Rows(5);
+    rows[1].replies = ReplyFigures{3, 1, 1.5, 2.25};
+    rows[3].replies = ReplyFigures{0, 10, 0, 0};  // none answered: no reply times
+    const nlohmann::json report = nlohmann::json::parse(FormatRigReport(rows));
     ASSERT_EQ(report["lanes"].size(), 5u);
     const nlohmann::json& first = report["lanes"][0];
     EXPECT_EQ(first["lane"], 1);
@@ -71,5 +74,14 @@ TEST(RigSummaryTest, TheReportHasEveryLanesRowWithNullsWhereALaneHasNoFigure) {
     EXPECT_TRUE(report["lanes"][2]["p99_deviation_ms"].is_null());
     EXPECT_EQ(report["lanes"][3]["not_delivered"], 10);
     EXPECT_EQ(report["lanes"][4]["failure"], "cannot open a socket: too many open files");
+    EXPECT_TRUE(first["answered"].is_null());
+    EXPECT_TRUE(first["p99_reply_ms"].is_null());
+    const nlohmann::json& answering = report["lanes"][1];
+    EXPECT_EQ(answering["answered"], 3);
+    EXPECT_EQ(answering["unanswered"], 1);
+    EXPECT_DOUBLE_EQ(answering["mean_reply_ms"].get<double>(), 1.5);
+    EXPECT_DOUBLE_EQ(answering["p99_reply_ms"].get<double>(), 2.25);
+    EXPECT_EQ(report["lanes"][3]["unanswered"], 10);
+    EXPECT_TRUE(report["lanes"][3]["mean_reply_ms"].is_null());
 }
 }  // namespace
