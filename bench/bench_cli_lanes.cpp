@@ -668,10 +668,9 @@ class BenchDevice {
                 ++gaps.unknown;
                 continue;
             }
-            gaps.longestMs = std::max(
-                gaps.longestMs,
-                std::chrono::duration<double, std::milli>(m_arrivals[n] - m_arrivals[n - 1])
-                    .count());
+            gaps.longestMs = std::max(gaps.longestMs, std::chrono::duration<double, std::milli>(
+                                                          m_arrivals[n] - m_arrivals[n - 1])
+                                                          .count());
         }
         return gaps;
     }

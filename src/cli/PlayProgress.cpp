@@ -73,11 +73,11 @@ std::string FormatPlaySummary(std::uint64_t linesSent, std::uint64_t passes, dou
 
 std::string FormatReplySummary(const ReplyFigures& replies, std::uint64_t timeoutMs) {
     char text[200];
-    const int length = std::snprintf(
-        text, sizeof text, "replies: %llu answered, %llu unanswered (timeout %llu ms)",
-        static_cast<unsigned long long>(replies.answered),
-        static_cast<unsigned long long>(replies.unanswered),
-        static_cast<unsigned long long>(timeoutMs));
+    const int length = std::snprintf(text, sizeof text,
+                                     "replies: %llu answered, %llu unanswered (timeout %llu ms)",
+                                     static_cast<unsigned long long>(replies.answered),
+                                     static_cast<unsigned long long>(replies.unanswered),
+                                     static_cast<unsigned long long>(timeoutMs));
     if (replies.answered > 0) {
         std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
                       "; reply time mean %.1f ms, p99 %.1f ms", replies.meanMs, replies.p99Ms);

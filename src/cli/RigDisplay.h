@@ -32,7 +32,7 @@ struct RigSummaryRow {
     double p99Ms = 0;
     std::optional<std::uint64_t> connections;  // TCP connections made or taken; none for others
     std::string failure;                       // why the lane did not play as asked
-    std::optional<ReplyFigures> replies;  // a lane that waits for the device's answers
+    std::optional<ReplyFigures> replies;       // a lane that waits for the device's answers
 };
 
 // The table: a heading, then one aligned row per lane; cadence "-" for a lane with no pauses.

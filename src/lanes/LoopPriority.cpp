@@ -33,8 +33,7 @@ bool RaiseLoopThread(bool bPacedOnly) {
     return t_bRaised;
 }
 
-void CheckLoopThreadLateness(Clock::time_point due, Clock::time_point ended,
-                             Clock::duration gap) {
+void CheckLoopThreadLateness(Clock::time_point due, Clock::time_point ended, Clock::duration gap) {
     if (!t_bRaised) {
         return;
     }

@@ -77,27 +77,28 @@ void CTcpLane::Connect(std::function<void(bool bConnected)> then) {
             m_socket.close(ignored);
         }
     });
-    m_socket.async_connect(m_endpoint, [this, then = std::move(then)](
-                                           const asio::error_code& connectError) {
-        m_bConnecting = false;
-        m_timer.cancel();
-        if (connectError) {
-            asio::error_code ignored;
-            m_socket.close(ignored);
-            then(false);
-            return;
-        }
-        asio::error_code ignored;
-        m_socket.non_blocking(true, ignored);
-        if (CharDelayed()) {
-            // A byte at a time must go out as such, not gathered into fewer segments.
-            m_socket.set_option(asio::ip::tcp::no_delay(true), ignored);
-        }
-        m_matcher.Reset();
-        m_bConnected = true;
-        ++m_nConnections;
-        then(true);
-    });
+    m_socket.async_connect(m_endpoint,
+                           [this, then = std::move(then)](const asio::error_code& connectError) {
+                               m_bConnecting = false;
+                               m_timer.cancel();
+                               if (connectError) {
+                                   asio::error_code ignored;
+                                   m_socket.close(ignored);
+                                   then(false);
+                                   return;
+                               }
+                               asio::error_code ignored;
+                               m_socket.non_blocking(true, ignored);
+                               if (CharDelayed()) {
+                                   // A byte at a time must go out as such, not gathered into fewer
+                                   // segments.
+                                   m_socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+                               }
+                               m_matcher.Reset();
+                               m_bConnected = true;
+                               ++m_nConnections;
+                               then(true);
+                           });
 }
 
 void CTcpLane::Write(std::size_t nAt) {

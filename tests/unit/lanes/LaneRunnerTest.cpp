@@ -109,8 +109,8 @@ TEST_F(LaneRunnerTest, TcpLanesConnectBeforeTheirFirstLinesAndARefusedOneHoldsNo
     LoopbackTcpServer server;
     CLaneRunner runner(2);
     for (int n = 0; n < 3; ++n) {
-        LanePlan plan = Lane("later" + std::to_string(n) + ".txt", "tick\n",
-                             LanePlan::Kind::kTcp, server.Port());
+        LanePlan plan = Lane("later" + std::to_string(n) + ".txt", "tick\n", LanePlan::Kind::kTcp,
+                             server.Port());
         plan.startAfter = 60s;
         runner.Add(plan);
     }
