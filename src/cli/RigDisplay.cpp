@@ -65,10 +65,17 @@ std::string FormatRigDigest(const std::vector<RigSummaryRow>& rows) {
     std::uint64_t sent = 0;
     std::uint64_t lost = 0;
     std::size_t troubled = 0;
+    ReplyFigures replies;
+    std::size_t nWaiting = 0;  // lanes that wait for answers
     std::vector<double> p99s;
     for (const RigSummaryRow& row : rows) {
         sent += row.sent;
         lost += row.lost;
+        if (row.replies) {
+            replies.answered += row.replies->answered;
+            replies.unanswered += row.replies->unanswered;
+            ++nWaiting;
+        }
         troubled += !row.failure.empty() || (row.sent > 0 && row.lost == row.sent) ? 1 : 0;
         if (row.intervals > 0) {
             p99s.push_back(row.p99Ms);
@@ -77,6 +84,11 @@ std::string FormatRigDigest(const std::vector<RigSummaryRow>& rows) {
     std::string text = "lanes " + std::to_string(rows.size()) + ": sent " + std::to_string(sent) +
                        ", not delivered " + std::to_string(lost) + ", lanes that did not play " +
                        "or reached no device " + std::to_string(troubled) + "\n";
+    if (nWaiting > 0) {
+        text += "replies: " + std::to_string(replies.answered) + " answered, " +
+                std::to_string(replies.unanswered) + " unanswered, over " +
+                std::to_string(nWaiting) + " lanes that wait for answers\n";
+    }
     if (p99s.empty()) {
         return text + "per-lane p99 deviation ms: - (no lane had pauses)\n";
     }

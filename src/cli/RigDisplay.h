@@ -37,7 +37,9 @@ struct RigSummaryRow {
 
 // The table: a heading, then one aligned row per lane; cadence "-" for a lane with no pauses.
 std::string FormatRigSummary(const std::vector<RigSummaryRow>& rows);
-// The digest of many lanes: the count and totals, the spread of the lanes' p99 deviation
+// The digest of many lanes: the count and totals (with the answers, when lanes wait for them:
+// "replies: 980 answered, 20 unanswered, over 10 lanes that wait for answers"), the spread of
+// the lanes' p99 deviation
 // (median, 99th percentile and worst, nearest rank, over the lanes that had pauses), and the
 // table of the ten lanes with the largest p99 deviation.
 std::string FormatRigDigest(const std::vector<RigSummaryRow>& rows);

@@ -35,12 +35,20 @@ std::vector<RigSummaryRow> Rows(int count) {
 }
 
 TEST(RigSummaryTest, TheDigestHasTheTotalsTheSpreadOfTheLanesAndTheTenWorst) {
-    const std::string digest = FormatRigDigest(Rows(200));
+    std::vector<RigSummaryRow> rows = Rows(200);
+    rows[6].replies = ReplyFigures{9, 1, 2.0, 3.0};
+    rows[7].replies = ReplyFigures{10, 0, 1.0, 1.0};
+    const std::string digest = FormatRigDigest(rows);
     // 199 lanes sent 10 lines each; two did not play as asked.
     EXPECT_NE(digest.find("lanes 200: sent 1990, not delivered 10, lanes that did not play or "
                           "reached no device 2\n"),
               std::string::npos)
         << digest;
+    EXPECT_NE(digest.find("replies: 19 answered, 1 unanswered, over 2 lanes that wait for "
+                          "answers\n"),
+              std::string::npos)
+        << digest;
+    EXPECT_EQ(FormatRigDigest(Rows(60)).find("replies:"), std::string::npos);
     // Over the 199 lanes with pauses (nearest rank): the 100th is lane 101, the 198th lane 199.
     EXPECT_NE(digest.find("median 1.010, 99th percentile 1.990, worst 2.000 (over 199 lanes"),
               std::string::npos)
